@@ -1,0 +1,1 @@
+int kinexcoreplaceholder = 0;
