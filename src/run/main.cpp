@@ -1,1 +1,3 @@
-int main() { return 0; }
+#include "run/driver.hpp"
+
+int main(int argc, char** argv) { return runkinex(argc, argv); }

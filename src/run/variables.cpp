@@ -1,1 +1,5 @@
-int kinexcoreplaceholder = 0;
+#include "run/variables.hpp"
+
+variables vars;
+
+void resetvariables() { vars = variables{}; }

@@ -1,0 +1,3 @@
+#include "genotypes/genotypes.hpp"
+
+void readgtype() {}

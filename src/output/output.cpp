@@ -1,0 +1,3 @@
+#include "output/output.hpp"
+
+void output() {}

@@ -1,0 +1,7 @@
+// The program's banner, on the screen and as the first lines of the
+// results file.
+#pragma once
+
+// unit 6 writes to the screen; any other unit (re)creates the results file
+// named by outfile and writes the banner as its first lines.
+void showversion(int unit);

@@ -1,0 +1,117 @@
+#include "run/commands.hpp"
+
+#include <array>
+#include <cstdint>
+
+#include "run/clock.hpp"
+#include "run/freeform.hpp"
+#include "run/screen.hpp"
+#include "run/stop.hpp"
+#include "run/textconv.hpp"
+#include "run/variables.hpp"
+
+std::vector<std::string> programargs;
+
+namespace {
+
+const std::array<std::string, 8> par = {"INP", "OUT", "RAN", "LOC", "IND", "GEN", "UPP", "OMP"};
+
+// An integer in a fixed field of 12 characters: blanks are ignored, an
+// all-blank field is 0.
+bool readfield12(const std::string& value, int32_t& out)
+{
+    std::string field = value.substr(0, 12);
+    std::string packed;
+    for (char c : field)
+        if (c != ' ') packed += c;
+    if (packed.empty()) {
+        out = 0;
+        return true;
+    }
+    int64_t v = 0;
+    if (!parseint(packed, INT32_MIN, INT32_MAX, v)) return false;
+    out = int32_t(v);
+    return true;
+}
+
+void showhelp()
+{
+    say("VARN command line Arguments:");
+    say("  IND:[Number of individuals]");
+    say("  LOC:[Number of loci]");
+    say("  RAN:[Random number seed]");
+    say("  INP:[Input parameter file name]");
+    say("  OUT:[Output file name]");
+    say("  GEN:[Genotype file name]");
+    say("  UPP:[Update allele frequency 1/0]");
+    say("  OMP:[Number of openMP threads]");
+}
+
+}  // namespace
+
+void getcommands()
+{
+    vars.parfile = "VARN.par";
+    vars.gtypefile.clear();
+    vars.outfile.clear();
+    vars.numindiv = -2147483647;
+    vars.numloci = -2147483647;
+    vars.idum = 0;
+    vars.updatep = -1;
+    vars.ompthd = 1;
+    vars.commandline = programargs.empty() ? std::string() : trimright(programargs[0]);
+
+    std::array<int, 8> count{};
+    int errors = 0;
+    for (std::size_t i = 1; i <= 999 && i < programargs.size(); ++i) {
+        std::string arg = programargs[i].substr(0, 499);
+        if (trimright(arg).empty()) break;
+        vars.commandline += " " + trimboth(arg);
+
+        int key = -1;
+        if (arg.size() >= 4 && arg[3] == ':')
+            for (int k = 0; k < 8 && key < 0; ++k)
+                if (arg.compare(0, 3, par[std::size_t(k)]) == 0) key = k;
+
+        if (key >= 0) {
+            if (++count[std::size_t(key)] >= 2) {
+                say("Repeated parameter values from keyboard! Original input: " + trimright(arg) +
+                    ". The command is ignored!");
+                ++errors;
+                continue;
+            }
+            std::string value = trimleft(arg.substr(4));
+            const std::string& name = par[std::size_t(key)];
+            if (name == "INP") vars.parfile = trimright(value);
+            else if (name == "OUT") vars.outfile = trimright(value);
+            else if (name == "GEN") vars.gtypefile = trimright(value);
+            else {
+                int32_t* field = name == "RAN"   ? &vars.idum
+                                 : name == "LOC" ? &vars.numloci
+                                 : name == "IND" ? &vars.numindiv
+                                 : name == "UPP" ? &vars.updatep
+                                                 : &vars.ompthd;
+                if (!readfield12(value, *field)) {
+                    say("");
+                    say("Error in reading parameters from keyboard! Original input: " + name + ":" + trimright(value) +
+                        ". The command is ignored!");
+                    say("");
+                    ++errors;
+                }
+            }
+        } else if (trimright(to_case(arg, 1)) == "HELP") {
+            showhelp();
+            endrun(0);
+        } else {
+            say("");
+            say("Run option " + trimright(arg) + " unrecognized: ignored!");
+            say("");
+            ++errors;
+        }
+    }
+
+    if (errors != 0) {
+        screenflush();
+        waitpast(walltime());
+    }
+}

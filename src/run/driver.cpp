@@ -1,0 +1,62 @@
+#include "run/driver.hpp"
+
+#include "estimation/estimation.hpp"
+#include "genotypes/genotypes.hpp"
+#include "output/output.hpp"
+#include "run/alloc.hpp"
+#include "run/banner.hpp"
+#include "run/commands.hpp"
+#include "run/parfile.hpp"
+#include "run/parlayer.hpp"
+#include "run/screen.hpp"
+#include "run/stop.hpp"
+#include "run/variables.hpp"
+
+void replicateloop()
+{
+    int numrep = vars.updatep == 1 ? 5 : 1;
+    std::vector<float> sumdelta;
+    std::size_t size = 9 * std::size_t(vars.numindiv) * std::size_t(vars.numindiv);
+    if (vars.updatep == 1) allocarray(sumdelta, size, 0.0f, allocfailmessage("the sum of Deltas"), "Main");
+
+    int ran = 0;
+    for (int32_t k = 1; k <= numrep; ++k) {
+        em_delta_p(k);
+        ran = k;
+        if (numrep == 1) break;
+        if (k == 1 && vars.iter2 < 400) break;
+        for (std::size_t e = 0; e < size; ++e) sumdelta[e] += vars.delta[e];
+    }
+    if (numrep > 1 && ran == numrep) {
+        float reps = float(numrep);
+        for (std::size_t e = 0; e < size; ++e) vars.delta[e] = sumdelta[e] / reps;
+    }
+}
+
+int runkinex(int argc, char** argv)
+{
+    programargs.assign(argv, argv + argc);
+    int status = 0;
+    try {
+        initializethreads();
+        showversion(6);
+        getcommands();
+        readparfile();
+        initialpara();
+        readgtype();
+        replicateloop();
+        if (vars.thd0q) {
+            showversion(10);
+            output();
+            say("");
+            say("Finished!");
+        }
+    } catch (const runend& end) {
+        status = end.status;
+    }
+    screenflush();
+    // After a failure the parallel runtime is left as it is: the process
+    // ends at once, and mpirun ends the others.
+    if (status == 0) finishthreads();
+    return status;
+}

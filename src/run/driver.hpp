@@ -1,0 +1,10 @@
+// The program entry's body: one fixed sequence of stages.
+#pragma once
+
+// Runs the whole program with the process's arguments; returns the exit
+// status (0 after a normal end or the help text, 1 after a failure).
+int runkinex(int argc, char** argv);
+
+// Runs the estimation once per replicate and averages Delta over five
+// replicates when the first one needed every iteration.
+void replicateloop();

@@ -1,0 +1,142 @@
+#include "run/parfile.hpp"
+
+#include <cstdint>
+#include <filesystem>
+#include <system_error>
+
+#include "run/clock.hpp"
+#include "run/freeform.hpp"
+#include "run/screen.hpp"
+#include "run/stop.hpp"
+#include "run/textconv.hpp"
+#include "run/variables.hpp"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* routine = "ReadParFile";
+
+bool fileexists(const std::string& name)
+{
+    std::error_code ec;
+    return !name.empty() && fs::exists(name, ec);
+}
+
+bool samefile(const std::string& a, const std::string& b)
+{
+    std::error_code ec;
+    return !a.empty() && !b.empty() && fs::equivalent(a, b, ec) && !ec;
+}
+
+// One item: the first value from a new line on (blank lines skipped).
+std::string readtext(ffreader& r, const char* label)
+{
+    std::string value;
+    if (!ffvalue(r, value, true)) stoponerror(std::string("Error reading ") + label, routine);
+    if (value.size() > 499) value.resize(499);
+    return trimright(value);
+}
+
+int32_t readinteger(ffreader& r, const char* label)
+{
+    std::string value;
+    int64_t v = 0;
+    if (!ffvalue(r, value, true) || !parseint(value, INT32_MIN, INT32_MAX, v))
+        stoponerror(std::string("Error reading ") + label, routine);
+    return int32_t(v);
+}
+
+// The results file replaces its content at the end of the run, so it must
+// not be one of the inputs.
+void checkoutputname(const std::string& name)
+{
+    if (samefile(name, vars.parfile))
+        stoponerror("Output file " + name + " is the same file as the parameter file " + vars.parfile +
+                        "! The run would overwrite its input.",
+                    routine);
+    if (samefile(name, vars.gtypefile))
+        stoponerror("Output file " + name + " is the same file as the genotype file " + vars.gtypefile +
+                        "! The run would overwrite its input.",
+                    routine);
+}
+
+}  // namespace
+
+void readparfile()
+{
+    datestamp(vars.date1[0], vars.time1[0]);
+    if (!fileexists(vars.parfile)) stoponerror("Parameter file " + vars.parfile + " does not exist!", routine);
+    sayopen("Reading parameter file: " + vars.parfile);
+
+    ffreader r;
+    std::error_code ec;
+    if (fs::is_directory(vars.parfile, ec) || !ffopen(r, vars.parfile)) {
+        ffclose(r);
+        stoponerror("Parameter file " + vars.parfile + " cannot be read!", routine);
+    }
+
+    int32_t v = readinteger(r, "#individuals!");
+    if (vars.numindiv == -2147483647) vars.numindiv = v;
+    if (vars.numindiv < 2)
+        stoponerror("#individuals = " + itod(vars.numindiv) + ", smaller than the minimum value 2!", routine);
+    if (vars.numindiv > maxnumindiv)
+        stoponerror("#individuals = " + itod(vars.numindiv) + ", larger than the maximum value " + itod(maxnumindiv) +
+                        "!",
+                    routine);
+
+    v = readinteger(r, "#Loci!");
+    if (vars.numloci == -2147483647) vars.numloci = v;
+    if (vars.numloci < 1)
+        stoponerror("#loci = " + itod(vars.numloci) + ", smaller than the minimum value 1!", routine);
+
+    vars.dataform = readinteger(r, "DataForm!");
+    if (vars.dataform < 0 || vars.dataform > 2) stoponerror("DataForm should be (0/1/2)!", routine);
+
+    vars.inbreed = readinteger(r, "Inbreed!");
+    if (vars.inbreed != 0 && vars.inbreed != 1) stoponerror("Inbreed should be Boolean (1/0=T/F)!", routine);
+
+    std::string t = readtext(r, "GtypeFile!");
+    if (vars.gtypefile.empty()) vars.gtypefile = t;
+    if (!fileexists(vars.gtypefile)) stoponerror("Genotype file, " + vars.gtypefile + ", does not exist!", routine);
+
+    t = readtext(r, "Outfile!");
+    if (vars.outfile.empty()) vars.outfile = t;
+    checkoutputname(vars.outfile);
+
+    v = readinteger(r, "seed!");
+    if (vars.idum == 0) vars.idum = v;
+    vars.iseed = vars.idum;
+    if (vars.idum > 0) vars.idum = -vars.idum;
+
+    vars.rnddelta0 = readinteger(r, "RndDelta0!");
+    if (vars.rnddelta0 != 0 && vars.rnddelta0 != 1) stoponerror("RndDelta0 must be 1/0!", routine);
+
+    v = readinteger(r, "UpdateP!");
+    if (vars.updatep == -1) vars.updatep = v;
+    if (vars.updatep != 0 && vars.updatep != 1) stoponerror("UpdateP must be 1/0!", routine);
+    if (vars.updatep == 0 && vars.rnddelta0 == 1) vars.rnddelta0 = 0;
+
+    vars.outallelefre = readinteger(r, "OutAlleleFre!");
+    if (vars.outallelefre != 0 && vars.outallelefre != 1) stoponerror("OutAlleleFre must be 1/0!", routine);
+    if (vars.dataform == 0 && vars.outallelefre == 1) checkoutputname(vars.outfile + ".RawAllele");
+
+    ffclose(r);
+    say(". Done.");
+}
+
+void initialpara()
+{
+    const int8_t table[8] = {0, 0, 1, 1, 2, 2, 1, 2};
+    for (int k = 0; k < 8; ++k) vars.snpgtype[std::size_t(k)] = table[k];
+
+    int32_t n = vars.numindiv, p = vars.numthreads;
+    int32_t q = n / p, r = n % p;
+    int32_t below = 0;
+    for (int32_t rank = 0; rank < vars.threadid; ++rank) below += rank < r ? q + 1 : q;
+    int32_t mine = vars.threadid < r ? q + 1 : q;
+    vars.indivl1 = below + 1;
+    vars.indivl2 = below + mine;
+
+    vars.memerr = "Too many individuals and/or loci. Out of memory!";
+}

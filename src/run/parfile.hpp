@@ -1,0 +1,13 @@
+// The parameter file and the settings derived from it.
+#pragma once
+
+// Reads the ten settings of the parameter file; values given on the command
+// line take precedence.  Every value in force is range-checked.
+void readparfile();
+
+// Derives the SNP code table, this process's share of the individuals and
+// the out-of-memory message.
+void initialpara();
+
+// Largest sample whose dyad and table line numbers fit 32-bit integers.
+constexpr int maxnumindiv = 46340;

@@ -1,0 +1,25 @@
+// The parallel layer: the only place that talks to MPI.  kinex links the
+// serial version (one process, nothing to combine), kinex-par the MPI one.
+//
+// Every sum is element-wise over all processes and leaves the result on
+// every process; the send buffer is never the receive buffer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Starts the parallel runtime and sets threadid, numthreads and thd0q.
+void initializethreads();
+
+// Shuts the parallel runtime down at the end of a run (if it was started).
+void finishthreads();
+
+// True in the parallel program.
+bool parallelbuild();
+
+void parsumint(const int32_t* send, int32_t* recv, std::size_t n);
+void parsumreal(const float* send, float* recv, std::size_t n);
+void parsumdouble(const double* send, double* recv, std::size_t n);
+
+// All processes wait here until every one has arrived.
+void parbarrier();

@@ -1,0 +1,120 @@
+// The run state: every value a run reads, derives or estimates lives here,
+// in one instance per process (`vars`).  Stages talk to each other only
+// through it.
+//
+// Array convention
+// ----------------
+// Items are numbered from 1, as everywhere in the program's messages and
+// files: individuals 1..numindiv, loci of the file 1..numloci, unique loci
+// 1..numloci2, alleles 1..numallallele, dyads 1..D, Delta states and IIS
+// modes 1..9.
+//  * One-dimensional arrays are std::vectors with one element more than
+//    their items; element 0 is unused (locusloc and ca3 use it for their own
+//    item 0), so x[i] is item i.
+//  * Arrays of two or three indices are flat std::vectors, first index
+//    fastest, with NO unused element; reach them only through the inline
+//    offset functions below, which take the 1-based indices.
+//  * The packed SNP store is the one exception to 1-based numbering inside a
+//    column: words are numbered 0..W-1 (see snpcol).
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct variables {
+    // ---- parameters and names (command line and parameter file) ----
+    int32_t numindiv = -2147483647;  // N, absent until read
+    int32_t numloci = -2147483647;   // L, absent until read
+    int32_t dataform = 0;            // genotype layout 0, 1 or 2
+    int32_t inbreed = 0;             // 1: all nine Deltas estimated
+    int32_t rnddelta0 = 0;           // 1: random starting Deltas
+    int32_t updatep = -1;            // 1: joint allele frequencies; -1 absent
+    int32_t outallelefre = 0;        // 1: write allele frequencies
+    int32_t iseed = 0;               // seed as entered
+    int32_t idum = 0;                // generator state word
+    int32_t ompthd = 1;              // OpenMP threads for the joint E-step
+    std::string parfile = "VARN.par";
+    std::string gtypefile;
+    std::string outfile;
+    std::string commandline;
+    std::array<std::string, 2> date1{std::string(8, ' '), std::string(8, ' ')};
+    std::array<std::string, 2> time1{std::string(10, ' '), std::string(10, ' ')};
+
+    // ---- process layout ----
+    int32_t threadid = 0;    // rank of this process
+    int32_t numthreads = 1;  // number of processes
+    bool thd0q = false;      // true on rank 0
+    int32_t indivl1 = 0;     // first individual of this process's share
+    int32_t indivl2 = 0;     // last individual of this process's share
+
+    // ---- fixed texts ----
+    std::string prntline;                  // 65 hyphens, set by showversion
+    std::string c09 = "0123456789";  // digit table of itoc
+    std::string memerr;                    // the out-of-memory message
+
+    // ---- genotype data ----
+    std::vector<std::string> individ;   // 1..N, 20 characters each
+    std::array<int8_t, 8> snpgtype{};   // offset snpgtypeat(slot, code)
+    std::vector<uint32_t> snp;          // packed SNPs, offset snpcol(i) + word
+    int32_t snpwords = 0;               // W: words per individual in snp
+    std::vector<int8_t> indivgtype;     // 2 x U x N allele codes, gtypeat()
+    std::vector<int8_t> obsnumallele;   // 1..L while reading, 1..U after
+    int32_t numloci2 = 0;               // U
+    int32_t numallallele = 0;           // A
+    int32_t maxnumallele = 0;
+    int32_t maxrawallele = 0;
+    std::vector<int32_t> markeridx;     // 1..L
+    std::vector<int32_t> markercnt;     // 1..U
+    std::vector<int32_t> locusloc;      // 0..U
+
+    // ---- estimation and results ----
+    std::vector<int32_t> numa;          // 1..A
+    std::vector<double> allelecnt;      // 1..A
+    std::vector<int32_t> nummisg;       // 1..U
+    std::vector<int32_t> indvar;        // 3 x N, indvarat()
+    std::vector<int32_t> iisdyad;       // 9 x D, iisat()
+    std::vector<float> delta;           // 9 x N x N, deltaat()
+    std::vector<double> inb;            // 1..N
+    std::vector<double> fsd;            // 1..N
+    std::vector<double> toliter;        // 1..400
+    double tol2 = 0.0;
+    int32_t iter2 = 0;
+    std::vector<std::string> ca3;       // 0..maxrawallele
+};
+
+extern variables vars;
+
+// Puts every field back to its start value (used between tests).
+void resetvariables();
+
+// ---- offsets into the multi-index arrays (1-based indices) ----
+
+// snpgtype(slot, code): allele of slot 1..2 for SNP code 0..3.
+inline std::size_t snpgtypeat(int slot, int code) { return std::size_t(code) * 2 + std::size_t(slot - 1); }
+
+// First word of individual i's column in snp (words 0..snpwords-1 follow).
+inline std::size_t snpcol(int i) { return std::size_t(i - 1) * std::size_t(vars.snpwords); }
+
+// indivgtype(a, u, i): allele slot a (1..2) at unique locus u of individual i.
+inline std::size_t gtypeat(int a, int u, int i)
+{
+    return std::size_t(a - 1) + 2 * (std::size_t(u - 1) + std::size_t(vars.numloci2) * std::size_t(i - 1));
+}
+
+// indvar(k, i): k = 1 missing, 2 homozygous, 3 heterozygous.
+inline std::size_t indvarat(int k, int i) { return std::size_t(k - 1) + 3 * std::size_t(i - 1); }
+
+// Serial number of the dyad i < j: (1,2), (1,3), ..., (1,N), (2,3), ...
+inline int64_t dyadnum(int i, int j, int n) { return int64_t(i - 1) * (2 * int64_t(n) - i) / 2 + (j - i); }
+
+// iisdyad(m, k): mode m (1..9) of dyad k.
+inline std::size_t iisat(int m, int64_t k) { return std::size_t(m - 1) + 9 * std::size_t(k - 1); }
+
+// delta(k, j, i): Delta k of the pair seen with i as first individual.
+inline std::size_t deltaat(int k, int j, int i)
+{
+    return std::size_t(k - 1) + 9 * (std::size_t(j - 1) + std::size_t(vars.numindiv) * std::size_t(i - 1));
+}

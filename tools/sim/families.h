@@ -1,0 +1,38 @@
+// Family types, the simulated pedigree and the individuals written.
+#pragma once
+#include <string>
+#include <vector>
+
+// Two sampled members of one family, a listed before b in the files.
+struct relpair {
+    int a, b;          // sample indices
+    const char* rel;   // relation label (PO, FS, ...)
+    double kexp;       // pedigree kinship coefficient
+};
+
+struct sample {
+    // The whole pedigree: parents' member indices, -1 for founders.
+    // Parents always come before their children.
+    std::vector<int> fa, mo;
+    // Per sampled individual, in file order.
+    std::vector<int> who;               // pedigree member
+    std::vector<std::string> id, fam, role;
+    std::vector<int> sex;               // 1 male, 2 female
+    std::vector<int> pat, mat;          // sample index of a sampled parent, or -1
+    std::vector<double> fexp;           // pedigree inbreeding coefficient
+    std::vector<relpair> pairs;         // every pair within one family
+};
+
+int family_types();
+const char* family_name(int t);
+const char* family_what(int t);
+int family_size(int t);                 // sampled members
+
+// LIST: comma-separated family names, or "all", "outbred", "inbred"; a name
+// may repeat to weight the cycle.
+bool parse_families(const std::string& list, std::vector<int>& types, std::string& err);
+
+// Fills n sampled individuals with whole families, cycling through types.
+// A family too big for the places left is skipped for the next one that
+// fits; single unrelated individuals fill what no family fits.
+void build_sample(long long n, const std::vector<int>& types, sample& s);

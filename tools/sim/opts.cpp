@@ -1,0 +1,222 @@
+#include "opts.h"
+#include <charconv>
+#include <cstdlib>
+#include "families.h"
+
+namespace {
+
+bool int_arg(const std::string& name, const std::string& v, long long lo, long long hi,
+             long long& out, std::string& err)
+{
+    long long x = 0;
+    auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), x);
+    if (ec != std::errc() || p != v.data() + v.size() || v.empty() || x < lo || x > hi) {
+        err = "--" + name + " needs a whole number from " + std::to_string(lo) + " to " +
+              std::to_string(hi) + ", not '" + v + "'";
+        return false;
+    }
+    out = x;
+    return true;
+}
+
+bool flag_arg(const std::string& name, const std::string& v, int& out, std::string& err)
+{
+    long long x;
+    if (!int_arg(name, v, 0, 1, x, err))
+        return false;
+    out = int(x);
+    return true;
+}
+
+bool name_arg(const std::string& name, const std::string& v, std::string& out, std::string& err)
+{
+    if (v.empty() || v.find_first_of("\"\r\n") != std::string::npos) {
+        err = "--" + name + " needs a non-empty name without double quotes or line breaks";
+        return false;
+    }
+    out = v;
+    return true;
+}
+
+} // namespace
+
+bool parse_opts(int argc, const char* const* argv, opts& o, std::string& err)
+{
+    bool layout_set = false;
+    std::string fams = "all";
+    for (int i = 1; i < argc; i++) {
+        std::string a = argv[i];
+        if (a == "-h" || a == "--help") {
+            o.help = true;
+            continue;
+        }
+        if (a.rfind("--", 0) != 0) {
+            err = "unexpected argument '" + a + "'";
+            return false;
+        }
+        std::string name = a.substr(2), v;
+        size_t eq = name.find('=');
+        bool has_v = eq != std::string::npos;
+        if (has_v) {
+            v = name.substr(eq + 1);
+            name.resize(eq);
+        }
+        if (name == "plink") {
+            if (has_v) {
+                err = "--plink takes no value";
+                return false;
+            }
+            o.plink = true;
+            continue;
+        }
+        static const char* known[] = {"individuals", "loci", "markers", "layout", "missing",
+                                      "seed", "out", "families", "inbreed", "results",
+                                      "kinex-seed", "rnd-delta0", "update-p", "out-allele-fre"};
+        bool ok = false;
+        for (const char* k : known)
+            ok = ok || name == k;
+        if (!ok) {
+            err = "unknown option '" + a + "'";
+            return false;
+        }
+        if (!has_v) {
+            if (i + 1 >= argc) {
+                err = "--" + name + " needs a value";
+                return false;
+            }
+            v = argv[++i];
+        }
+        long long x = 0;
+        bool good = true;
+        if (name == "individuals") {
+            good = int_arg(name, v, 1, 10000000, o.n, err);
+        } else if (name == "loci") {
+            good = int_arg(name, v, 1, 100000000, o.loci, err);
+        } else if (name == "markers") {
+            good = v == "snp" || v == "multi";
+            o.multi = v == "multi";
+            if (!good)
+                err = "--markers is snp or multi, not '" + v + "'";
+        } else if (name == "layout") {
+            good = int_arg(name, v, 0, 2, x, err);
+            o.layout = int(x);
+            layout_set = true;
+        } else if (name == "missing") {
+            char* end = nullptr;
+            o.missing = std::strtod(v.c_str(), &end);
+            good = !v.empty() && *end == 0 && o.missing >= 0 && o.missing < 1;
+            if (!good)
+                err = "--missing needs a rate from 0 up to but not including 1, not '" + v + "'";
+        } else if (name == "seed") {
+            auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), o.seed);
+            good = !v.empty() && ec == std::errc() && p == v.data() + v.size();
+            if (!good)
+                err = "--seed needs a whole number from 0 to 2^64-1, not '" + v + "'";
+        } else if (name == "out") {
+            good = name_arg(name, v, o.out, err);
+        } else if (name == "families") {
+            fams = v;
+        } else if (name == "inbreed") {
+            good = flag_arg(name, v, o.inbreed, err);
+        } else if (name == "results") {
+            good = name_arg(name, v, o.results, err);
+        } else if (name == "kinex-seed") {
+            good = int_arg(name, v, 0, 2147483647, o.kseed, err);
+        } else if (name == "rnd-delta0") {
+            good = flag_arg(name, v, o.rnd_delta0, err);
+        } else if (name == "update-p") {
+            good = flag_arg(name, v, o.update_p, err);
+        } else if (name == "out-allele-fre") {
+            good = flag_arg(name, v, o.out_allele_fre, err);
+        }
+        if (!good)
+            return false;
+    }
+    if (o.help)
+        return true;
+    if (!parse_families(fams, o.families, err))
+        return false;
+    if (!layout_set && o.multi)
+        o.layout = 0;
+    if (o.multi && o.layout != 0) {
+        err = "layouts 1 and 2 hold SNPs only; multi-allelic markers need --layout 0";
+        return false;
+    }
+    if (o.multi && o.plink) {
+        err = "--plink writes SNP data only; drop it or use --markers snp";
+        return false;
+    }
+    if (o.results.empty())
+        o.results = o.out + ".out";
+    return true;
+}
+
+std::string help_text()
+{
+    std::string fam;
+    for (int t = 0; t < family_types(); t++) {
+        std::string name = family_name(t);
+        fam += "                      " + name + std::string(5 - name.size(), ' ') +
+               family_what(t) + "\n";
+    }
+    return
+        "Usage: kinex-sim [options]\n"
+        "\n"
+        "Simulates genotypes with known identity by descent for KINEX: genes are\n"
+        "dropped through family pedigrees at unlinked loci, and the realized Jacquard\n"
+        "states of every pair of relatives are written beside the genotypes.\n"
+        "\n"
+        "Sample and markers:\n"
+        "  --individuals N     individuals written (default 100)\n"
+        "  --loci L            loci (default 1000)\n"
+        "  --markers snp|multi snp: minor allele frequency uniform in 0.05..0.5 per\n"
+        "                      locus (default); multi: 2 to 20 alleles per locus,\n"
+        "                      frequencies from a flat Dirichlet, allele IDs distinct\n"
+        "                      and scattered in 1..999\n"
+        "  --missing R         each genotype is missing with probability R (default 0)\n"
+        "  --families LIST     comma-separated family types, cycled through to fill the\n"
+        "                      sample with whole families (default all); a name may be\n"
+        "                      repeated to weight it; all, outbred and inbred name groups:\n" +
+        fam +
+        "                      A family that no longer fits is skipped for the next one\n"
+        "                      that does; lone unrelated individuals fill the rest.\n"
+        "  --seed S            seed of the simulator's own generator (default 1); the\n"
+        "                      same options and seed give the same files\n"
+        "\n"
+        "Output:\n"
+        "  --out P             output prefix (default sim)\n"
+        "  --layout 0|1|2      genotype layout of P.gen (default 2, or 0 for multi)\n"
+        "                      0: per individual, its ID and two allele IDs per locus\n"
+        "                         (SNPs use allele IDs 1 and 2), missing as 0 0\n"
+        "                      1: the IDs, then one line per locus, one character per\n"
+        "                         individual\n"
+        "                      2: the IDs, then one line per individual, one character\n"
+        "                         per locus\n"
+        "                      SNP characters: copies of allele 1 (2, 1 or 0), - missing;\n"
+        "                      allele 1 is the locus's simulated minor allele\n"
+        "  --plink             also write P.ped and P.map (SNPs only; allele 1 is A,\n"
+        "                      allele 2 is G)\n"
+        "\n"
+        "Parameter file P.par (values for KINEX):\n"
+        "  --inbreed 0|1       Inbreed (default 1)\n"
+        "  --results FILE      results file name (default P.out)\n"
+        "  --kinex-seed N      KINEX's random seed (default 1)\n"
+        "  --rnd-delta0 0|1    RndDelta0 (default 0)\n"
+        "  --update-p 0|1      UpdateP (default 0)\n"
+        "  --out-allele-fre 0|1 OutAlleleFre (default 0)\n"
+        "  The genotype file is named exactly as written (P.gen), in double quotes when\n"
+        "  the name holds a blank, tab, comma, slash or semicolon: run KINEX from the\n"
+        "  directory kinex-sim ran in.\n"
+        "\n"
+        "Truth files:\n"
+        "  P.truth.pairs.tsv   every pair of one family, first as in P.gen: relation,\n"
+        "                      realized Delta1..Delta9 (share of loci in each of\n"
+        "                      Jacquard's states, from gene labels, ignoring missing\n"
+        "                      genotypes), realized kinship, pedigree kinship. Pairs\n"
+        "                      from different families are unrelated by construction:\n"
+        "                      Delta9 = 1, kinship 0.\n"
+        "  P.truth.indiv.tsv   per individual: family, role, realized and pedigree\n"
+        "                      inbreeding coefficient\n"
+        "\n"
+        "  -h, --help          this text\n";
+}

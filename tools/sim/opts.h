@@ -1,0 +1,28 @@
+// Command-line options of kinex-sim.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct opts {
+    long long n = 100;            // individuals written
+    long long loci = 1000;
+    bool multi = false;           // multi-allelic markers instead of SNPs
+    int layout = 2;               // genotype layout 0, 1 or 2
+    double missing = 0;           // share of genotypes written as missing
+    uint64_t seed = 1;            // the simulator's own seed
+    std::string out = "sim";      // output prefix
+    std::vector<int> families;    // cycle of family types
+    bool plink = false;
+    bool help = false;
+    // Values for the parameter file.
+    int inbreed = 1;
+    std::string results;          // default: prefix + ".out"
+    long long kseed = 1;
+    int rnd_delta0 = 0, update_p = 0, out_allele_fre = 0;
+};
+
+// Fills o from the arguments; false with a message in err on a bad one.
+bool parse_opts(int argc, const char* const* argv, opts& o, std::string& err);
+
+std::string help_text();
