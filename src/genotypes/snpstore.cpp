@@ -1,0 +1,91 @@
+// The packed SNP store: packing rows of genotype characters and unpacking
+// an individual's words into allele pairs.
+#include <array>
+#include <cstring>
+
+#include "genotypes/genotypes.hpp"
+#include "run/alloc.hpp"
+#include "run/variables.hpp"
+
+namespace {
+
+// Allele pairs of the four codes: missing, 1/1, 2/2, 1/2.
+constexpr int8_t codepair[4][2] = {{0, 0}, {1, 1}, {2, 2}, {1, 2}};
+
+// Unpack table: for every byte value, the allele pairs of its four loci.
+struct unpacktable {
+    std::array<std::array<int8_t, 8>, 256> entry{};
+    constexpr unpacktable()
+    {
+        for (int v = 0; v < 256; ++v)
+            for (int q = 0; q < 4; ++q) {
+                int code = (v >> (2 * q)) & 3;
+                entry[std::size_t(v)][std::size_t(2 * q)] = codepair[code][0];
+                entry[std::size_t(v)][std::size_t(2 * q + 1)] = codepair[code][1];
+            }
+    }
+};
+
+constexpr unpacktable idxsnp;
+
+}  // namespace
+
+void convertgtype1(const char* row, int32_t rowlen, int32_t lastword, uint32_t* column)
+{
+    for (int32_t w = 0; w <= lastword; ++w) column[w] = 0;
+    int8_t* obs = vars.obsnumallele.data();
+    const int32_t n = vars.numloci;
+    const int32_t m = rowlen < n ? rowlen : n;
+    for (int32_t l = 1; l <= m; ++l) {
+        char c = row[l - 1];
+        uint32_t code = snpcode(c);
+        if (code == 0) continue;
+        column[(l - 1) >> 4] |= code << (2 * ((l - 1) & 15));
+        int8_t b = obs[l];
+        if (b == 2) continue;
+        if (c == '1') b = 2;
+        else if (b == 0) b = int8_t(-int(code));
+        else if (b + int(code) != 0) b = 2;
+        obs[l] = b;
+    }
+}
+
+void convertgtype2(const char* block, int32_t first, int32_t last, int32_t numindiv)
+{
+    static std::vector<uint32_t> word;
+    if (word.size() != std::size_t(numindiv))
+        allocarray(word, std::size_t(numindiv), 0u, allocfailmessage("packing genotypes"), "ConvertGType2");
+    std::fill(word.begin(), word.end(), 0u);
+    for (int32_t l = first; l <= last; ++l) {
+        const char* line = block + std::size_t(l - first) * std::size_t(numindiv);
+        int shift = 2 * (l - first);
+        bool seen0 = false, seen1 = false, seen2 = false;
+        for (int32_t i = 0; i < numindiv; ++i) {
+            char c = line[i];
+            word[std::size_t(i)] |= snpcode(c) << shift;
+            if (!seen1 && !(seen0 && seen2)) {
+                if (c == '0') seen0 = true;
+                else if (c == '1') seen1 = true;
+                else if (c == '2') seen2 = true;
+            }
+        }
+        vars.obsnumallele[std::size_t(l)] = (seen1 || (seen0 && seen2)) ? 2 : 1;
+    }
+    const std::size_t w = std::size_t((first - 1) / 16);
+    for (int32_t i = 1; i <= numindiv; ++i) vars.snp[snpcol(i) + w] = word[std::size_t(i - 1)];
+}
+
+void retrivesnp(int32_t n, int32_t indiv, int8_t* out)
+{
+    const uint32_t* column = vars.snp.data() + snpcol(indiv);
+    int32_t full = n / 4;  // whole bytes of four loci
+    for (int32_t b = 0; b < full; ++b) {
+        uint32_t byte = (column[b >> 2] >> (8 * (b & 3))) & 0xFFu;
+        std::memcpy(out + 8 * std::size_t(b), idxsnp.entry[byte].data(), 8);
+    }
+    int32_t rest = n - 4 * full;
+    if (rest > 0) {
+        uint32_t byte = (column[full >> 2] >> (8 * (full & 3))) & 0xFFu;
+        std::memcpy(out + 8 * std::size_t(full), idxsnp.entry[byte].data(), 2 * std::size_t(rest));
+    }
+}
