@@ -1,5 +1,6 @@
 // Gene dropping through the pedigree at one unlinked locus.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 #include "markers.h"

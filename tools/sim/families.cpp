@@ -1,5 +1,4 @@
 #include "families.h"
-#include <cstdio>
 
 namespace {
 
@@ -99,8 +98,9 @@ void add_family(sample& s, int t, long long no, int width)
     const ftpl& f = tpls()[t];
     size_t k = f.m.size();
     int base = int(s.fa.size());
-    char famname[40];
-    std::snprintf(famname, sizeof famname, "f%0*lld_%s", width, no, f.name);
+    std::string num = std::to_string(no);
+    std::string famname = "f" + std::string(width > int(num.size()) ? width - num.size() : 0, '0') +
+                          num + "_" + f.name;
     std::vector<double> phi = kinships(f);
     std::vector<int> sidx(k, -1);
     for (size_t i = 0; i < k; i++) {
@@ -111,7 +111,7 @@ void add_family(sample& s, int t, long long no, int width)
             continue;
         sidx[i] = int(s.who.size());
         s.who.push_back(base + int(i));
-        s.id.push_back(std::string(famname) + "_" + x.role);
+        s.id.push_back(famname + "_" + x.role);
         s.fam.push_back(famname);
         s.role.push_back(x.role);
         s.sex.push_back(x.sex);

@@ -146,8 +146,6 @@ bool parse_opts(int argc, const char* const* argv, opts& o, std::string& err)
         err = "--plink writes SNP data only; drop it or use --markers snp";
         return false;
     }
-    if (o.results.empty())
-        o.results = o.out + ".out";
     return true;
 }
 

@@ -17,7 +17,7 @@ struct opts {
     bool help = false;
     // Values for the parameter file.
     int inbreed = 1;
-    std::string results;          // default: prefix + ".out"
+    std::string results;          // empty: prefix + ".out"
     long long kseed = 1;
     int rnd_delta0 = 0, update_p = 0, out_allele_fre = 0;
 };

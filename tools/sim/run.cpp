@@ -1,0 +1,142 @@
+#include "run.h"
+#include <cstring>
+#include <new>
+#include "drop.h"
+#include "families.h"
+#include "genfile.h"
+#include "outfile.h"
+#include "parfile.h"
+#include "plinkfile.h"
+#include "truth.h"
+
+namespace {
+
+// Loci simulated between two transfers into the per-individual rows.
+constexpr long long block = 256;
+// Largest genotype matrix kept in memory.
+constexpr double max_matrix = 16.0 * (1LL << 30);
+
+bool check_ids(const sample& s, std::string& err)
+{
+    for (const std::string& id : s.id)
+        if (id.size() > 20 || id.find_first_of(" \t,/;\"'") != std::string::npos) {
+            err = "identifier '" + id + "' is not usable";
+            return false;
+        }
+    return true;
+}
+
+} // namespace
+
+bool run_sim(const opts& o, std::string& err)
+{
+    sample s;
+    build_sample(o.n, o.families, s);
+    if (!check_ids(s, err))
+        return false;
+    const long long n = (long long)s.who.size(), L = o.loci;
+    const int w = o.multi ? 2 : 1;
+    const std::string gen = o.out + ".gen";
+
+    genos g;
+    g.n = n;
+    g.loci = L;
+    g.w = w;
+    bool keep = o.layout != 1 || o.plink;
+    if (keep) {
+        if (double(n) * double(L) * w > max_matrix) {
+            err = "genotypes of " + std::to_string(n) + " individuals at " + std::to_string(L) +
+                  " loci do not fit in memory; layout 1 without --plink writes them as "
+                  "they are simulated";
+            return false;
+        }
+        try {
+            g.g.resize(size_t(n) * size_t(L) * w);
+            if (o.multi)
+                g.ids.resize(size_t(L) * max_alleles);
+        } catch (const std::bad_alloc&) {
+            err = "not enough memory for the genotypes of " + std::to_string(n) +
+                  " individuals at " + std::to_string(L) + " loci";
+            return false;
+        }
+    }
+
+    FILE* f1 = nullptr;
+    if (o.layout == 1) {
+        f1 = open_out(gen, err);
+        if (!f1)
+            return false;
+        put_id_block(f1, s.id);
+    }
+
+    rng r;
+    rng_seed(r, o.seed);
+    const uint64_t miss = rng_threshold(o.missing);
+    truth t;
+    truth_init(t, s);
+    std::vector<uint32_t> lab(2 * s.fa.size());
+    std::vector<uint8_t> al(2 * s.fa.size());
+    std::vector<uint8_t> blk(size_t(block * n * w));
+    locus loc;
+
+    for (long long l0 = 0; l0 < L; l0 += block) {
+        long long nb = L - l0 < block ? L - l0 : block;
+        for (long long b = 0; b < nb; b++) {
+            if (o.multi) {
+                draw_multi(r, loc);
+                if (keep)
+                    std::memcpy(&g.ids[size_t(l0 + b) * max_alleles], loc.id, sizeof loc.id);
+            } else {
+                draw_snp(r, loc);
+            }
+            drop_genes(s.fa, s.mo, loc, r, lab.data(), al.data());
+            truth_add(t, s, lab.data());
+            uint8_t* c = blk.data() + size_t(b * n * w);
+            for (long long k = 0; k < n; k++) {
+                const uint32_t* x = &lab[2 * size_t(s.who[k])];
+                bool gone = miss && rng_next(r) < miss;
+                if (w == 1) {
+                    c[k] = gone ? snp_missing : uint8_t((al[x[0]] == 0) + (al[x[1]] == 0));
+                } else {
+                    c[2 * k] = gone ? allele_missing : al[x[0]];
+                    c[2 * k + 1] = gone ? allele_missing : al[x[1]];
+                }
+            }
+        }
+        if (f1)
+            put_locus_lines(f1, blk.data(), nb, n);
+        if (keep)
+            for (long long k = 0; k < n; k++) {
+                uint8_t* dst = g.g.data() + (size_t(k) * L + l0) * w;
+                for (long long b = 0; b < nb; b++)
+                    for (int i = 0; i < w; i++)
+                        dst[b * w + i] = blk[size_t((b * n + k) * w + i)];
+            }
+    }
+
+    if (f1 && !close_out(f1, gen, err))
+        return false;
+    if (o.layout == 0 && !write_layout0(gen, s.id, g, err))
+        return false;
+    if (o.layout == 2 && !write_layout2(gen, s.id, g, err))
+        return false;
+
+    parvals p;
+    p.n = n;
+    p.loci = L;
+    p.layout = o.layout;
+    p.inbreed = o.inbreed;
+    p.gen = gen;
+    p.results = o.results.empty() ? o.out + ".out" : o.results;
+    p.seed = o.kseed;
+    p.rnd_delta0 = o.rnd_delta0;
+    p.update_p = o.update_p;
+    p.out_allele_fre = o.out_allele_fre;
+    if (!write_par(o.out + ".par", p, err))
+        return false;
+    if (!write_truth(o.out, s, t, err))
+        return false;
+    if (o.plink && !(write_ped(o.out + ".ped", s, g, err) && write_map(o.out + ".map", L, err)))
+        return false;
+    return true;
+}
