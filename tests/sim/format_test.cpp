@@ -1,0 +1,179 @@
+// Exact text of the files, from small hand-made genotypes.
+#include <gtest/gtest.h>
+#include "families.h"
+#include "genfile.h"
+#include "markers.h"
+#include "outfile.h"
+#include "parfile.h"
+#include "plinkfile.h"
+#include "simtest.h"
+
+namespace {
+
+// Three individuals at four SNPs; codes count copies of allele 1.
+genos three_by_four()
+{
+    genos g;
+    g.n = 3;
+    g.loci = 4;
+    g.w = 1;
+    g.g = {2, 1, 0, snp_missing,
+           0, 0, 1, 2,
+           1, snp_missing, 2, 2};
+    return g;
+}
+
+const std::vector<std::string> ids3 = {"a1", "b22", "c333"};
+
+} // namespace
+
+TEST(format, layout0_snp)
+{
+    std::string path = tmp_prefix("x.gen"), err;
+    ASSERT_TRUE(write_layout0(path, ids3, three_by_four(), err)) << err;
+    EXPECT_EQ(slurp(path),
+              "a1 1 1 1 2 2 2 0 0\n"
+              "b22 2 2 2 2 1 2 1 1\n"
+              "c333 1 2 0 0 1 1 1 1\n");
+}
+
+TEST(format, layout0_multiallelic_uses_raw_ids)
+{
+    genos g;
+    g.n = 2;
+    g.loci = 2;
+    g.w = 2;
+    g.ids.assign(2 * max_alleles, 0);
+    g.ids[0] = 17;
+    g.ids[1] = 999;
+    g.ids[2] = 3;
+    g.ids[max_alleles] = 250;
+    g.ids[max_alleles + 1] = 1;
+    g.g = {0, 1, 1, 0,
+           2, 2, allele_missing, allele_missing};
+    std::string path = tmp_prefix("m.gen"), err;
+    ASSERT_TRUE(write_layout0(path, {"p", "q"}, g, err)) << err;
+    EXPECT_EQ(slurp(path), "p 17 999 1 250\nq 3 3 0 0\n");
+}
+
+TEST(format, layout1_from_locus_major_codes)
+{
+    genos g = three_by_four();
+    std::vector<uint8_t> bylocus;
+    for (int l = 0; l < 4; l++)
+        for (int k = 0; k < 3; k++)
+            bylocus.push_back(g.g[k * 4 + l]);
+    std::string path = tmp_prefix("x.gen"), err;
+    FILE* f = open_out(path, err);
+    ASSERT_TRUE(f) << err;
+    put_id_block(f, ids3);
+    put_locus_lines(f, bylocus.data(), 2, 3);
+    put_locus_lines(f, bylocus.data() + 6, 2, 3);
+    ASSERT_TRUE(close_out(f, path, err)) << err;
+    EXPECT_EQ(slurp(path), "a1 b22 c333\n201\n10-\n012\n-22\n");
+}
+
+TEST(format, layout2)
+{
+    std::string path = tmp_prefix("x.gen"), err;
+    ASSERT_TRUE(write_layout2(path, ids3, three_by_four(), err)) << err;
+    EXPECT_EQ(slurp(path), "a1 b22 c333\n210-\n0012\n1-22\n");
+}
+
+TEST(format, id_block_breaks_after_ten)
+{
+    std::vector<std::string> ids;
+    for (int i = 0; i < 21; i++)
+        ids.push_back("i" + std::to_string(i));
+    std::string path = tmp_prefix("ids"), err;
+    FILE* f = open_out(path, err);
+    ASSERT_TRUE(f);
+    put_id_block(f, ids);
+    ASSERT_TRUE(close_out(f, path, err));
+    EXPECT_EQ(slurp(path),
+              "i0 i1 i2 i3 i4 i5 i6 i7 i8 i9\n"
+              "i10 i11 i12 i13 i14 i15 i16 i17 i18 i19\n"
+              "i20\n");
+    std::vector<std::string> ten(ids.begin(), ids.begin() + 10);
+    f = open_out(path, err);
+    put_id_block(f, ten);
+    ASSERT_TRUE(close_out(f, path, err));
+    EXPECT_EQ(lines_of(slurp(path)).size(), 1u);
+}
+
+TEST(format, parameter_file)
+{
+    parvals p;
+    p.n = 12;
+    p.loci = 3400;
+    p.layout = 1;
+    p.inbreed = 0;
+    p.gen = "run/a.gen";
+    p.results = "a.out";
+    p.seed = 99;
+    p.rnd_delta0 = 1;
+    p.update_p = 0;
+    p.out_allele_fre = 1;
+    EXPECT_EQ(par_text(p),
+              "12 number of individuals\n"
+              "3400 number of loci\n"
+              "1 DataForm (genotype layout)\n"
+              "0 Inbreed\n"
+              "\"run/a.gen\" genotype file\n"
+              "a.out results file\n"
+              "99 random seed\n"
+              "1 RndDelta0\n"
+              "0 UpdateP\n"
+              "1 OutAlleleFre\n");
+}
+
+TEST(format, file_names_are_quoted_when_a_value_would_end_early)
+{
+    EXPECT_EQ(par_name("sim.gen"), "sim.gen");
+    EXPECT_EQ(par_name("/tmp/sim.gen"), "\"/tmp/sim.gen\"");
+    EXPECT_EQ(par_name("my run.gen"), "\"my run.gen\"");
+    EXPECT_EQ(par_name("a,b.gen"), "\"a,b.gen\"");
+    EXPECT_EQ(par_name("a;b.gen"), "\"a;b.gen\"");
+    EXPECT_EQ(par_name("a\tb.gen"), "\"a\tb.gen\"");
+}
+
+TEST(format, plink_ped_and_map)
+{
+    sample s;
+    build_sample(3, {1}, s);    // father, mother, child
+    ASSERT_EQ(s.id[2], "f0001_po_ch");
+    std::string pre = tmp_prefix("x"), err;
+    ASSERT_TRUE(write_ped(pre + ".ped", s, three_by_four(), err)) << err;
+    EXPECT_EQ(slurp(pre + ".ped"),
+              "f0001_po f0001_po_fa 0 0 1 -9 A A A G G G 0 0\n"
+              "f0001_po f0001_po_mo 0 0 2 -9 G G G G A G A A\n"
+              "f0001_po f0001_po_ch f0001_po_fa f0001_po_mo 1 -9 A G 0 0 A A A A\n");
+    ASSERT_TRUE(write_map(pre + ".map", 24, err)) << err;
+    std::vector<std::string> map = lines_of(slurp(pre + ".map"));
+    ASSERT_EQ(map.size(), 24u);
+    EXPECT_EQ(map[0], "1 snp1 0 1000000");
+    EXPECT_EQ(map[21], "22 snp22 0 1000000");
+    EXPECT_EQ(map[22], "1 snp23 0 2000000");
+}
+
+TEST(format, map_positions_stay_below_plink_limit)
+{
+    std::string pre = tmp_prefix("x"), err;
+    ASSERT_TRUE(write_map(pre + ".map", 100000, err)) << err;
+    std::vector<std::string> map = lines_of(slurp(pre + ".map"));
+    long long pos = std::stoll(map.back().substr(map.back().rfind(' ') + 1));
+    EXPECT_LT(pos, 2147483647LL);
+    EXPECT_GT(pos, 0);
+}
+
+TEST(format, unwritable_file_is_an_error_not_a_crash)
+{
+    std::string err;
+    EXPECT_FALSE(write_layout2("/nonexistent-dir/x.gen", ids3, three_by_four(), err));
+    EXPECT_NE(err.find("/nonexistent-dir/x.gen"), std::string::npos);
+    FILE* f = std::fopen("/dev/full", "wb");
+    if (f) {
+        std::fclose(f);
+        EXPECT_FALSE(write_layout2("/dev/full", ids3, three_by_four(), err));
+    }
+}

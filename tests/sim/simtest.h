@@ -1,0 +1,39 @@
+// Helpers shared by the simulator's tests.
+#pragma once
+#include <gtest/gtest.h>
+#include <unistd.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+// A fresh directory for the running test; returns DIR/name.
+inline std::string tmp_prefix(const std::string& name)
+{
+    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+    std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                ("kinex-sim-" + std::to_string(getpid()) + "-" +
+                                 info->test_suite_name() + "-" + info->name());
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return (dir / name).string();
+}
+
+inline std::string slurp(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+inline std::vector<std::string> lines_of(const std::string& text)
+{
+    std::vector<std::string> out;
+    std::stringstream ss(text);
+    std::string line;
+    while (std::getline(ss, line))
+        out.push_back(line);
+    return out;
+}
