@@ -110,7 +110,7 @@ void getcommands()
         }
     }
 
-    if (errors != 0) {
+    if (errors != 0 && stopwaitseconds > 0) {
         screenflush();
         waitpast(walltime());
     }

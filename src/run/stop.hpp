@@ -17,5 +17,6 @@ struct runend {
 // Ends the run at once with the given status (nothing is printed).
 [[noreturn]] void endrun(int status);
 
-// Seconds stoponerror waits so that its message stays readable; tests set 0.
+// Seconds stoponerror waits so that its message stays readable; tests set 0,
+// which also skips the short wait after faulty command-line arguments.
 extern int stopwaitseconds;
