@@ -25,13 +25,25 @@ genos three_by_four()
 
 const std::vector<std::string> ids3 = {"a1", "b22", "c333"};
 
+// Text that put_* routines write into a fresh file.
+template <class F>
+std::string written(F body)
+{
+    std::string path = tmp_prefix("x.gen"), err;
+    FILE* f = open_out(path, err);
+    EXPECT_TRUE(f) << err;
+    if (!f)
+        return "";
+    body(f);
+    EXPECT_TRUE(close_out(f, path, err)) << err;
+    return slurp(path);
+}
+
 } // namespace
 
 TEST(format, layout0_snp)
 {
-    std::string path = tmp_prefix("x.gen"), err;
-    ASSERT_TRUE(write_layout0(path, ids3, three_by_four(), err)) << err;
-    EXPECT_EQ(slurp(path),
+    EXPECT_EQ(written([](FILE* f) { put_layout0(f, ids3, three_by_four()); }),
               "a1 1 1 1 2 2 2 0 0\n"
               "b22 2 2 2 2 1 2 1 1\n"
               "c333 1 2 0 0 1 1 1 1\n");
@@ -51,9 +63,8 @@ TEST(format, layout0_multiallelic_uses_raw_ids)
     g.ids[max_alleles + 1] = 1;
     g.g = {0, 1, 1, 0,
            2, 2, allele_missing, allele_missing};
-    std::string path = tmp_prefix("m.gen"), err;
-    ASSERT_TRUE(write_layout0(path, {"p", "q"}, g, err)) << err;
-    EXPECT_EQ(slurp(path), "p 17 999 1 250\nq 3 3 0 0\n");
+    EXPECT_EQ(written([&](FILE* f) { put_layout0(f, {"p", "q"}, g); }),
+              "p 17 999 1 250\nq 3 3 0 0\n");
 }
 
 TEST(format, layout1_from_locus_major_codes)
@@ -63,21 +74,18 @@ TEST(format, layout1_from_locus_major_codes)
     for (int l = 0; l < 4; l++)
         for (int k = 0; k < 3; k++)
             bylocus.push_back(g.g[k * 4 + l]);
-    std::string path = tmp_prefix("x.gen"), err;
-    FILE* f = open_out(path, err);
-    ASSERT_TRUE(f) << err;
-    put_id_block(f, ids3);
-    put_locus_lines(f, bylocus.data(), 2, 3);
-    put_locus_lines(f, bylocus.data() + 6, 2, 3);
-    ASSERT_TRUE(close_out(f, path, err)) << err;
-    EXPECT_EQ(slurp(path), "a1 b22 c333\n201\n10-\n012\n-22\n");
+    EXPECT_EQ(written([&](FILE* f) {
+                  put_id_block(f, ids3);
+                  put_locus_lines(f, bylocus.data(), 2, 3);
+                  put_locus_lines(f, bylocus.data() + 6, 2, 3);
+              }),
+              "a1 b22 c333\n201\n10-\n012\n-22\n");
 }
 
 TEST(format, layout2)
 {
-    std::string path = tmp_prefix("x.gen"), err;
-    ASSERT_TRUE(write_layout2(path, ids3, three_by_four(), err)) << err;
-    EXPECT_EQ(slurp(path), "a1 b22 c333\n210-\n0012\n1-22\n");
+    EXPECT_EQ(written([](FILE* f) { put_layout2(f, ids3, three_by_four()); }),
+              "a1 b22 c333\n210-\n0012\n1-22\n");
 }
 
 TEST(format, id_block_breaks_after_ten)
@@ -85,20 +93,12 @@ TEST(format, id_block_breaks_after_ten)
     std::vector<std::string> ids;
     for (int i = 0; i < 21; i++)
         ids.push_back("i" + std::to_string(i));
-    std::string path = tmp_prefix("ids"), err;
-    FILE* f = open_out(path, err);
-    ASSERT_TRUE(f);
-    put_id_block(f, ids);
-    ASSERT_TRUE(close_out(f, path, err));
-    EXPECT_EQ(slurp(path),
+    EXPECT_EQ(written([&](FILE* f) { put_id_block(f, ids); }),
               "i0 i1 i2 i3 i4 i5 i6 i7 i8 i9\n"
               "i10 i11 i12 i13 i14 i15 i16 i17 i18 i19\n"
               "i20\n");
     std::vector<std::string> ten(ids.begin(), ids.begin() + 10);
-    f = open_out(path, err);
-    put_id_block(f, ten);
-    ASSERT_TRUE(close_out(f, path, err));
-    EXPECT_EQ(lines_of(slurp(path)).size(), 1u);
+    EXPECT_EQ(written([&](FILE* f) { put_id_block(f, ten); }), "i0 i1 i2 i3 i4 i5 i6 i7 i8 i9\n");
 }
 
 TEST(format, parameter_file)
@@ -169,11 +169,12 @@ TEST(format, map_positions_stay_below_plink_limit)
 TEST(format, unwritable_file_is_an_error_not_a_crash)
 {
     std::string err;
-    EXPECT_FALSE(write_layout2("/nonexistent-dir/x.gen", ids3, three_by_four(), err));
+    EXPECT_FALSE(open_out("/nonexistent-dir/x.gen", err));
     EXPECT_NE(err.find("/nonexistent-dir/x.gen"), std::string::npos);
-    FILE* f = std::fopen("/dev/full", "wb");
+    FILE* f = open_out("/dev/full", err);
     if (f) {
-        std::fclose(f);
-        EXPECT_FALSE(write_layout2("/dev/full", ids3, three_by_four(), err));
+        put_layout2(f, ids3, three_by_four());
+        EXPECT_FALSE(close_out(f, "/dev/full", err));
+        EXPECT_NE(err.find("/dev/full"), std::string::npos);
     }
 }

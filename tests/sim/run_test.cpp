@@ -186,6 +186,14 @@ TEST(run, multiallelic_layout0_uses_distinct_ids_per_locus)
     EXPECT_GT(multi, 20);
 }
 
+TEST(run, bad_output_path_stops_before_simulating)
+{
+    opts o = parsed({"--out", "/nonexistent-dir/x"});
+    std::string err;
+    EXPECT_FALSE(run_sim(o, err));
+    EXPECT_EQ(err.find("cannot write /nonexistent-dir/x.gen"), 0u) << err;
+}
+
 TEST(run, truth_files_list_family_pairs_and_individuals)
 {
     std::string pre = tmp_prefix("t");

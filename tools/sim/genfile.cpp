@@ -24,12 +24,8 @@ void put_locus_lines(FILE* f, const uint8_t* codes, long long nloci, long long n
     }
 }
 
-bool write_layout0(const std::string& path, const std::vector<std::string>& ids,
-                   const genos& g, std::string& err)
+void put_layout0(FILE* f, const std::vector<std::string>& ids, const genos& g)
 {
-    FILE* f = open_out(path, err);
-    if (!f)
-        return false;
     static const char* snp_pair[4] = {" 2 2", " 1 2", " 1 1", " 0 0"};
     std::string line;
     for (long long k = 0; k < g.n; k++) {
@@ -57,15 +53,10 @@ bool write_layout0(const std::string& path, const std::vector<std::string>& ids,
         line += '\n';
         put(f, line);
     }
-    return close_out(f, path, err);
 }
 
-bool write_layout2(const std::string& path, const std::vector<std::string>& ids,
-                   const genos& g, std::string& err)
+void put_layout2(FILE* f, const std::vector<std::string>& ids, const genos& g)
 {
-    FILE* f = open_out(path, err);
-    if (!f)
-        return false;
     put_id_block(f, ids);
     std::string line(size_t(g.loci) + 1, '\n');
     for (long long k = 0; k < g.n; k++) {
@@ -74,5 +65,4 @@ bool write_layout2(const std::string& path, const std::vector<std::string>& ids,
             line[l] = snp_char(row[l]);
         put(f, line);
     }
-    return close_out(f, path, err);
 }

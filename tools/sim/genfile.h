@@ -28,7 +28,6 @@ void put_id_block(FILE* f, const std::vector<std::string>& ids);
 // Layout 1 body: one line per locus from locus-major SNP codes (n per locus).
 void put_locus_lines(FILE* f, const uint8_t* codes, long long nloci, long long n);
 
-bool write_layout0(const std::string& path, const std::vector<std::string>& ids,
-                   const genos& g, std::string& err);
-bool write_layout2(const std::string& path, const std::vector<std::string>& ids,
-                   const genos& g, std::string& err);
+// Whole files of layouts 0 and 2 from per-individual rows.
+void put_layout0(FILE* f, const std::vector<std::string>& ids, const genos& g);
+void put_layout2(FILE* f, const std::vector<std::string>& ids, const genos& g);

@@ -61,13 +61,12 @@ bool run_sim(const opts& o, std::string& err)
         }
     }
 
-    FILE* f1 = nullptr;
-    if (o.layout == 1) {
-        f1 = open_out(gen, err);
-        if (!f1)
-            return false;
-        put_id_block(f1, s.id);
-    }
+    // Opened first so that a bad path stops the run before any work.
+    FILE* fg = open_out(gen, err);
+    if (!fg)
+        return false;
+    if (o.layout == 1)
+        put_id_block(fg, s.id);
 
     rng r;
     rng_seed(r, o.seed);
@@ -103,8 +102,8 @@ bool run_sim(const opts& o, std::string& err)
                 }
             }
         }
-        if (f1)
-            put_locus_lines(f1, blk.data(), nb, n);
+        if (o.layout == 1)
+            put_locus_lines(fg, blk.data(), nb, n);
         if (keep)
             for (long long k = 0; k < n; k++) {
                 uint8_t* dst = g.g.data() + (size_t(k) * L + l0) * w;
@@ -114,11 +113,11 @@ bool run_sim(const opts& o, std::string& err)
             }
     }
 
-    if (f1 && !close_out(f1, gen, err))
-        return false;
-    if (o.layout == 0 && !write_layout0(gen, s.id, g, err))
-        return false;
-    if (o.layout == 2 && !write_layout2(gen, s.id, g, err))
+    if (o.layout == 0)
+        put_layout0(fg, s.id, g);
+    if (o.layout == 2)
+        put_layout2(fg, s.id, g);
+    if (!close_out(fg, gen, err))
         return false;
 
     parvals p;
