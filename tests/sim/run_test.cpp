@@ -186,6 +186,41 @@ TEST(run, multiallelic_layout0_uses_distinct_ids_per_locus)
     EXPECT_GT(multi, 20);
 }
 
+TEST(run, trios_are_mendelian_and_codes_count_the_minor_allele)
+{
+    // Sibs come first so that unwritten parents sit between written people.
+    std::string pre = tmp_prefix("po");
+    opts o = parsed({"--families", "fs,po", "--individuals", "300", "--loci", "400"});
+    o.out = pre;
+    run(o);
+    std::string text = slurp(pre + ".gen");
+    std::vector<std::string> rows = layout2_rows(text, 300), ids;
+    ASSERT_EQ(rows.size(), 300u);
+    std::stringstream head(text.substr(0, text.size() - 300 * 401));
+    for (std::string id; head >> id;)
+        ids.push_back(id);
+    ASSERT_EQ(ids.size(), 300u);
+    long long copies = 0, trios = 0;
+    for (size_t t = 0; t + 2 < 300; t++) {
+        if (ids[t].find("_po_fa") == std::string::npos)
+            continue;
+        trios++;
+        const std::string &fa = rows[t], &mo = rows[t + 1], &ch = rows[t + 2];
+        for (size_t l = 0; l < 400; l++) {
+            // Allele 1 copies the child got from each parent: at most one,
+            // none from a parent homozygous for allele 2.
+            int c = ch[l] - '0', f = fa[l] - '0', m = mo[l] - '0';
+            int lo = (f == 2) + (m == 2), hi = (f > 0) + (m > 0);
+            ASSERT_GE(c, lo) << ids[t] << " locus " << l;
+            ASSERT_LE(c, hi) << ids[t] << " locus " << l;
+            copies += f + m + c;
+        }
+    }
+    EXPECT_EQ(trios, 60);
+    // Minor allele frequency is uniform in 0.05..0.5, so 0.275 on average.
+    EXPECT_NEAR(double(copies) / (2.0 * 3 * trios * 400), 0.275, 0.02);
+}
+
 TEST(run, bad_output_path_stops_before_simulating)
 {
     opts o = parsed({"--out", "/nonexistent-dir/x"});
