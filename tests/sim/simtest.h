@@ -12,9 +12,8 @@
 inline std::string tmp_prefix(const std::string& name)
 {
     const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-    std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                ("kinex-sim-" + std::to_string(getpid()) + "-" +
-                                 info->test_suite_name() + "-" + info->name());
+    auto dir = std::filesystem::temp_directory_path() /
+               ("kinex-sim-" + std::to_string(getpid()) + "-" + info->name());
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     return (dir / name).string();
