@@ -174,7 +174,7 @@ std::string help_text()
         "  --missing R         each genotype is missing with probability R (default 0)\n"
         "  --families LIST     comma-separated family types, cycled through to fill the\n"
         "                      sample with whole families (default all); a name may be\n"
-        "                      repeated to weight it; all, outbred and inbred name groups:\n" +
+        "                      repeated to weight it; the groups all, outbred, inbred:\n" +
         fam +
         "                      A family that no longer fits is skipped for the next one\n"
         "                      that does; lone unrelated individuals fill the rest.\n"
