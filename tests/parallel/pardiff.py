@@ -1,0 +1,124 @@
+#!/usr/bin/env python3
+"""Differential test of kinex-par against kinex.
+
+Simulated data sets go through kinex and through kinex-par under mpirun at
+several process and thread counts.  With UpdateP 0 every dyad's EM does not
+depend on the number of processes, so the tables must agree byte for byte;
+with UpdateP 1 sums are formed in another order, so values may differ by
+rounding (at most 0.0002) and the iteration count only where the tolerance
+sits at the stopping boundary.  Input errors must end every process with
+exit status 1, quickly.
+"""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+MPI = ["mpirun", "--allow-run-as-root", "--oversubscribe"]
+
+
+def run(cmd, cwd, timeout=300):
+    t0 = time.time()
+    p = subprocess.run(cmd, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout)
+    return p.returncode, p.stdout.decode("latin-1"), p.stderr.decode("latin-1"), time.time() - t0
+
+
+def simulate(sim, folder, args):
+    code, out, err, _ = run([sim, "--out", "case"] + args, folder)
+    if code != 0:
+        raise SystemExit(f"kinex-sim failed: {err}")
+
+
+def compare(expected, actual, tolerance):
+    cmd = [sys.executable, os.path.join(HERE, "compare.py"), expected, actual]
+    if tolerance > 0:
+        cmd += ["--tolerance", str(tolerance), "--skip-iterations"]
+    p = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    return p.returncode == 0, p.stdout.decode()
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--kinex", required=True)
+    ap.add_argument("--kinex-par", required=True)
+    ap.add_argument("--sim", required=True)
+    a = ap.parse_args()
+
+    cases = [
+        # name, simulator options, process counts, thread counts, tolerance
+        ("snp-layout2-fixed", ["--individuals", "30", "--loci", "400", "--missing", "0.02", "--layout", "2",
+                               "--out-allele-fre", "1"], [1, 2, 3, 5], [1], 0.0),
+        ("snp-layout1-fixed", ["--individuals", "17", "--loci", "300", "--missing", "0.01", "--layout", "1",
+                               "--inbreed", "0"], [2, 3], [1], 0.0),
+        ("multi-fixed", ["--individuals", "25", "--loci", "40", "--markers", "multi", "--missing", "0.03",
+                         "--out-allele-fre", "1"], [1, 2, 3, 5], [1], 0.0),
+        ("tiny-more-processes-than-dyads", ["--individuals", "3", "--loci", "50", "--families", "fs,un"],
+         [5], [1], 0.0),
+        ("snp-joint", ["--individuals", "16", "--loci", "300", "--missing", "0.01", "--update-p", "1",
+                       "--out-allele-fre", "1"], [1, 2, 3], [1, 2, 4], 0.0002),
+        ("multi-joint", ["--individuals", "14", "--loci", "60", "--markers", "multi", "--update-p", "1",
+                         "--inbreed", "0", "--out-allele-fre", "1"], [1, 2, 3], [1, 2, 4], 0.0002),
+    ]
+    failures = 0
+    for name, opts, procs, threads, tol in cases:
+        folder = tempfile.mkdtemp(prefix=f"pardiff-{name}-")
+        simulate(a.sim, folder, opts)
+        code, _, err, secs = run([a.kinex, "OUT:serial.out", "INP:case.par"], folder)
+        if code != 0:
+            print(f"[{name}] kinex failed ({code}): {err}")
+            failures += 1
+            continue
+        for p in procs:
+            for t in threads:
+                out = f"par-{p}-{t}.out"
+                cmd = MPI + ["-np", str(p), a.kinex_par, f"OUT:{out}", "INP:case.par", f"OMP:{t}"]
+                code, _, err, secs = run(cmd, folder)
+                label = f"[{name}] P={p} T={t}"
+                if code != 0:
+                    print(f"{label}: kinex-par failed ({code}): {err[-2000:]}")
+                    failures += 1
+                    continue
+                ok, text = compare(os.path.join(folder, "serial.out"), os.path.join(folder, out), tol)
+                print(f"{label}: {'ok' if ok else 'DIFFERS'} ({secs:.1f} s) {text.strip()}")
+                failures += 0 if ok else 1
+        if failures == 0:
+            shutil.rmtree(folder, ignore_errors=True)
+        else:
+            print(f"[{name}] kept in {folder}")
+
+    # Input errors stop every process, with status 1, within seconds.
+    folder = tempfile.mkdtemp(prefix="pardiff-errors-")
+    simulate(a.sim, folder, ["--individuals", "6", "--loci", "20", "--markers", "multi"])
+    with open(os.path.join(folder, "case.gen")) as f:
+        rows = f.read().split("\n")
+    words = rows[3].split()
+    words[5] = "1234"  # an allele ID above 999
+    rows[3] = " ".join(words)
+    with open(os.path.join(folder, "bad.gen"), "w") as f:
+        f.write("\n".join(rows))
+    for label, args, message in [
+        ("missing genotype file", ["GEN:nothere.gen"], "Genotype file, nothere.gen, does not exist!"),
+        ("allele ID above 999", ["GEN:bad.gen"], "Allele ID > 999 in genotype data!"),
+    ]:
+        cmd = MPI + ["-np", "3", a.kinex_par, "INP:case.par", "OUT:err.out"] + args
+        try:
+            code, out, err, secs = run(cmd, folder, timeout=60)
+        except subprocess.TimeoutExpired:
+            print(f"[errors] {label}: HANGS")
+            failures += 1
+            continue
+        ok = code != 0 and out.count(message) == 3 and secs < 30
+        print(f"[errors] {label}: {'ok' if ok else 'WRONG'} (status {code}, {out.count(message)} messages, {secs:.1f} s)")
+        failures += 0 if ok else 1
+    if failures == 0:
+        shutil.rmtree(folder, ignore_errors=True)
+    print("all agree" if failures == 0 else f"{failures} failures")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
