@@ -1,7 +1,93 @@
 // Estimation of Deltas, inbreeding and allele frequencies.
+//
+// The pieces shared by the EM with fixed allele frequencies (em_delta) and
+// the joint EM of em_delta_p: the IIS modes of a pair of genotypes, the
+// genotype fetch, the allele and genotype tallies, the estimation constants
+// and inbreeding from Deltas.
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <vector>
 
 // One replicate of the estimation (replicate numbers 1, 2, ...).
 void em_delta_p(int32_t& replicate);
+
+// Deltas of every dyad with the allele frequencies fixed at their sample
+// values; also the tallies, the IIS counts, allelecnt, inb and fsd.  Runs
+// once per run, in replicate 1.
+void em_delta();
+
+// ---- IIS modes (findconf.cpp) ----
+// Genotypes are two allele bytes each; the first individual's comes first,
+// since modes 3..6 depend on the order.  Both must be non-missing.
+
+// Mode 1..9 of any pair of genotypes.
+int findconf(const int8_t* x, const int8_t* y);
+
+// Modes of a two-allele locus by the allele sums a+b (first) and c+d
+// (second), each 2..4: entry 3*(c+d) + (a+b) - 8.
+inline constexpr int8_t conftable[9] = {1, 5, 2, 3, 7, 3, 2, 5, 1};
+
+// Mode of a pair of genotypes at a locus with alleles 1 and 2 only.
+inline int twoallelemode(const int8_t* x, const int8_t* y)
+{
+    return conftable[3 * (y[0] + y[1]) + x[0] + x[1] - 8];
+}
+
+// ---- constants of the probability terms ----
+// c is one unit in the last place above the double nearest to 0.95; 2c and
+// 3c are the exact doubles 1.9 and 2.85 that go with it.
+inline constexpr double cterm = std::bit_cast<double>(uint64_t(0x3FEE666666666667ULL));
+inline constexpr double c2term = std::bit_cast<double>(uint64_t(0x3FFE666666666667ULL));
+inline constexpr double c3term = std::bit_cast<double>(uint64_t(0x4006CCCCCCCCCCCDULL));
+// Floor of a probability term.
+inline constexpr double termfloor = 1e-8;
+
+// ---- genotype fetch (gtypefetch.cpp) ----
+
+// Gives buf room for one individual's allele pairs (2 x numloci2 bytes) in
+// the SNP layouts; layout 0 needs no buffer.  Stops with the memory message
+// from `routine` on failure.
+void gtypebuffer(std::vector<int8_t>& buf, const char* routine);
+
+// Allele pairs of individual i at unique loci 1..numloci2 (locus l at
+// offsets 2(l-1) and 2(l-1)+1; 0 0 when missing): for layout 0 the
+// individual's slice of indivgtype, for the SNP layouts unpacked into buf.
+const int8_t* fetchgtype(int32_t i, std::vector<int8_t>& buf);
+
+// ---- tallies (tallies.cpp) ----
+
+// numa, nummisg and indvar over this process's share of the individuals
+// (created on first use), summed over processes in that order.
+void tallygtypes();
+
+// Sample size of every unique locus: twice the number of genotyped
+// individuals, n[1..numloci2] from numa.
+void locussizes(std::vector<int32_t>& n);
+
+// ---- inbreeding from Deltas (computef.cpp) ----
+
+// inb and fsd of every individual from the dyads it belongs to, and the
+// diagonal columns delta(., i, i).
+void computef();
+
+// ---- the dyad results after the dyad loop (dyadshare.cpp) ----
+
+// Sums the delta slabs and the iisdyad chunks over processes, so that every
+// process holds every dyad (non-owners contributed zeros).
+void sumdyadresults(const char* routine);
+
+// Column (., i, j) of every pair j > i from column (., j, i), with Delta3
+// and Delta5, Delta4 and Delta6 exchanged.
+void mirrordelta();
+
+// ---- counters of the last em_delta, for benchmarks ----
+struct emcounters {
+    int64_t dyads = 0;       // dyads of this process
+    int64_t emdyads = 0;     // of those, dyads that went through the EM
+    int64_t loci = 0;        // compared loci of the EM dyads
+    int64_t entries = 0;     // term entries of the EM dyads
+    int64_t iterations = 0;  // EM iterations of the EM dyads
+};
+extern emcounters emcount;
