@@ -1,3 +1,31 @@
+// One replicate of the estimation.  Replicate 1 starts with the EM for
+// Delta at fixed allele frequencies; with UpdateP 0 that is the whole
+// estimation.
 #include "estimation/estimation.hpp"
+#include "run/alloc.hpp"
+#include "run/variables.hpp"
 
-void em_delta_p(int32_t& replicate) { (void)replicate; }
+namespace {
+
+const char* routine = "EM_Delta_P";
+
+}  // namespace
+
+void em_delta_p(int32_t& replicate)
+{
+    const std::size_t n = std::size_t(vars.numindiv);
+    vars.iter2 = 400;
+    if (vars.inb.empty()) {
+        allocarray(vars.delta, 9 * n * n, 0.0f, vars.memerr, routine);
+        allocarray(vars.inb, n + 1, 0.0, vars.memerr, routine);
+        allocarray(vars.fsd, n + 1, 0.0, vars.memerr, routine);
+    }
+    if (vars.toliter.empty()) allocarray(vars.toliter, 401, 0.0, allocfailmessage("the tolerance list"), routine);
+
+    if (replicate == 1) {
+        em_delta();
+        if (vars.updatep == 0) return;
+    }
+
+    // The joint EM of Deltas and allele frequencies (UpdateP 1) goes here.
+}

@@ -1,0 +1,257 @@
+// The EM for Delta with fixed allele frequencies over whole data sets.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "estimation/emwork.hpp"
+#include "estimation/estimation.hpp"
+#include "estimation_setup.hpp"
+#include "genotypes/genotypes.hpp"
+#include "run/textconv.hpp"
+
+using esttest::deltaof;
+using esttest::missing;
+
+namespace {
+
+void estimate()
+{
+    int32_t replicate = 1;
+    em_delta_p(replicate);
+}
+
+// Random SNP data: n individuals, u loci, a share of missing genotypes.
+void randomsnps(int32_t n, int32_t u, double miss, uint64_t seed)
+{
+    esttest::rng r{seed};
+    std::vector<std::vector<int>> g(std::size_t(n), std::vector<int>(std::size_t(u), 0));
+    for (int32_t l = 0; l < u; ++l) {
+        double p = 0.1 + 0.8 * r.uniform();
+        for (int32_t i = 0; i < n; ++i)
+            g[std::size_t(i)][std::size_t(l)] = r.uniform() < miss ? missing : (r.uniform() < p) + (r.uniform() < p);
+    }
+    // every locus polymorphic
+    for (int32_t l = 0; l < u; ++l) g[0][std::size_t(l)] = 1;
+    esttest::snpdata(g);
+}
+
+std::string fields(int from)
+{
+    std::string s = fmtright("Indiv1", 8) + fmtright("Indiv2", 8);
+    for (int k = from; k <= 9; ++k) s += fmtright("Delta" + std::to_string(k), 8);
+    return s;
+}
+
+}  // namespace
+
+TEST(estimation_emdelta, dyadWithoutCommonLocusGetsDeltaNineAndZeroCounts)
+{
+    esttest::freshstate(1);
+    esttest::snpdata({{2, 1, missing, 0}, {1, 1, 0, 2}, {missing, missing, 2, missing}});
+    estimate();
+    // dyad (1,3) = number 2 shares no locus; (2,3) shares locus 3
+    for (int m = 1; m <= 9; ++m) EXPECT_EQ(vars.iisdyad[iisat(m, 2)], 0);
+    for (int k = 1; k <= 8; ++k) {
+        EXPECT_EQ(deltaof(k, 1, 3), 0.0f);
+        EXPECT_EQ(deltaof(k, 3, 1), 0.0f);
+    }
+    EXPECT_EQ(deltaof(9, 1, 3), 1.0f);
+    EXPECT_EQ(deltaof(9, 3, 1), 1.0f);
+    EXPECT_EQ(vars.iisdyad[iisat(2, 3)], 1);  // (2,3): 2/2 against 1/1
+    EXPECT_EQ(emcount.dyads, 3);
+    EXPECT_EQ(emcount.emdyads, 2);
+}
+
+TEST(estimation_emdelta, dyadOfModeNineOnlyConvergesToDeltaNine)
+{
+    esttest::freshstate(1);
+    esttest::multidata({{{1, 2}, {1, 2}, {3, 4}}, {{3, 4}, {3, 4}, {1, 2}}}, {4, 4, 4}, {1, 2, 1});
+    estimate();
+    EXPECT_EQ(vars.iisdyad[iisat(9, 1)], 4);
+    EXPECT_EQ(deltaof(9, 1, 2), 1.0f);
+    for (int k = 1; k <= 8; ++k) EXPECT_EQ(deltaof(k, 1, 2), 0.0f);
+    EXPECT_EQ(emcount.iterations, 2);  // one step to the answer, one to see it
+    EXPECT_EQ(emcount.entries, 0);
+}
+
+TEST(estimation_emdelta, withoutInbreedingTheFirstSixStayZero)
+{
+    esttest::freshstate(0);
+    randomsnps(12, 300, 0.05, 7);
+    estimate();
+    const int32_t n = vars.numindiv;
+    for (int32_t i = 1; i <= n; ++i) {
+        for (int32_t j = 1; j <= n; ++j) {
+            for (int k = 1; k <= 6; ++k) ASSERT_EQ(deltaof(k, i, j), 0.0f) << i << " " << j << " " << k;
+            if (i == j) continue;
+            float sum = deltaof(7, i, j) + deltaof(8, i, j) + deltaof(9, i, j);
+            EXPECT_NEAR(sum, 1.0f, 1e-5f);
+        }
+        EXPECT_EQ(vars.inb[std::size_t(i)], 0.0);
+        EXPECT_EQ(vars.fsd[std::size_t(i)], 0.0);
+        EXPECT_EQ(deltaof(7, i, i), 1.0f);
+    }
+}
+
+TEST(estimation_emdelta, secondOrientationIsTheExchangedFirst)
+{
+    esttest::freshstate(1);
+    randomsnps(10, 200, 0.3, 11);
+    // individual 4 shares no locus with anybody
+    for (int32_t w = 0; w < vars.snpwords; ++w) vars.snp[snpcol(4) + std::size_t(w)] = 0;
+    estimate();
+    const int swap[10] = {0, 1, 2, 5, 6, 3, 4, 7, 8, 9};
+    bool someasymmetry = false;
+    for (int32_t i = 1; i <= 10; ++i)
+        for (int32_t j = i + 1; j <= 10; ++j) {
+            for (int k = 1; k <= 9; ++k) ASSERT_EQ(deltaof(k, j, i), deltaof(swap[k], i, j)) << i << " " << j;
+            someasymmetry |= deltaof(3, i, j) != deltaof(5, i, j);
+        }
+    EXPECT_TRUE(someasymmetry);
+}
+
+TEST(estimation_emdelta, changeEqualToTheToleranceDoesNotStop)
+{
+    EXPECT_FALSE(emconverged(1e-6, 1e-6));
+    EXPECT_TRUE(emconverged(1e-6, std::nextafter(1e-6, 0.0)));
+    EXPECT_FALSE(emconverged(1e-4, 2e-4));
+}
+
+TEST(estimation_emdelta, toleranceFollowsUpdateP)
+{
+    esttest::freshstate(1);
+    randomsnps(8, 150, 0.0, 3);
+    estimate();
+    int64_t fine = emcount.iterations;
+    esttest::freshstate(1);
+    randomsnps(8, 150, 0.0, 3);
+    vars.updatep = 1;
+    estimate();
+    EXPECT_LT(emcount.iterations, fine);
+}
+
+TEST(estimation_emdelta, stopsAfterAHundredIterations)
+{
+    // one locus, both heterozygous: Delta7 is the answer, approached slowly
+    esttest::freshstate(0);
+    esttest::snpdata({{1}, {1}});
+    estimate();
+    EXPECT_EQ(emcount.iterations, 100);
+    EXPECT_GT(deltaof(7, 1, 2), 0.99f);
+}
+
+TEST(estimation_emdelta, drawsOneRandomNumber)
+{
+    esttest::freshstate(0);
+    randomsnps(6, 40, 0.1, 5);
+    vars.idum = -77;
+    estimate();
+    double after = ran1();
+    vars.idum = -77;
+    ran1();
+    EXPECT_EQ(after, ran1());
+}
+
+TEST(estimation_emdelta, allelecntIsNuma)
+{
+    esttest::freshstate(0);
+    randomsnps(6, 40, 0.1, 5);
+    estimate();
+    ASSERT_EQ(vars.allelecnt.size(), std::size_t(vars.numallallele) + 1);
+    for (int32_t a = 1; a <= vars.numallallele; ++a)
+        EXPECT_EQ(vars.allelecnt[std::size_t(a)], double(vars.numa[std::size_t(a)]));
+}
+
+// Two processes (each run here in turn; the serial sums only copy) hold
+// the dyads of their serial numbers; together they make the one-process run.
+TEST(estimation_emdelta, dyadsDividedByProcessAddUpToTheWhole)
+{
+    const int32_t n = 7;
+    std::vector<float> whole;
+    std::vector<int32_t> wholeiis;
+    std::vector<float> part[2];
+    std::vector<int32_t> partiis[2];
+    for (int run = -1; run < 2; ++run) {
+        esttest::freshstate(1);
+        randomsnps(n, 120, 0.05, 21);
+        if (run >= 0) {
+            vars.numthreads = 2;
+            vars.threadid = run;
+        }
+        estimate();
+        if (run < 0) {
+            whole = vars.delta;
+            wholeiis = vars.iisdyad;
+        } else {
+            part[run] = vars.delta;
+            partiis[run] = vars.iisdyad;
+        }
+    }
+    for (int32_t i = 1; i <= n; ++i)
+        for (int32_t j = i + 1; j <= n; ++j) {
+            int owner = int(dyadnum(i, j, n) % 2);
+            for (int k = 1; k <= 9; ++k) {
+                EXPECT_EQ(part[1 - owner][deltaat(k, j, i)], 0.0f);
+                EXPECT_EQ(part[1 - owner][deltaat(k, i, j)], 0.0f);
+                EXPECT_EQ(part[owner][deltaat(k, j, i)], whole[deltaat(k, j, i)]);
+                EXPECT_EQ(part[owner][deltaat(k, i, j)], whole[deltaat(k, i, j)]);
+            }
+        }
+    for (std::size_t e = 0; e < wholeiis.size(); ++e) EXPECT_EQ(partiis[0][e] + partiis[1][e], wholeiis[e]);
+}
+
+TEST(estimation_emdelta, randomStartOnlyCounts)
+{
+    esttest::freshstate(1);
+    randomsnps(5, 30, 0.0, 9);
+    vars.rnddelta0 = 1;
+    vars.updatep = 1;
+    vars.thd0q = true;
+    testing::internal::CaptureStdout();
+    estimate();
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out, "\nFinding IIS across loci \n");
+    EXPECT_EQ(emcount.emdyads, 0);
+    int32_t total = 0;
+    for (int m = 1; m <= 9; ++m) total += vars.iisdyad[iisat(m, 1)];
+    EXPECT_EQ(total, 30);
+    for (int k = 1; k <= 9; ++k) EXPECT_EQ(deltaof(k, 1, 2), 0.0f);
+}
+
+TEST(estimation_emdelta, progressShowsTheHeaderAndTheFirstDyad)
+{
+    esttest::freshstate(0);
+    esttest::snpdata({{2, 1, 0, 1}, {2, 1, 1, 1}, {0, 2, 1, 0}});
+    vars.thd0q = true;
+    testing::internal::CaptureStdout();
+    estimate();
+    std::string out = testing::internal::GetCapturedStdout();
+    std::string line = fmtint(1, 8) + fmtint(2, 8);
+    for (int k = 7; k <= 9; ++k) line += fmtfixed(double(deltaof(k, 1, 2)), 8, 4);
+    EXPECT_EQ(out, "\nPerformming EM for Delta\n\n" + fields(7) + "\n" + line + "\n\nEM for Delta ONLY finished!\n");
+    EXPECT_EQ(fields(7), "  Indiv1  Indiv2  Delta7  Delta8  Delta9");
+    EXPECT_EQ(line.size(), 40u);
+}
+
+TEST(estimation_emdelta, progressWithInbreedingShowsNineDeltas)
+{
+    esttest::freshstate(1);
+    esttest::snpdata({{2, 1, 0, 1}, {2, 1, 1, 1}});
+    vars.thd0q = true;
+    testing::internal::CaptureStdout();
+    estimate();
+    std::string out = testing::internal::GetCapturedStdout();
+    std::string line = fmtint(1, 8) + fmtint(2, 8);
+    for (int k = 1; k <= 9; ++k) line += fmtfixed(double(deltaof(k, 1, 2)), 8, 4);
+    EXPECT_EQ(out, "\nPerformming EM for Delta\n\n" + fields(1) + "\n" + line + "\n\nEM for Delta ONLY finished!\n");
+}
+
+TEST(estimation_emdelta, otherProcessesPrintNothing)
+{
+    esttest::freshstate(0);
+    randomsnps(4, 20, 0.0, 2);
+    testing::internal::CaptureStdout();
+    estimate();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+}
