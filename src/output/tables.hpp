@@ -1,0 +1,44 @@
+// The parts of the results file, in the order output writes them.  Each
+// appends to the results file opened by output.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "output/lookup.hpp"
+#include "run/textfile.hpp"
+
+// Options heading, command line, parameters, run times and tolerances.
+// Takes the end of the run into element 2 of date1 and time1.
+void writerunrecord(textout& out);
+
+// The two time lines, started and finished, 47 characters each (no LF).
+std::string timeline(int which);
+
+// Table of every ordered pair: counts, Deltas and r(1,2).
+void writeibd(textout& out, const lookup& lk);
+
+// Table of genotype counts and inbreeding per individual.
+void writeinb(textout& out, const lookup& lk);
+
+// Table of allele frequencies per locus (reads the raw-allele file for
+// layout 0).
+void writefreq(textout& out, const lookup& lk);
+
+// Name of the raw-allele file that goes with the results file.
+std::string rawallelefile();
+
+// The first n characters of the separator line.
+std::string separator(std::size_t n);
+
+// Element `need` (and all before it) exist in v, or a zero stand-in of that
+// size is used: the tables then show start values for estimates that a run
+// never made.
+template <class T>
+const T* orzeros(const std::vector<T>& v, std::size_t need, std::vector<T>& spare)
+{
+    if (v.size() >= need) return v.data();
+    spare.assign(need, T{});
+    return spare.data();
+}
