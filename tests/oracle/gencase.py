@@ -290,6 +290,9 @@ def gencase(seed, folder, kind='normal', fixedp=False):
         args.append('-nosuchoption')
     elif r < 0.36:
         args.append('IND:12x')
+    elif r < 0.37:
+        args.append('OMP:2')
+        args.append(rng.choice(['help', 'HELP', 'Help']))
     crlf = rng.random() < 0.2
     eol = '\r\n' if crlf else '\n'
 

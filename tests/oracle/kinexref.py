@@ -1854,9 +1854,9 @@ def main(argv):
     prog = Kinex(argv0, args, fixed)
     try:
         prog.run()
-    except StopRun:
+    except StopRun as e:
         sys.stdout.flush()
-        return 1
+        return 0 if e.args == ('help',) else 1
     except Unsupported as e:
         sys.stdout.flush()
         sys.stderr.write('kinexref: input not handled: %s\n' % e)
