@@ -212,7 +212,7 @@ def gencase(seed, folder, kind='normal', fixedp=False):
         if updatep:
             # keep the joint EM small enough for the reference
             ndyad = n * (n - 1) // 2
-            nloci = max(1, min(nloci, 700 // ndyad))
+            nloci = max(1, min(nloci, 1200 // ndyad))
     inbreed = rng.randint(0, 1)
     rnddelta0 = rng.randint(0, 1)
     outallele = rng.randint(0, 1)
