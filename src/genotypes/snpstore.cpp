@@ -28,24 +28,46 @@ struct unpacktable {
 
 constexpr unpacktable idxsnp;
 
+// 2-bit code of every character ("2" 1, "1" 3, "0" 2, others 0), for
+// packing without a branch per locus.
+struct codetable {
+    std::array<uint8_t, 256> code{};
+    constexpr codetable()
+    {
+        code[std::size_t('2')] = 1;
+        code[std::size_t('1')] = 3;
+        code[std::size_t('0')] = 2;
+    }
+};
+
+constexpr codetable charcode;
+
 }  // namespace
 
 void convertgtype1(const char* row, int32_t rowlen, int32_t lastword, uint32_t* column)
 {
-    for (int32_t w = 0; w <= lastword; ++w) column[w] = 0;
-    int8_t* obs = vars.obsnumallele.data();
     const int32_t n = vars.numloci;
     const int32_t m = rowlen < n ? rowlen : n;
-    for (int32_t l = 1; l <= m; ++l) {
-        char c = row[l - 1];
-        uint32_t code = snpcode(c);
-        if (code == 0) continue;
-        column[(l - 1) >> 4] |= code << (2 * ((l - 1) & 15));
+    const unsigned char* r = reinterpret_cast<const unsigned char*>(row);
+    // Pack whole words, then the observation bytes: after a few rows almost
+    // every locus has seen both alleles and is passed over.
+    for (int32_t w = 0; w <= lastword; ++w) {
+        const int32_t l0 = 16 * w;
+        const int32_t k = m - l0 < 16 ? (m - l0 > 0 ? m - l0 : 0) : 16;
+        uint32_t word = 0;
+        for (int32_t q = 0; q < k; ++q) word |= uint32_t(charcode.code[r[l0 + q]]) << (2 * q);
+        column[w] = word;
+    }
+    int8_t* obs = vars.obsnumallele.data() + 1;
+    for (int32_t l = 0; l < m; ++l) {
         int8_t b = obs[l];
         if (b == 2) continue;
+        const char c = row[l];
+        const int code = charcode.code[r[l]];
+        if (code == 0) continue;
         if (c == '1') b = 2;
-        else if (b == 0) b = int8_t(-int(code));
-        else if (b + int(code) != 0) b = 2;
+        else if (b == 0) b = int8_t(-code);
+        else if (b + code != 0) b = 2;
         obs[l] = b;
     }
 }
