@@ -1,3 +1,171 @@
-#include "genotypes/genotypes.hpp"
+// Reading the genotype file in its three layouts: identifiers into
+// individ, multi-allelic alleles into the working table of this process's
+// individuals, SNP rows straight into the packed store as they are read.
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 
-void readgtype() {}
+#include "genotypes/genotypes.hpp"
+#include "genotypes/gtypework.hpp"
+#include "run/alloc.hpp"
+#include "run/freeform.hpp"
+#include "run/screen.hpp"
+#include "run/stop.hpp"
+#include "run/textconv.hpp"
+#include "run/variables.hpp"
+
+namespace {
+
+const char* const routine = "ReadGType";
+
+std::string ioreason() { return errno ? std::string(" (") + std::strerror(errno) + ")" : std::string(); }
+
+// A read that failed: an input error of the file itself (a directory, a
+// device error) names the file; the end of the file or a bad value gives
+// the caller's message.
+[[noreturn]] void readfailed(const ffreader& r, const std::string& message)
+{
+    if (fferror(r)) stoponerror("Error reading genotype file " + r.name + ioreason() + "!", routine);
+    stoponerror(message, routine);
+}
+
+// Identifiers are kept in exactly 20 characters.
+std::string id20(const std::string& id)
+{
+    std::string t = id.substr(0, 20);
+    t.resize(20, ' ');
+    return t;
+}
+
+// The rest of a layout 0 line after the identifier: 2 x numloci integers
+// that fit 16 bits, stored at keep unless it is null.  Values after them
+// are ignored.  False when the line ends early or a value is not such an
+// integer.
+bool parsealleles(const ffreader& r, int16_t* keep)
+{
+    const char* p = r.buf + r.pos;
+    const char* end = r.buf + r.len;
+    const int32_t n = 2 * vars.numloci;
+    for (int32_t v = 0; v < n; ++v) {
+        while (p < end && ffsep(*p)) ++p;
+        if (p == end) return false;
+        bool neg = false;
+        if (*p == '+' || *p == '-') neg = *p++ == '-';
+        const char* start = p;
+        int32_t x = 0;
+        for (; p < end && !ffsep(*p); ++p) {
+            unsigned d = unsigned(*p - '0');
+            if (d > 9) return false;
+            if (x <= 32768) x = 10 * x + int32_t(d);  // past this it is out of range anyway
+        }
+        if (p == start) return false;
+        if (neg) x = -x;
+        if (x < -32768 || x > 32767) return false;
+        if (keep) keep[v] = int16_t(x);
+    }
+    return true;
+}
+
+// Progress step of the per-individual counters.
+int32_t progressstep() { return std::max(1, 1000000 / vars.numloci); }
+
+void readlayout0(ffreader& r, gtypework& w)
+{
+    const int32_t share = std::max(0, vars.indivl2 - vars.indivl1 + 1);
+    allocarray(w.rawallele, 2 * std::size_t(vars.numloci) * std::size_t(share), int16_t(0), vars.memerr, routine);
+    say("  Reading genotypes for individual:");
+    const int32_t step = progressstep();
+    std::string id;
+    // Every process parses every line in full, so that all of them meet a
+    // faulty line at the same individual.
+    for (int32_t i = 1; i <= vars.numindiv; ++i) {
+        if (i % step == 0) sayopen("\r  " + itod(i));
+        int16_t* keep = myindiv(i) ? w.rawallele.data() + rawat(1, 1, i) : nullptr;
+        if (!ffnextline(r) || ffvalueinline(r, id) != ffstatus::ok || !parsealleles(r, keep))
+            readfailed(r, "Error reading genotype data for individual " + itod(i) + "!");
+        vars.individ[std::size_t(i)] = id20(id);
+    }
+}
+
+// Layouts 1 and 2 start with all identifiers, as many to a line as the
+// writer liked; the genotype rows follow on the next line.
+void readidentifiers(ffreader& r)
+{
+    std::string id;
+    for (int32_t i = 1; i <= vars.numindiv; ++i) {
+        if (!ffvalue(r, id, i == 1)) readfailed(r, "Error reading individual ID in genotype data file!");
+        vars.individ[std::size_t(i)] = id20(id);
+    }
+}
+
+// Layout 1: one row per locus, read in blocks of 16 rows that fill one
+// word of every individual.
+void readlayout1(ffreader& r)
+{
+    const std::size_t n = std::size_t(vars.numindiv);
+    std::vector<char> block;
+    allocarray(block, 16 * n, ' ', vars.memerr, routine);
+    say("  Reading genotypes for locus:");
+    int32_t b = 0;
+    for (int32_t first = 1; first <= vars.numloci; first += 16) {
+        ++b;
+        const int32_t last = std::min(first + 15, vars.numloci);
+        for (int32_t l = first; l <= last; ++l) {
+            if (!ffnextline(r))
+                readfailed(r, "Error in reading data for Locus = " + itod(first) + " to " + itod(last) + "!");
+            // A fixed-width row: longer lines are cut, shorter ones padded
+            // with blanks (missing genotypes).
+            char* row = block.data() + std::size_t(l - first) * n;
+            std::size_t m = std::min(r.len, n);
+            std::memcpy(row, r.buf, m);
+            std::memset(row + m, ' ', n - m);
+        }
+        convertgtype2(block.data(), first, last, vars.numindiv);
+        if (b % 1000 == 0) sayopen("\r  " + itod(first));
+    }
+}
+
+// Layout 2: one row per individual, packed into its column at once.
+void readlayout2(ffreader& r)
+{
+    say("  Reading genotypes for individual:");
+    const int32_t step = progressstep();
+    for (int32_t i = 1; i <= vars.numindiv; ++i) {
+        if (!ffnextline(r)) readfailed(r, "Error reading genotype data for row " + itod(i) + "!");
+        int32_t len = int32_t(std::min(r.len, std::size_t(vars.numloci)));
+        convertgtype1(r.buf, len, vars.snpwords - 1, vars.snp.data() + snpcol(i));
+        if (i % step == 0) sayopen("\r  " + itod(i));
+    }
+}
+
+}  // namespace
+
+void readgtype()
+{
+    const std::size_t n = std::size_t(vars.numindiv), nloci = std::size_t(vars.numloci);
+    allocarray(vars.individ, n + 1, std::string(), vars.memerr, routine);
+    allocarray(vars.obsnumallele, nloci + 1, int8_t(0), vars.memerr, routine);
+
+    say("");
+    say("Reading genotype file: " + vars.gtypefile);
+    gtypework w;
+    {
+        ffreader r;
+        errno = 0;
+        if (!ffopen(r, vars.gtypefile))
+            stoponerror("Cannot open genotype file " + vars.gtypefile + ioreason() + "!", routine);
+        if (vars.dataform == 0) {
+            readlayout0(r, w);
+        } else {
+            vars.snpwords = (vars.numloci - 1) / 16 + 1;
+            allocarray(vars.snp, n * std::size_t(vars.snpwords), 0u, vars.memerr, routine);
+            readidentifiers(r);
+            if (vars.dataform == 1) readlayout1(r);
+            else readlayout2(r);
+        }
+    }
+    say("\r  Finished reading genotype data of " + itod(vars.numindiv) + " individuals at " + itod(vars.numloci) +
+        " loci." + std::string(16, ' '));
+
+    prepareloci(w);
+}

@@ -1,0 +1,58 @@
+// Working data of readgtype: what reading the file leaves for the locus
+// preparation, and the keys that find identical loci.  All of it is
+// released when readgtype returns.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "run/variables.hpp"
+
+struct gtypework {
+    // Layout 0: alleles of this process's individuals indivl1..indivl2,
+    // 2 x numloci x share, reached through rawat().  Raw identifiers after
+    // reading, allele codes once the locus has been recoded.
+    std::vector<int16_t> rawallele;
+    // Random keys of the individuals, 1..numindiv.
+    std::vector<double> r1, r2, r3;
+    // Key of every locus of the file, 1..numloci; identical genotype
+    // columns give bit-identical keys.
+    std::vector<double> lockey;
+    int32_t nummono = 0;  // monomorphic loci of the file
+};
+
+// rawallele(a, l, i): allele slot a (1..2) at locus l of individual i, for
+// i in this process's share.
+inline std::size_t rawat(int a, int l, int i)
+{
+    return std::size_t(a - 1) + 2 * (std::size_t(l - 1) + std::size_t(vars.numloci) * std::size_t(i - vars.indivl1));
+}
+
+inline bool myindiv(int32_t i) { return i >= vars.indivl1 && i <= vars.indivl2; }
+
+// ---- the steps of locus preparation, in the order they run ----
+
+// Whole preparation: keys, counting, identical loci, compaction
+// (locusprep.cpp).
+void prepareloci(gtypework& w);
+
+// Layout 0: recodes every locus by first appearance, counts its alleles,
+// forms its key, writes the raw-allele file (recode.cpp).
+void recodeloci(gtypework& w);
+
+// Layouts 1 and 2: locus keys from the packed store (snpkeys.cpp).
+void snpkeys(gtypework& w);
+
+// Groups loci with equal keys, numbers them by first appearance into
+// markeridx and markercnt, writes the counts (identical.cpp).
+void findidentical(gtypework& w);
+
+// Keeps only the unique polymorphic loci in obsnumallele, indivgtype or
+// snp, and fills numallallele and locusloc (compact.cpp).
+void compactloci(gtypework& w);
+
+// One locus's record of the raw-allele file: k, then the k identifiers,
+// each in 4 characters, 127 values to a line (rawallele.cpp).
+std::string rawallelerecord(const std::vector<int32_t>& ids);
