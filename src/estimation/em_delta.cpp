@@ -78,15 +78,14 @@ void em_delta()
             const int64_t count = mine++;
             const int8_t* gj = fetchgtype(j, w.buf2);
             int32_t* iis = vars.iisdyad.data() + iisat(1, k);
-            countmodes(w, gi, gj, iis);
+            if (vars.rnddelta0 == 1) countmodes(w, gi, gj, iis);
+            else dyadentries(w, gi, gj, iis);
             if (nocommon(iis)) {
                 setcolumn(j, i, none);
                 setcolumn(i, j, none);
                 continue;
             }
             if (vars.rnddelta0 == 1) continue;
-
-            buildentries(w, gi, gj);
             double d[10];
             emstart(d9, d);
             const int iters = emiterate(w, d, tol);
@@ -96,7 +95,7 @@ void em_delta()
 
             ++emcount.emdyads;
             emcount.iterations += iters;
-            for (int m = 1; m <= 9; ++m) emcount.loci += w.modeloci[m];
+            for (int m = 0; m < 9; ++m) emcount.loci += iis[m];
             for (int m = 1; m <= 8; ++m) emcount.entries += w.made[m];
             emprogress(count, i, j);
         }

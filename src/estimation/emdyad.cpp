@@ -63,6 +63,35 @@ void modeone(const termentry* en, int32_t count, const double* d, double* e)
     e[9] += v9;
 }
 
+// Without inbreeding Delta1..Delta6 are 0 throughout, and so are all their
+// products: leaving them out of the sums changes no bit (x + 0 = x).  A
+// mode's weight then goes to an optional base state among 7 and 8
+// (HasBase, value db), Delta8 (term index I8, when I8 >= 0) and Delta9
+// (term index I9).
+template <bool HasBase, int I8, int I9>
+void outbred(const termentry* en, int32_t count, double db, const double* d, double& eb, double* e)
+{
+    double v8 = 0.0, v9 = 0.0, sumr = 0.0;
+    const double d8 = d[8], d9 = d[9];
+    for (int32_t k = 0; k < count; ++k) {
+        double p8 = 0.0, dsum;
+        const double p9 = d9 * en[k].t[I9];
+        if constexpr (I8 >= 0) p8 = d8 * en[k].t[I8];
+        if constexpr (HasBase && I8 >= 0) dsum = db + p8 + p9;
+        else if constexpr (HasBase) dsum = db + p9;
+        else if constexpr (I8 >= 0) dsum = p8 + p9;
+        else dsum = p9;
+        if (dsum <= tiny) continue;
+        const double r = en[k].w / dsum;
+        if constexpr (I8 >= 0) v8 += p8 * r;
+        v9 += p9 * r;
+        if constexpr (HasBase) sumr += r;
+    }
+    if constexpr (HasBase) eb += db * sumr;
+    if constexpr (I8 >= 0) e[8] += v8;
+    e[9] += v9;
+}
+
 const int mode2[3] = {4, 6, 9};
 const int mode3[3] = {4, 8, 9};
 const int mode5[3] = {6, 8, 9};
@@ -86,6 +115,18 @@ void estep(const emwork& w, const double* d, double* e)
 {
     for (int s = 1; s <= 9; ++s) e[s] = 0.0;
     const termentry* en = w.entries.data();
+    if (vars.inbreed != 1) {
+        outbred<true, 1, 2>(en + w.first[1], w.made[1], d[7], d, e[7], e);
+        outbred<false, -1, 2>(en + w.first[2], w.made[2], 0.0, d, e[2], e);
+        outbred<false, 1, 2>(en + w.first[3], w.made[3], 0.0, d, e[3], e);
+        outbred<false, -1, 0>(en + w.first[4], w.made[4], 0.0, d, e[4], e);
+        outbred<false, 1, 2>(en + w.first[5], w.made[5], 0.0, d, e[5], e);
+        outbred<false, -1, 0>(en + w.first[6], w.made[6], 0.0, d, e[6], e);
+        outbred<true, 0, 1>(en + w.first[7], w.made[7], d[7], d, e[7], e);
+        outbred<true, -1, 0>(en + w.first[8], w.made[8], d[8], d, e[8], e);
+        e[9] += w.w9;
+        return;
+    }
     modeone(en + w.first[1], w.made[1], d, e);
     onebase(en + w.first[2], w.made[2], 2, mode2, d, e);
     onebase(en + w.first[3], w.made[3], 3, mode3, d, e);

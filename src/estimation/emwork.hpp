@@ -29,20 +29,28 @@ struct keycache {
     std::vector<int32_t> entry;
 };
 
+// What the dyad loop needs of a locus, kept in visiting order so that the
+// loop reads it front to back.
+struct locusinfo {
+    int32_t locus;    // the unique locus at this position
+    int32_t n;        // its sample size
+    int32_t weight;   // markercnt
+    int32_t base;     // locusloc(locus - 1): its alleles are base + 1, ...
+    int32_t count[2]; // numa of alleles 1 and 2 (two-allele loci)
+    int8_t two;       // 1 where the locus has two alleles
+    int8_t merge;     // 1 where merging applies to the locus
+};
+
 struct emwork {
     // genotype buffers of the dyad's two individuals (SNP layouts)
     std::vector<int8_t> buf1, buf2;
 
-    // per unique locus 1..numloci2
-    std::vector<int32_t> locusn;    // sample size n(l)
-    std::vector<int8_t> twoallele;  // 1 where the locus has two alleles
-    std::vector<int8_t> mergeok;    // 1 where merging applies to the locus
+    std::vector<int32_t> locusn;    // sample size n(l) of locus l = 1..numloci2
     bool alltwo = false;            // no locus has more than two alleles
-
-    // visiting order of the loci: position p = 1..numloci2 holds locus order[p]
-    std::vector<int32_t> order;
-    std::vector<int8_t> locmode;    // mode at position p, 0 if not compared
-    int32_t modeloci[10] = {};      // compared loci per mode (unweighted)
+    // the loci in visiting order, positions 1..numloci2: store order, or
+    // ascending n when merging is prepared
+    std::vector<locusinfo> info;
+    int32_t modeloci[10] = {};      // the dyad's compared loci per mode (countmodes)
 
     // merging
     bool merging = false;           // merging prepared for this call
@@ -58,15 +66,21 @@ struct emwork {
     int32_t first[10] = {};
     int32_t made[10] = {};
     double w9 = 0.0;                // summed weight of the mode-9 loci
+
+    // entries while they are made, of all modes in one sequence
+    std::vector<termentry> staged;
+    std::vector<int8_t> stagedmode;
+    std::vector<int64_t> stagedweight;
+    int32_t nstaged = 0;
 };
 
-// Sample sizes, two-allele flags, the visiting order, the merge decision
-// and caches, the mode and entry buffers (mergeplan.cpp).
+// Sample sizes, the visiting order, the merge decision and caches, the
+// entry buffers (mergeplan.cpp).
 void planmerge(emwork& w);
 
-// Modes of the dyad (first individual's genotypes gi, second's gj) at every
-// locus in visiting order into w.locmode and w.modeloci; the nine weighted
-// counts into iis[0..8] (modes 1..9).
+// The nine weighted mode counts of the dyad (first individual's genotypes
+// gi, second's gj) into iis[0..8] (modes 1..9); the unweighted ones into
+// w.modeloci (modes.cpp).
 void countmodes(emwork& w, const int8_t* gi, const int8_t* gj, int32_t* iis);
 
 // Terms of a locus in mode m (1..8) with sample size n and the counts x1,
@@ -77,9 +91,10 @@ void locusterms(int m, int32_t n, int32_t x1, int32_t x2, double* t);
 // and 7, a2 (else a2 = a1).
 void termalleles(int m, const int8_t* x, const int8_t* y, int& a1, int& a2);
 
-// The dyad's term entries from the modes of countmodes, merged where the
-// plan allows; w.w9 the mode-9 weight.
-void buildentries(emwork& w, const int8_t* gi, const int8_t* gj);
+// One pass over the loci: the weighted mode counts as countmodes gives
+// them, and the dyad's term entries, merged where the plan allows; w.w9
+// the mode-9 weight (entries.cpp).
+void dyadentries(emwork& w, const int8_t* gi, const int8_t* gj, int32_t* iis);
 
 // Starting Deltas d[1..9] for d9.
 void emstart(double d9, double* d);

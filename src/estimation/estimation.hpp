@@ -86,7 +86,7 @@ void mirrordelta();
 struct emcounters {
     int64_t dyads = 0;       // dyads of this process
     int64_t emdyads = 0;     // of those, dyads that went through the EM
-    int64_t loci = 0;        // compared loci of the EM dyads
+    int64_t loci = 0;        // compared loci of the EM dyads, by markercnt
     int64_t entries = 0;     // term entries of the EM dyads
     int64_t iterations = 0;  // EM iterations of the EM dyads
 };

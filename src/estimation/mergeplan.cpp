@@ -26,12 +26,8 @@ void makecache(keycache& kc, std::size_t keys)
 void planmerge(emwork& w)
 {
     const int32_t nloc = vars.numloci2;
-    const std::size_t slots = std::size_t(nloc) + 1;
     locussizes(w.locusn);
-
-    allocarray(w.twoallele, slots, int8_t(0), vars.memerr, routine);
     w.alltwo = vars.maxnumallele <= 2;
-    for (int32_t l = 1; l <= nloc; ++l) w.twoallele[l] = int8_t(w.alltwo || vars.obsnumallele[l] == 2);
 
     w.cmax = 0;
     for (int32_t a = 1; a <= vars.numallallele; ++a) w.cmax = std::max(w.cmax, vars.numa[a]);
@@ -45,10 +41,10 @@ void planmerge(emwork& w)
     int32_t gmax = *std::max_element(group.begin(), group.end());
     w.merging = w.cmax < gmax && vars.rnddelta0 != 1;
 
-    allocarray(w.order, slots, 0, vars.memerr, routine);
-    allocarray(w.mergeok, slots, int8_t(0), vars.memerr, routine);
+    // the visiting order: a stable counting sort by n when merging
+    std::vector<int32_t> order;
+    allocarray(order, std::size_t(nloc) + 1, 0, vars.memerr, routine);
     if (w.merging) {
-        // stable counting sort by n
         std::vector<int32_t> next;
         allocarray(next, group.size(), 0, allocfailmessage("the merge tables"), routine);
         int32_t pos = 1;
@@ -56,10 +52,26 @@ void planmerge(emwork& w)
             next[n] = pos;
             pos += group[n];
         }
-        for (int32_t l = 1; l <= nloc; ++l) {
-            w.order[std::size_t(next[std::size_t(w.locusn[l])]++)] = l;
-            w.mergeok[l] = int8_t(group[std::size_t(w.locusn[l])] > w.cmax);
-        }
+        for (int32_t l = 1; l <= nloc; ++l) order[std::size_t(next[std::size_t(w.locusn[l])]++)] = l;
+    } else {
+        for (int32_t l = 1; l <= nloc; ++l) order[std::size_t(l)] = l;
+    }
+
+    allocarray(w.info, std::size_t(nloc) + 1, locusinfo{}, vars.memerr, routine);
+    for (int32_t p = 1; p <= nloc; ++p) {
+        const int32_t l = order[std::size_t(p)];
+        locusinfo& f = w.info[std::size_t(p)];
+        f.locus = l;
+        f.n = w.locusn[l];
+        f.weight = vars.markercnt[l];
+        f.base = vars.locusloc[l - 1];
+        f.two = int8_t(w.alltwo || vars.obsnumallele[l] == 2);
+        f.count[0] = vars.numa[f.base + 1];
+        f.count[1] = f.two ? vars.numa[f.base + 2] : 0;
+        f.merge = int8_t(w.merging && group[std::size_t(f.n)] > w.cmax);
+    }
+
+    if (w.merging) {
         for (int m = 1; m <= 8; ++m) makecache(w.single[m], std::size_t(w.cmax) + 1);
         w.pmax = std::min(w.cmax, 99);
         if (vars.maxnumallele > 2) {
@@ -67,10 +79,11 @@ void planmerge(emwork& w)
             makecache(w.pair7, std::size_t(w.pmax) * std::size_t(w.pmax));
         }
         w.stamp = 0;
-    } else {
-        for (int32_t l = 1; l <= nloc; ++l) w.order[l] = l;
     }
 
-    allocarray(w.locmode, slots, int8_t(0), vars.memerr, routine);
-    allocarray(w.entries, std::size_t(nloc), termentry{}, allocfailmessage("the term entries"), routine);
+    const std::size_t most = std::size_t(nloc);
+    allocarray(w.entries, most, termentry{}, allocfailmessage("the term entries"), routine);
+    allocarray(w.staged, most, termentry{}, allocfailmessage("the term entries"), routine);
+    allocarray(w.stagedmode, most, int8_t(0), allocfailmessage("the term entries"), routine);
+    allocarray(w.stagedweight, most, int64_t(0), allocfailmessage("the term entries"), routine);
 }

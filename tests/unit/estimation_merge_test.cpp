@@ -2,6 +2,7 @@
 // same estimates as with one entry per locus.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "estimation/emwork.hpp"
@@ -47,10 +48,9 @@ void randomdata(int32_t n, int32_t u, double miss, bool snps, uint64_t seed)
 void unmerged(emwork& w)
 {
     w.merging = false;
-    for (int32_t l = 1; l <= vars.numloci2; ++l) {
-        w.order[std::size_t(l)] = l;
-        w.mergeok[std::size_t(l)] = 0;
-    }
+    std::sort(w.info.begin() + 1, w.info.end(),
+              [](const locusinfo& a, const locusinfo& b) { return a.locus < b.locus; });
+    for (int32_t p = 1; p <= vars.numloci2; ++p) w.info[std::size_t(p)].merge = 0;
 }
 
 struct dyadresult {
@@ -64,8 +64,10 @@ dyadresult rundyad(emwork& w, int32_t i, int32_t j)
     dyadresult res;
     const int8_t* gi = fetchgtype(i, w.buf1);
     const int8_t* gj = fetchgtype(j, w.buf2);
-    countmodes(w, gi, gj, res.iis);
-    buildentries(w, gi, gj);
+    dyadentries(w, gi, gj, res.iis);
+    int32_t counted[9];
+    countmodes(w, gi, gj, counted);
+    for (int m = 0; m < 9; ++m) EXPECT_EQ(counted[m], res.iis[m]);
     res.entries = 0;
     for (int m = 1; m <= 8; ++m) {
         res.entries += w.made[m];
@@ -115,7 +117,7 @@ TEST(estimation_merge, preparedOnlyWhenSomeSampleSizeHasManyLoci)
     emwork w;
     planmerge(w);
     EXPECT_FALSE(w.merging);
-    for (int32_t l = 1; l <= 15; ++l) EXPECT_EQ(w.order[std::size_t(l)], l);
+    for (int32_t p = 1; p <= 15; ++p) EXPECT_EQ(w.info[std::size_t(p)].locus, p);
 
     esttest::freshstate();
     randomdata(10, 60, 0.0, true, 1);
@@ -139,10 +141,11 @@ TEST(estimation_merge, lociVisitedInAscendingSampleSizeStably)
     ASSERT_TRUE(w.merging);
     std::vector<int> seen(201, 0);
     for (int32_t p = 1; p <= 200; ++p) {
-        int32_t l = w.order[std::size_t(p)];
+        int32_t l = w.info[std::size_t(p)].locus;
         ++seen[std::size_t(l)];
+        EXPECT_EQ(w.info[std::size_t(p)].n, w.locusn[std::size_t(l)]);
         if (p > 1) {
-            int32_t prev = w.order[std::size_t(p - 1)];
+            int32_t prev = w.info[std::size_t(p - 1)].locus;
             ASSERT_LE(w.locusn[std::size_t(prev)], w.locusn[std::size_t(l)]);
             if (w.locusn[std::size_t(prev)] == w.locusn[std::size_t(l)]) {
                 ASSERT_LT(prev, l);
@@ -151,7 +154,7 @@ TEST(estimation_merge, lociVisitedInAscendingSampleSizeStably)
         // merging only in groups larger than the largest count
         int32_t group = 0;
         for (int32_t k = 1; k <= 200; ++k) group += w.locusn[std::size_t(k)] == w.locusn[std::size_t(l)];
-        EXPECT_EQ(w.mergeok[std::size_t(l)] != 0, group > w.cmax);
+        EXPECT_EQ(w.info[std::size_t(p)].merge != 0, group > w.cmax);
     }
     for (int32_t l = 1; l <= 200; ++l) EXPECT_EQ(seen[std::size_t(l)], 1);
 }
@@ -165,7 +168,7 @@ TEST(estimation_merge, snpsWithMissingGiveTheSameEstimates)
     compareplans(0, w);
     // some sample sizes merge, the rarer ones do not
     int merging = 0;
-    for (int32_t l = 1; l <= 600; ++l) merging += w.mergeok[std::size_t(l)];
+    for (int32_t p = 1; p <= 600; ++p) merging += w.info[std::size_t(p)].merge;
     EXPECT_GT(merging, 0);
     EXPECT_LT(merging, 600);
 }
