@@ -255,3 +255,41 @@ TEST(estimation_emdelta, otherProcessesPrintNothing)
     estimate();
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
 }
+
+// Without inbreeding the E-step leaves out Delta1..Delta6, which are 0:
+// the expected counts must be the same to the bit as the full step's.
+TEST(estimation_emdelta, outbredStepIsTheFullStepToTheBit)
+{
+    esttest::freshstate(0);
+    esttest::rng r{17};
+    const int32_t n = 12, u = 300;
+    std::vector<int> alleles(std::size_t(u), 0);
+    std::vector<std::vector<std::pair<int, int>>> g(std::size_t(n),
+                                                   std::vector<std::pair<int, int>>(std::size_t(u), {0, 0}));
+    for (int32_t l = 0; l < u; ++l) {
+        int k = 2 + int(r.next() % 4);
+        alleles[std::size_t(l)] = k;
+        for (int32_t i = 0; i < n; ++i)
+            g[std::size_t(i)][std::size_t(l)] = {1 + int(r.next() % unsigned(k)), 1 + int(r.next() % unsigned(k))};
+        for (int a = 1; a <= k; ++a) g[std::size_t(a - 1)][std::size_t(l)] = {a, a};
+    }
+    esttest::multidata(g, alleles);
+    tallygtypes();
+    emwork w;
+    planmerge(w);
+    int32_t iis[9];
+    bool allmodes[10] = {};
+    for (int32_t i = 1; i <= n; ++i) {
+        for (int32_t j = i + 1; j <= n; ++j) {
+            dyadentries(w, fetchgtype(i, w.buf1), fetchgtype(j, w.buf2), iis);
+            for (int m = 1; m <= 9; ++m) allmodes[m] |= iis[m - 1] > 0;
+            double d[10] = {0, 0, 0, 0, 0, 0, 0, 0.3, 0.2, 0.5}, full[10], lean[10];
+            vars.inbreed = 1;
+            estep(w, d, full);
+            vars.inbreed = 0;
+            estep(w, d, lean);
+            for (int s = 1; s <= 9; ++s) ASSERT_EQ(full[s], lean[s]) << "dyad " << i << "-" << j << " state " << s;
+        }
+    }
+    for (int m = 1; m <= 9; ++m) EXPECT_TRUE(allmodes[m]) << "mode " << m;
+}
