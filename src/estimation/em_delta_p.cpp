@@ -1,7 +1,8 @@
 // One replicate of the estimation.  Replicate 1 starts with the EM for
 // Delta at fixed allele frequencies; with UpdateP 0 that is the whole
-// estimation.
+// estimation, otherwise the joint EM of Deltas and allele counts follows.
 #include "estimation/estimation.hpp"
+#include "estimation/joint.hpp"
 #include "run/alloc.hpp"
 #include "run/variables.hpp"
 
@@ -27,5 +28,5 @@ void em_delta_p(int32_t& replicate)
         if (vars.updatep == 0) return;
     }
 
-    // The joint EM of Deltas and allele frequencies (UpdateP 1) goes here.
+    jointreplicate(replicate);
 }

@@ -1,0 +1,18 @@
+#include "estimation/threadteam.hpp"
+#include "run/variables.hpp"
+
+int32_t teamsize()
+{
+    int32_t t = vars.ompthd;
+    if (t >= 2 && int64_t(vars.numloci2) > 10 * int64_t(t)) return t;
+    return 1;
+}
+
+void lociblock(int32_t n, int32_t nthreads, int32_t k, int32_t& first, int32_t& last)
+{
+    int32_t q = n / nthreads, r = n % nthreads;
+    int32_t start = k < r ? k * (q + 1) : r + k * q;
+    int32_t count = k < r ? q + 1 : q;
+    first = start + 1;
+    last = start + count;
+}
