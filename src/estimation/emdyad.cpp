@@ -12,80 +12,143 @@ namespace {
 
 const double tiny = 1e-300;
 
-// A mode with one base state b and NT further states s[0..NT-1] (terms
-// t[0..NT-1]), all above b.  Adds the mode's expected counts to e.
+// Two quotients a/b and c/d in one instruction where the machine has one:
+// the same bits as two divisions, in about the time of one.  The division
+// is what bounds an E-step.
+inline void divpair(double a, double b, double c, double d, double& q1, double& q2)
+{
+    typedef double pair __attribute__((vector_size(16)));
+    const pair num = {a, c}, den = {b, d};
+    const pair q = num / den;
+    q1 = q[0];
+    q2 = q[1];
+}
+
+// A mode with one base state b (value db) and NT further states s[] with
+// terms t[0..NT-1], all above b: the products p[] and their sum.
+template <int NT>
+inline double products(const termentry& x, double db, const int (&s)[NT], const double* d, double* p)
+{
+    double dsum = db;
+    for (int q = 0; q < NT; ++q) {
+        p[q] = d[s[q]] * x.t[q];
+        dsum += p[q];
+    }
+    return dsum;
+}
+
+template <int NT>
+inline void gather(const double* p, double r, double* v, double& sumr)
+{
+    for (int q = 0; q < NT; ++q) v[q] += p[q] * r;
+    sumr += r;
+}
+
+// Adds the expected counts of such a mode to e.
 template <int NT>
 void onebase(const termentry* en, int32_t count, int b, const int (&s)[NT], const double* d, double* e)
 {
     double v[NT] = {}, sumr = 0.0;
     const double db = d[b];
-    for (int32_t k = 0; k < count; ++k) {
+    int32_t k = 0;
+    for (; k + 1 < count; k += 2) {
+        double pa[NT], pb[NT], ra, rb;
+        const double da = products(en[k], db, s, d, pa), dsb = products(en[k + 1], db, s, d, pb);
+        divpair(en[k].w, da, en[k + 1].w, dsb, ra, rb);
+        if (da > tiny) gather<NT>(pa, ra, v, sumr);
+        if (dsb > tiny) gather<NT>(pb, rb, v, sumr);
+    }
+    if (k < count) {
         double p[NT];
-        double dsum = db;
-        for (int q = 0; q < NT; ++q) {
-            p[q] = d[s[q]] * en[k].t[q];
-            dsum += p[q];
-        }
-        if (dsum <= tiny) continue;
-        double r = en[k].w / dsum;
-        for (int q = 0; q < NT; ++q) v[q] += p[q] * r;
-        sumr += r;
+        const double dsum = products(en[k], db, s, d, p);
+        if (dsum > tiny) gather<NT>(p, en[k].w / dsum, v, sumr);
     }
     e[b] += db * sumr;
     for (int q = 0; q < NT; ++q) e[s[q]] += v[q];
 }
 
 // Mode 1 (AA, AA): base states 2, 3, 5, 7; Delta4, 6 and 8 share a term.
+// p[] holds the products of Delta1, 4, 6, 8 and 9.
+inline double modeoneproducts(const termentry& x, const double* d, double* p)
+{
+    p[0] = d[1] * x.t[0];
+    p[1] = d[4] * x.t[1];
+    p[2] = d[6] * x.t[1];
+    p[3] = d[8] * x.t[1];
+    p[4] = d[9] * x.t[2];
+    return p[0] + d[2] + d[3] + p[1] + d[5] + p[2] + d[7] + p[3] + p[4];
+}
+
 void modeone(const termentry* en, int32_t count, const double* d, double* e)
 {
-    double v1 = 0.0, v4 = 0.0, v6 = 0.0, v8 = 0.0, v9 = 0.0, sumr = 0.0;
-    for (int32_t k = 0; k < count; ++k) {
-        const double p1 = d[1] * en[k].t[0], p4 = d[4] * en[k].t[1], p6 = d[6] * en[k].t[1];
-        const double p8 = d[8] * en[k].t[1], p9 = d[9] * en[k].t[2];
-        double dsum = p1 + d[2] + d[3] + p4 + d[5] + p6 + d[7] + p8 + p9;
-        if (dsum <= tiny) continue;
-        double r = en[k].w / dsum;
-        v1 += p1 * r;
-        v4 += p4 * r;
-        v6 += p6 * r;
-        v8 += p8 * r;
-        v9 += p9 * r;
-        sumr += r;
+    double v[5] = {}, sumr = 0.0;
+    int32_t k = 0;
+    for (; k + 1 < count; k += 2) {
+        double pa[5], pb[5], ra, rb;
+        const double da = modeoneproducts(en[k], d, pa), dsb = modeoneproducts(en[k + 1], d, pb);
+        divpair(en[k].w, da, en[k + 1].w, dsb, ra, rb);
+        if (da > tiny) gather<5>(pa, ra, v, sumr);
+        if (dsb > tiny) gather<5>(pb, rb, v, sumr);
     }
-    e[1] += v1;
+    if (k < count) {
+        double p[5];
+        const double dsum = modeoneproducts(en[k], d, p);
+        if (dsum > tiny) gather<5>(p, en[k].w / dsum, v, sumr);
+    }
+    e[1] += v[0];
     e[2] += d[2] * sumr;
     e[3] += d[3] * sumr;
-    e[4] += v4;
+    e[4] += v[1];
     e[5] += d[5] * sumr;
-    e[6] += v6;
+    e[6] += v[2];
     e[7] += d[7] * sumr;
-    e[8] += v8;
-    e[9] += v9;
+    e[8] += v[3];
+    e[9] += v[4];
 }
 
 // Without inbreeding Delta1..Delta6 are 0 throughout, and so are all their
 // products: leaving them out of the sums changes no bit (x + 0 = x).  A
 // mode's weight then goes to an optional base state among 7 and 8
 // (HasBase, value db), Delta8 (term index I8, when I8 >= 0) and Delta9
-// (term index I9).
+// (term index I9).  p8 and p9 are the products of Delta8 and Delta9.
+template <bool HasBase, int I8, int I9>
+inline double outbredproducts(const termentry& x, double db, double d8, double d9, double& p8, double& p9)
+{
+    p9 = d9 * x.t[I9];
+    p8 = 0.0;
+    if constexpr (I8 >= 0) p8 = d8 * x.t[I8];
+    if constexpr (HasBase && I8 >= 0) return db + p8 + p9;
+    else if constexpr (HasBase) return db + p9;
+    else if constexpr (I8 >= 0) return p8 + p9;
+    else return p9;
+}
+
+template <bool HasBase, int I8>
+inline void outbredgather(double p8, double p9, double r, double& v8, double& v9, double& sumr)
+{
+    if constexpr (I8 >= 0) v8 += p8 * r;
+    v9 += p9 * r;
+    if constexpr (HasBase) sumr += r;
+}
+
 template <bool HasBase, int I8, int I9>
 void outbred(const termentry* en, int32_t count, double db, const double* d, double& eb, double* e)
 {
     double v8 = 0.0, v9 = 0.0, sumr = 0.0;
     const double d8 = d[8], d9 = d[9];
-    for (int32_t k = 0; k < count; ++k) {
-        double p8 = 0.0, dsum;
-        const double p9 = d9 * en[k].t[I9];
-        if constexpr (I8 >= 0) p8 = d8 * en[k].t[I8];
-        if constexpr (HasBase && I8 >= 0) dsum = db + p8 + p9;
-        else if constexpr (HasBase) dsum = db + p9;
-        else if constexpr (I8 >= 0) dsum = p8 + p9;
-        else dsum = p9;
-        if (dsum <= tiny) continue;
-        const double r = en[k].w / dsum;
-        if constexpr (I8 >= 0) v8 += p8 * r;
-        v9 += p9 * r;
-        if constexpr (HasBase) sumr += r;
+    int32_t k = 0;
+    for (; k + 1 < count; k += 2) {
+        double p8a, p9a, p8b, p9b, ra, rb;
+        const double da = outbredproducts<HasBase, I8, I9>(en[k], db, d8, d9, p8a, p9a);
+        const double dsb = outbredproducts<HasBase, I8, I9>(en[k + 1], db, d8, d9, p8b, p9b);
+        divpair(en[k].w, da, en[k + 1].w, dsb, ra, rb);
+        if (da > tiny) outbredgather<HasBase, I8>(p8a, p9a, ra, v8, v9, sumr);
+        if (dsb > tiny) outbredgather<HasBase, I8>(p8b, p9b, rb, v8, v9, sumr);
+    }
+    if (k < count) {
+        double p8, p9;
+        const double dsum = outbredproducts<HasBase, I8, I9>(en[k], db, d8, d9, p8, p9);
+        if (dsum > tiny) outbredgather<HasBase, I8>(p8, p9, en[k].w / dsum, v8, v9, sumr);
     }
     if constexpr (HasBase) eb += db * sumr;
     if constexpr (I8 >= 0) e[8] += v8;

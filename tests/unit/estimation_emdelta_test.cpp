@@ -21,6 +21,15 @@ void estimate()
     em_delta_p(replicate);
 }
 
+// The EM for Delta alone, also with UpdateP 1 (no joint EM after it).
+void emonly()
+{
+    vars.delta.assign(9 * std::size_t(vars.numindiv) * std::size_t(vars.numindiv), 0.0f);
+    vars.inb.assign(std::size_t(vars.numindiv) + 1, 0.0);
+    vars.fsd.assign(std::size_t(vars.numindiv) + 1, 0.0);
+    em_delta();
+}
+
 // Random SNP data: n individuals, u loci, a share of missing genotypes.
 void randomsnps(int32_t n, int32_t u, double miss, uint64_t seed)
 {
@@ -127,7 +136,7 @@ TEST(estimation_emdelta, toleranceFollowsUpdateP)
     esttest::freshstate(1);
     randomsnps(8, 150, 0.0, 3);
     vars.updatep = 1;
-    estimate();
+    emonly();
     EXPECT_LT(emcount.iterations, fine);
 }
 
@@ -209,7 +218,7 @@ TEST(estimation_emdelta, randomStartOnlyCounts)
     vars.updatep = 1;
     vars.thd0q = true;
     testing::internal::CaptureStdout();
-    estimate();
+    emonly();
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(out, "\nFinding IIS across loci \n");
     EXPECT_EQ(emcount.emdyads, 0);
@@ -247,13 +256,20 @@ TEST(estimation_emdelta, progressWithInbreedingShowsNineDeltas)
     EXPECT_EQ(out, "\nPerformming EM for Delta\n\n" + fields(1) + "\n" + line + "\n\nEM for Delta ONLY finished!\n");
 }
 
-TEST(estimation_emdelta, otherProcessesPrintNothing)
+TEST(estimation_emdelta, firstReplicateWithoutUpdatePIsTheEmForDelta)
 {
-    esttest::freshstate(0);
-    randomsnps(4, 20, 0.0, 2);
-    testing::internal::CaptureStdout();
+    esttest::freshstate(1);
+    randomsnps(6, 50, 0.05, 8);
+    emonly();
+    std::vector<float> alone = vars.delta;
+    esttest::freshstate(1);
+    randomsnps(6, 50, 0.05, 8);
+    vars.iter2 = 7;
     estimate();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(vars.iter2, 400);
+    EXPECT_EQ(vars.toliter.size(), 401u);
+    EXPECT_EQ(vars.inb.size(), 7u);
+    EXPECT_EQ(vars.delta, alone);
 }
 
 // Without inbreeding the E-step leaves out Delta1..Delta6, which are 0:
