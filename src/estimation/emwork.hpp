@@ -1,7 +1,7 @@
-// Work state of one call of em_delta: the visiting order of the loci, the
-// modes and term entries of the dyad at hand and the caches that merge
-// entries with equal terms.  Everything here is sized once per call; the
-// dyad loop allocates nothing.
+// Work state of one call of em_delta: the loci in visiting order, the term
+// entries of the dyad at hand and the caches that merge entries with equal
+// terms.  Everything here is sized once per call; the dyad loop allocates
+// nothing.
 #pragma once
 
 #include <cstdint>

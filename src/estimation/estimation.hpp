@@ -83,6 +83,8 @@ void sumdyadresults(const char* routine);
 void mirrordelta();
 
 // ---- counters of the last em_delta, for benchmarks ----
+// Mean term entries per dyad: entries / emdyads; mean EM iterations per
+// dyad: iterations / emdyads.  Nothing prints them.
 struct emcounters {
     int64_t dyads = 0;       // dyads of this process
     int64_t emdyads = 0;     // of those, dyads that went through the EM

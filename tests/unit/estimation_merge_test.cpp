@@ -44,10 +44,12 @@ void randomdata(int32_t n, int32_t u, double miss, bool snps, uint64_t seed)
     esttest::multidata(g, alleles);
 }
 
-// One entry per locus, in store order, whatever the data.
+// One entry per locus, in store order, whatever the data, and the alleles
+// of every entry found by mode rather than by the two-allele table.
 void unmerged(emwork& w)
 {
     w.merging = false;
+    w.alltwo = false;
     std::sort(w.info.begin() + 1, w.info.end(),
               [](const locusinfo& a, const locusinfo& b) { return a.locus < b.locus; });
     for (int32_t p = 1; p <= vars.numloci2; ++p) w.info[std::size_t(p)].merge = 0;
