@@ -16,7 +16,9 @@ Every tenth case is a "big" one (SNPs, about a thousand loci, a few
 individuals, fixed allele frequencies) and every twentieth a "wide" one
 (30 to 36 individuals, a few loci) so that long locus lists, the
 "Finished examining" line and the joined lines of the inbreeding table
-are exercised too.
+are exercised too; every tenth, from the fifth on, is a "long" one (2 to 5
+individuals, 60 or more loci, joint estimation, mostly with inbreeding) so
+that the joint EM reaches its small-inbreeding branches.
 
 On a difference the case seed and the first differing lines are printed
 and the case folder is kept (under --keep, default a temporary folder) for
@@ -37,6 +39,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 import gencase  # noqa: E402
 
+REF = os.path.join(HERE, 'kinexref.py')
 EMLINE = re.compile(r'^[ 0-9]{5}[ 0-9]{8} *[0-9]\.[0-9]{6}(E[+-][0-9]{2}|[+-][0-9]{3})[ 0-9]{14}$')
 
 
@@ -64,6 +67,8 @@ def kindof(seed, base):
         return 'wide'
     if k % 10 == 9:
         return 'big'
+    if k % 10 == 4:
+        return 'long'
     return 'normal'
 
 
@@ -85,7 +90,7 @@ def runboth(kinex, folder, timeout):
             cmd = ['kinex'] + desc['args']
             exe = os.path.abspath(kinex)
         else:
-            cmd = [sys.executable, os.path.join(HERE, 'kinexref.py'), '--ref-argv0=kinex',
+            cmd = [sys.executable, REF, '--ref-argv0=kinex',
                    '--ref-fixed-clock'] + desc['args']
             exe = sys.executable
         try:
@@ -176,7 +181,11 @@ def main():
     ap.add_argument('--replay', help='run both programs again on a kept case folder')
     ap.add_argument('--fixed-p', action='store_true',
                     help='only cases with fixed allele frequencies (UpdateP 0)')
+    ap.add_argument('--ref', help='another reference program (default: kinexref.py here)')
     a = ap.parse_args()
+    if a.ref:
+        global REF
+        REF = os.path.abspath(a.ref)
     if a.replay:
         problems = runboth(a.kinex, a.replay, a.timeout)
         print('\n'.join(problems) if problems else 'no difference')

@@ -37,12 +37,18 @@ def pedigree(rng, n):
     return par
 
 
-def dropgenes(rng, par, draw):
-    """Two genes per individual following the pedigree."""
+def dropgenes(rng, par, draw, hetero=()):
+    """Two genes per individual following the pedigree; founders listed in
+    hetero get two different genes (where the draw allows it)."""
     g = []
     for i, p in enumerate(par):
         if p is None:
-            g.append([draw(), draw()])
+            a, b = draw(), draw()
+            tries = 0
+            while i in hetero and a == b and tries < 50:
+                b = draw()
+                tries += 1
+            g.append([a, b])
         else:
             g.append([rng.choice(g[p[0]]), rng.choice(g[p[1]])])
     return g
@@ -68,7 +74,7 @@ def idtext(rng, s):
     return s
 
 
-def multiallelic(rng, n, nloci, par, pmiss):
+def multiallelic(rng, n, nloci, par, pmiss, hetero):
     """Genotype columns of layout 0: list over loci of per-individual pairs
     of raw allele values as written."""
     cols = []
@@ -107,7 +113,7 @@ def multiallelic(rng, n, nloci, par, pmiss):
         k = rng.randint(2, 8)
         ids = rng.sample(range(1, 1000), k)
         wts = [rng.random() + 0.05 for _ in range(k)]
-        genes = dropgenes(rng, par, lambda: rng.choices(ids, wts)[0])
+        genes = dropgenes(rng, par, lambda: rng.choices(ids, wts)[0], hetero)
         col = []
         for g in genes:
             if rng.random() < pmiss:
@@ -143,7 +149,7 @@ def ispoly_multi(col):
 MISSCHARS = '9- N3x.'
 
 
-def snpcols(rng, n, nloci, par, pmiss):
+def snpcols(rng, n, nloci, par, pmiss, hetero):
     """SNP columns: list over loci of per-individual characters."""
     cols = []
     for l in range(nloci):
@@ -160,7 +166,7 @@ def snpcols(rng, n, nloci, par, pmiss):
             cols.append([rng.choice(MISSCHARS) for _ in range(n)])
             continue
         p = rng.uniform(0.05, 0.95)
-        genes = dropgenes(rng, par, lambda: 1 if rng.random() < p else 2)
+        genes = dropgenes(rng, par, lambda: 1 if rng.random() < p else 2, hetero)
         col = []
         for g in genes:
             if rng.random() < pmiss:
@@ -197,6 +203,11 @@ def gencase(seed, folder, kind='normal', fixedp=False):
         n = rng.randint(3, 5)
         nloci = rng.randint(995, 1100)
         updatep = 0
+    elif kind == 'long':
+        layout = rng.choices([0, 1, 2], [0.6, 0.2, 0.2])[0]
+        n = rng.randint(2, 5)
+        nloci = rng.randint(60, 2000 // (n * (n - 1) // 2))
+        updatep = 1
     elif kind == 'wide':
         layout = rng.choice([0, 1, 2])
         n = rng.randint(30, 36)
@@ -213,18 +224,23 @@ def gencase(seed, folder, kind='normal', fixedp=False):
             # keep the joint EM small enough for the reference
             ndyad = n * (n - 1) // 2
             nloci = max(1, min(nloci, 1200 // ndyad))
-    inbreed = rng.randint(0, 1)
+    inbreed = rng.randint(0, 1) if kind != 'long' else int(rng.random() < 0.8)
     rnddelta0 = rng.randint(0, 1)
     outallele = rng.randint(0, 1)
     pmiss = rng.choice([0.0, 0.03, 0.1, 0.25])
     par = pedigree(rng, n)
+    # sometimes a founder heterozygous wherever it can be: its estimated
+    # inbreeding goes to the prior alone, which the joint EM treats apart
+    hetero = set()
+    if rng.random() < (0.5 if kind == 'long' else 0.15):
+        hetero.add(0)
     ids = [randid(rng, i) for i in range(n)]
     seedval = rng.choice([0, rng.randint(1, 99999), -rng.randint(1, 99999), rng.randint(1, 2147483647)])
 
     lines = []
     if layout == 0:
         while True:
-            cols, kinds = multiallelic(rng, n, nloci, par, pmiss)
+            cols, kinds = multiallelic(rng, n, nloci, par, pmiss, hetero)
             if any(ispoly_multi(c) for c in cols):
                 break
         sep = rng.choice([' ', ' ', '  ', ', ', '\t', ','])
@@ -235,7 +251,7 @@ def gencase(seed, folder, kind='normal', fixedp=False):
             lines.append(idtext(rng, ids[i]) + sep + sep.join(vals))
     else:
         while True:
-            cols = snpcols(rng, n, nloci, par, pmiss)
+            cols = snpcols(rng, n, nloci, par, pmiss, hetero)
             if any(ispoly_snp(c) for c in cols):
                 break
         lines.extend(writeids(rng, ids))
@@ -343,7 +359,7 @@ def main():
     ap = argparse.ArgumentParser(description=__doc__.split('\n')[0])
     ap.add_argument('--seed', type=int, required=True)
     ap.add_argument('--dir', required=True)
-    ap.add_argument('--kind', default='normal', choices=['normal', 'big', 'wide'])
+    ap.add_argument('--kind', default='normal', choices=['normal', 'big', 'wide', 'long'])
     ap.add_argument('--fixed-p', action='store_true', help='UpdateP 0 only')
     a = ap.parse_args()
     print(json.dumps(gencase(a.seed, a.dir, a.kind, a.fixed_p)))

@@ -27,6 +27,15 @@ import time
 from decimal import Decimal, ROUND_HALF_UP
 
 
+COVER = {}
+
+
+def cover(what):
+    """Count a branch taken (written out when KINEXREF_COVERAGE names a
+    file, to see which paths a set of cases reaches)."""
+    COVER[what] = COVER.get(what, 0) + 1
+
+
 class Unsupported(Exception):
     """An input this reference does not handle (or kinex would reject)."""
 
@@ -877,6 +886,7 @@ class Kinex:
                                 xb = numa[base + c]
                                 if pairtable and xa < ptab and xb < ptab:
                                     key = ('p', xa, xb)
+                                    cover('em_delta pair key, mode 2')
                         elif m == 7:
                             xb = numa[base + b]
                             if twoallele[l]:
@@ -886,10 +896,12 @@ class Kinex:
                                 lo_, hi_ = min(xa, xb), max(xa, xb)
                                 if pairtable and xa < ptab and xb < ptab:
                                     key = ('p', lo_, hi_)
+                                    cover('em_delta pair key, mode 7')
                         if key is not None:
                             hit = caches[m].get(key)
                             if hit is not None:
                                 hit[1] += mc[l]
+                                cover('em_delta merged entry, mode %d' % m)
                                 continue
                     ent = [self.terms(m, n, numa, base, a, b, c, d), mc[l]]
                     entries[m].append(ent)
@@ -1128,6 +1140,8 @@ class Kinex:
                             found = True
             if not found:
                 distinct = None
+            else:
+                cover('four-distinct alleles found')
         self.line()
         self.line('Performming EM for Delta and P: Replicate=' + str(rep))
         printstep = 10 if 0.5 * U * N * (N - 1) < 1e6 else 1
@@ -1244,6 +1258,8 @@ class Kinex:
                 h1 = h2 = h3 = 1.0
                 th = theta(old)
                 h1all = (inbreed == 1 and spreadk > 0.05 and th > 0.025)
+                if h1all:
+                    cover('h1 = 1 for the dyad')
                 for item in plan[k]:
                     l, wt, KK = item[0], item[1], item[2]
                     if t == 1:
@@ -1251,10 +1267,12 @@ class Kinex:
                     if prevK is None or KK != prevK:
                         h1 = 1.0
                         if inbmin < 0.001 and inbreed == 1:
+                            cover('h1 from kinmin, g %d' % (2 if ll[l] == twon else 16))
                             gg = 2 if ll[l] == twon else 16
                             h1 = 1.0 - min(gg * kinmin, 1.0)
                         h1 = h1 * pw
                         if inbshare < 0.001 and KK > 2:
+                            cover('h2 h3 from kinmin')
                             h2 = 1.0 - 8 * kinmin
                             h3 = 1.0 - min(8 * kinmin, 1.0)
                         else:
@@ -1264,6 +1282,7 @@ class Kinex:
                     hh1 = 1.0 if h1all else h1
                     res = locusweights(item, D, ac, ltot[l], inbreed, hh1, h2, h3, fac7)
                     if res is None:
+                        cover('locus weights sum to 0')
                         continue
                     post, genes = res
                     for s in range(1, 10):
@@ -1282,6 +1301,7 @@ class Kinex:
                 elif t == 2:
                     hist[k][1] = [f32(x) for x in new[1:]]
                 elif oscill < 100:
+                    cover('acceleration')
                     ho, hn = hist[k]
                     ext = new[:]
                     for s in range(1, 10):
@@ -1313,6 +1333,7 @@ class Kinex:
             for l in range(1, U + 1):
                 ld = locusdyads[l]
                 if ld == 0:
+                    cover('locus without dyads')
                     continue
                 if ld != prevld:
                     sc = 1.0 / math.sqrt(2 * ld)
@@ -1324,6 +1345,7 @@ class Kinex:
                     if mn is None or ac[a] < mn:
                         mn = ac[a]
                 if mn <= 3:
+                    cover('allele counts lifted to 3')
                     add = 3 - mn
                     for a in range(lo, hi + 1):
                         ac[a] += add
@@ -1360,6 +1382,11 @@ class Kinex:
                     or (t > 200 and tol2 < 5e-4)):
                 stop = True
             if stop:
+                cover('stop at t %s' % ('< 51' if t < 51 else '400' if t == 400 else '51..399'))
+                if oscill >= 100:
+                    cover('oscill reached 100')
+                if prior != dprior[0]:
+                    cover('second prior')
                 break
             t += 1
         if lastprinted != t:
@@ -1379,6 +1406,7 @@ class Kinex:
             th[k] = theta(delta[j][i])
         order = indexx(nd, th)
         if th[order[nd]] - th[order[1]] >= 0.05:
+            cover('background relatedness')
             q = max(1, lroundf(f32(F32_01 * f32(float(nd)))))
             T = th[order[q]]
             M = [0.0] * 10
@@ -1405,6 +1433,7 @@ class Kinex:
             inb = self.inb
             order = indexx(N, inb)
             if inb[order[N]] - inb[order[1]] >= 0.05:
+                cover('background inbreeding')
                 q = max(1, lroundf(f32(F32_01 * f32(float(N)))))
                 T = inb[order[q]]
                 M = [0.0] * 5
@@ -1617,6 +1646,7 @@ class Kinex:
                     sumdelta[y][x] = [f32(sd[s] + dv[s]) for s in range(9)]
             if rep == numrep:
                 ran_all = True
+                cover('five replicates averaged')
         if ran_all:
             five = f32(5.0)
             for y in range(1, N + 1):
@@ -1865,5 +1895,14 @@ def main(argv):
     return 0
 
 
+def savecover():
+    path = os.environ.get('KINEXREF_COVERAGE')
+    if path:
+        with open(path, 'a') as fh:
+            fh.write(repr(COVER) + '\n')
+
+
 if __name__ == '__main__':
-    sys.exit(main(sys.argv[1:]))
+    rc = main(sys.argv[1:])
+    savecover()
+    sys.exit(rc)
