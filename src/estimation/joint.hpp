@@ -43,6 +43,15 @@ struct estepdyad {
 // One replicate of the joint estimation (after em_delta in replicate 1).
 void jointreplicate(int32_t replicate);
 
+// ---- steps of an iteration (jointreplicate.cpp) ----
+
+// New allele counts from allelesum: scaled by 1/sqrt(2 locusdyads), none
+// below 3; a locus no dyad compares keeps its counts.
+void newallelecounts(const jointwork& wk);
+
+// True when iteration t ends the replicate (tol2 already divided).
+bool jointstop(const jointwork& wk, int32_t t);
+
 // ---- start of a replicate (jointstart.cpp) ----
 void randomstart();
 void shiftdeltas();

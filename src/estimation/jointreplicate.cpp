@@ -151,6 +151,8 @@ void sumiteration(jointwork& wk, int32_t t)
     }
 }
 
+}  // namespace
+
 // New allele counts, scaled by the number of dyads compared at the locus,
 // none below 3.  A locus no dyad compares keeps its counts.
 void newallelecounts(const jointwork& wk)
@@ -176,7 +178,7 @@ void newallelecounts(const jointwork& wk)
     }
 }
 
-bool stoprule(const jointwork& wk, int32_t t)
+bool jointstop(const jointwork& wk, int32_t t)
 {
     double spread = 0.0, selfmax = 0.0;
     if (t >= 51) {
@@ -194,8 +196,6 @@ bool stoprule(const jointwork& wk, int32_t t)
     return selfmax < selflimit && spread > spreadlimit &&
            ((tol < 5e-5 && t > 50) || (tol < 1e-4 && t > 100) || (t > 200 && tol < 5e-4));
 }
-
-}  // namespace
 
 void jointreplicate(int32_t replicate)
 {
@@ -243,7 +243,7 @@ void jointreplicate(int32_t replicate)
         if (t >= 4 && (vars.tol2 > vars.toliter[std::size_t(t - 1)]) !=
                           (vars.toliter[std::size_t(t - 1)] > vars.toliter[std::size_t(t - 2)]))
             ++wk.oscill;
-        if (stoprule(wk, t)) break;
+        if (jointstop(wk, t)) break;
     }
 
     if (wk.lastprinted != t) printline(replicate, t, walltime() - wk.emstart);
