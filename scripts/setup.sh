@@ -3,7 +3,7 @@
 # they are missing.  Needs root (apt-get) only when something is missing.
 set -euo pipefail
 
-packages=(cmake g++ make python3 googletest libgtest-dev libopenmpi-dev openmpi-bin)
+packages=(cmake g++ make python3 googletest libgtest-dev libopenmpi-dev openmpi-bin pkg-config libhts-dev plink1.9)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,124 @@
+#include "convopts.hpp"
+#include <charconv>
+#include "convstate.hpp"
+
+namespace {
+
+long long intopt(const std::string& name, const std::string& v, long long lo, long long hi)
+{
+    long long x = 0;
+    auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), x);
+    if (v.empty() || ec != std::errc() || p != v.data() + v.size() || x < lo || x > hi)
+        convstop("--" + name + " needs a whole number from " + std::to_string(lo) + " to " +
+                 std::to_string(hi) + ", not '" + v + "' (see kinex-convert --help)");
+    return x;
+}
+
+std::string nameopt(const std::string& name, const std::string& v)
+{
+    if (v.empty() || v.find_first_of("\"\r\n") != std::string::npos)
+        convstop("--" + name + " needs a non-empty name without double quotes or line breaks");
+    return v;
+}
+
+// The prefix of a VCF or BCF name: the name without .vcf, .vcf.gz,
+// .vcf.bgz or .bcf.
+std::string vcfprefix(const std::string& f)
+{
+    for (const char* ext : {".vcf.gz", ".vcf.bgz", ".vcf", ".bcf"}) {
+        std::string e = ext;
+        if (f.size() > e.size() && f.compare(f.size() - e.size(), e.size(), e) == 0)
+            return f.substr(0, f.size() - e.size());
+    }
+    return f;
+}
+
+} // namespace
+
+void readopts(int argc, const char* const* argv)
+{
+    for (int i = 1; i < argc; i++) {
+        std::string a = argv[i];
+        if (a == "-h" || a == "--help") {
+            cv.help = true;
+            continue;
+        }
+        if (a.rfind("--", 0) != 0)
+            convstop("unexpected argument '" + a + "' (see kinex-convert --help)");
+        std::string name = a.substr(2), v;
+        size_t eq = name.find('=');
+        if (eq != std::string::npos) {
+            v = name.substr(eq + 1);
+            name.resize(eq);
+        } else {
+            if (i + 1 >= argc)
+                convstop("--" + name + " needs a value (see kinex-convert --help)");
+            v = argv[++i];
+        }
+        if (name == "bfile")
+            cv.bfile = nameopt(name, v);
+        else if (name == "vcf" || name == "bcf")
+            cv.vcf = nameopt(name, v);
+        else if (name == "out")
+            cv.out = nameopt(name, v);
+        else if (name == "results")
+            cv.results = nameopt(name, v);
+        else if (name == "inbreed")
+            cv.inbreed = int(intopt(name, v, 0, 1));
+        else if (name == "seed")
+            cv.seed = intopt(name, v, -2147483647, 2147483647);
+        else if (name == "rnd-delta0")
+            cv.rnddelta0 = int(intopt(name, v, 0, 1));
+        else if (name == "update-p")
+            cv.updatep = int(intopt(name, v, 0, 1));
+        else if (name == "out-allele-fre")
+            cv.outallelefre = int(intopt(name, v, 0, 1));
+        else
+            convstop("unknown option --" + name + " (see kinex-convert --help)");
+    }
+    if (cv.help)
+        return;
+    if (cv.bfile.empty() == cv.vcf.empty())
+        convstop("give one input: --bfile PREFIX or --vcf FILE (see kinex-convert --help)");
+    if (cv.out.empty())
+        cv.out = cv.bfile.empty() ? vcfprefix(cv.vcf) : cv.bfile;
+    if (cv.results.empty())
+        cv.results = cv.out + ".out";
+}
+
+std::string helptext()
+{
+    std::string s =
+        "Usage: kinex-convert --bfile PREFIX | --vcf FILE [options]\n"
+        "\n"
+        "Writes a KINEX genotype file OUT.gen and a ready parameter file OUT.par.\n"
+        "\n"
+        "Input (one of):\n"
+        "  --bfile PREFIX     PLINK 1 binary fileset PREFIX.bed, .bim, .fam\n"
+        "  --vcf FILE         VCF (plain or bgzipped) or BCF; genotypes from GT\n";
+#ifndef KINEX_HTS
+    s += "                     (NOT AVAILABLE: this kinex-convert was built without\n"
+         "                     htslib; install libhts-dev and rebuild)\n";
+#endif
+    s += "\n"
+         "Output:\n"
+         "  --out P            output prefix (default: the input's prefix)\n"
+         "  --results FILE     results file named in OUT.par (default: P.out)\n"
+         "\n"
+         "Values written to OUT.par:\n"
+         "  --inbreed 0|1      Inbreed (default 1)\n"
+         "  --seed N           random seed (default 1)\n"
+         "  --rnd-delta0 0|1   RndDelta0 (default 0)\n"
+         "  --update-p 0|1     UpdateP (default 0)\n"
+         "  --out-allele-fre 0|1  OutAlleleFre (default 0)\n"
+         "\n"
+         "Biallelic data are written as DataForm 2 (one line per individual, one\n"
+         "character per SNP): the digit counts copies of allele 1, which is PLINK's A1\n"
+         "(.bim column 5) or the VCF's ALT allele; '-' is a missing genotype. Data\n"
+         "with sites of 3 to 127 alleles are written as DataForm 0 with allele IDs\n"
+         "1..K per site (REF = 1, the k-th ALT = k + 1). Identifiers are the IIDs\n"
+         "(PLINK) or sample names (VCF): at most 20 characters, unique, without\n"
+         "blanks, commas, slashes, semicolons or quotes.\n"
+         "Options take their value as the next argument or after '='.\n";
+    return s;
+}

@@ -1,0 +1,85 @@
+// The one state of a kinex-convert run: the options, the individuals, and
+// the genotypes held packed until they are written individual by individual.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+struct convstate {
+    // Options.
+    std::string bfile;        // PLINK prefix: bfile.bed, bfile.bim, bfile.fam
+    std::string vcf;          // VCF or BCF file
+    std::string out;          // output prefix: out.gen and out.par
+    std::string results;      // results file named in the parameter file
+    int inbreed = 1, rnddelta0 = 0, updatep = 0, outallelefre = 0;
+    long long seed = 1;
+    bool help = false;
+
+    // Individuals in input order, and the number of loci read.
+    std::vector<std::string> ids;
+    int64_t numindiv = 0;
+    int64_t numloci = 0;
+
+    // Sites with at most two alleles, site-major as in a PLINK .bed body:
+    // bytespersite bytes a site, individual i in bits 2(i%4)..2(i%4)+1 of
+    // byte i/4.  Codes: 0 two copies of allele 1, 1 missing, 2 one copy,
+    // 3 no copy.  Held in chunks of chunksites sites, so that a growing
+    // store is never copied.
+    int64_t bytespersite = 0;
+    int64_t chunksites = 0;
+    std::vector<std::vector<uint8_t>> bichunks;
+    int64_t numbi = 0;
+
+    // Sites with 3 to 127 alleles: two allele IDs per individual (1..K,
+    // 0 missing), in chunks of multichunksites sites.
+    int64_t multichunksites = 0;
+    std::vector<std::vector<uint8_t>> multichunks;
+    int64_t nummulti = 0;
+
+    // Per site, only when sites of both kinds can occur (VCF): the number
+    // of alleles and the site's number in its own store.
+    std::vector<uint8_t> numallele;
+    std::vector<uint32_t> siteidx;
+    int maxallele = 2;
+
+    int layout = 2;           // genotype file layout written: 2 or 0
+    int64_t groupbytes = int64_t(1) << 25;  // row text held at once while writing
+    std::string allele1;      // what allele 1 of a biallelic site is
+
+    // Output files written under temporary names until the end.
+    std::vector<std::string> tmpnames, finalnames;
+    FILE* openfile = nullptr;  // the one being written, closed on failure
+};
+
+extern convstate cv;
+
+// Failure of a conversion: the message goes to standard error, the
+// temporary files are removed and the program ends with status 1.
+struct convfail {
+    std::string msg;
+};
+
+[[noreturn]] void convstop(const std::string& msg);
+
+// Clears the state for a new conversion (tests run several in one process).
+void resetconv();
+
+// Room for one more site in the biallelic or multi-allelic store; returns
+// the site's bytes (bytespersite, or 2 x numindiv, all zero).
+uint8_t* newbisite();
+uint8_t* newmultisite();
+
+// Bytes of biallelic site k or multi-allelic site k (from 0).
+inline const uint8_t* bisite(int64_t k)
+{
+    return cv.bichunks[size_t(k / cv.chunksites)].data() + (k % cv.chunksites) * cv.bytespersite;
+}
+inline const uint8_t* multisite(int64_t k)
+{
+    return cv.multichunks[size_t(k / cv.multichunksites)].data() +
+           (k % cv.multichunksites) * 2 * cv.numindiv;
+}
+
+// Sets bytespersite and the chunk sizes once numindiv is known.
+void initstores();

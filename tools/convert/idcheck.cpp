@@ -1,0 +1,68 @@
+#include "idcheck.hpp"
+#include <string>
+#include <unordered_map>
+#include "convstate.hpp"
+
+namespace {
+
+constexpr size_t idwidth = 20;   // KINEX keeps 20 characters of an identifier
+constexpr int listmax = 20;      // problems shown before "... and n more"
+
+std::string why(const std::string& id)
+{
+    if (id.empty())
+        return "empty";
+    size_t bad = id.find_first_of(" \t,/;'\"");
+    if (bad != std::string::npos) {
+        char c = id[bad];
+        const char* what = c == ' '    ? "a blank"
+                           : c == '\t' ? "a tab"
+                           : c == ','  ? "a comma"
+                           : c == '/'  ? "a slash"
+                           : c == ';'  ? "a semicolon"
+                                       : "a quote";
+        return std::string("holds ") + what;
+    }
+    if (id.size() > idwidth)
+        return "longer than 20 characters";
+    return "";
+}
+
+} // namespace
+
+void checkids()
+{
+    std::vector<std::string> problems;
+    // An identifier is compared as KINEX keeps it: its first 20 characters.
+    std::unordered_map<std::string, int64_t> seen;
+    seen.reserve(cv.ids.size());
+    for (size_t i = 0; i < cv.ids.size(); i++) {
+        const std::string& id = cv.ids[i];
+        std::string w = why(id);
+        std::string cut = id.substr(0, idwidth);
+        auto [at, fresh] = seen.emplace(cut, int64_t(i));
+        if (!fresh) {
+            std::string other = cv.ids[size_t(at->second)];
+            std::string dup = other == id ? "repeats individual " + std::to_string(at->second + 1)
+                                          : "cut to 20 characters, collides with '" + other +
+                                                "' (individual " +
+                                                std::to_string(at->second + 1) + ")";
+            w = w.empty() ? dup : w + "; " + dup;
+        }
+        if (!w.empty())
+            problems.push_back("'" + id + "' (individual " + std::to_string(i + 1) + "): " + w);
+    }
+    if (problems.empty())
+        return;
+    std::string m = std::to_string(problems.size()) + " identifier" +
+                    (problems.size() == 1 ? "" : "s") +
+                    " cannot be used in a KINEX genotype file (allowed: at most 20 "
+                    "characters, unique, without blanks, commas, slashes, semicolons or "
+                    "quotes):";
+    for (size_t k = 0; k < problems.size() && k < size_t(listmax); k++)
+        m += "\n  " + problems[k];
+    if (problems.size() > size_t(listmax))
+        m += "\n  ... and " + std::to_string(problems.size() - listmax) + " more";
+    m += "\nNothing was written.";
+    convstop(m);
+}

@@ -1,0 +1,33 @@
+// kinex-convert: PLINK binary filesets and VCF/BCF files to a KINEX
+// genotype file and a parameter file ready to run.
+#include <cstdio>
+#include <new>
+#include "convopts.hpp"
+#include "convrun.hpp"
+#include "convstate.hpp"
+#include "tmpfiles.hpp"
+
+int main(int argc, char** argv)
+{
+    try {
+        readopts(argc, argv);
+        if (cv.help) {
+            std::fputs(helptext().c_str(), stdout);
+            return 0;
+        }
+        convert();
+    } catch (const convfail& e) {
+        tmpdiscard();
+        std::fprintf(stderr, "kinex-convert: %s\n", e.msg.c_str());
+        return 1;
+    } catch (const std::bad_alloc&) {
+        tmpdiscard();
+        std::fprintf(stderr, "kinex-convert: out of memory holding the genotypes\n");
+        return 1;
+    }
+    std::printf("kinex-convert: wrote %s.gen (%lld individuals, %lld loci, DataForm %d) and "
+                "%s.par\n",
+                cv.out.c_str(), (long long)cv.numindiv, (long long)cv.numloci, cv.layout,
+                cv.out.c_str());
+    return 0;
+}
