@@ -2,7 +2,6 @@
 // individ, multi-allelic alleles into the working table of this process's
 // individuals, SNP rows straight into the packed store as they are read.
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 
 #include "genotypes/genotypes.hpp"
@@ -18,14 +17,12 @@ namespace {
 
 const char* const routine = "ReadGType";
 
-std::string ioreason() { return errno ? std::string(" (") + std::strerror(errno) + ")" : std::string(); }
-
-// A read that failed: an input error of the file itself (a directory, a
-// device error) names the file; the end of the file or a bad value gives
-// the caller's message.
+// A read that failed: an input error of the file itself (a device error,
+// a line too long for memory) names the file; the end of the file or a bad
+// value gives the caller's message.
 [[noreturn]] void readfailed(const ffreader& r, const std::string& message)
 {
-    if (fferror(r)) stoponerror("Error reading genotype file " + r.name + ioreason() + "!", routine);
+    if (fferror(r)) stoponerror("Error reading genotype file " + r.name + " (" + fferrtext(r) + ")!", routine);
     stoponerror(message, routine);
 }
 
@@ -151,9 +148,8 @@ void readgtype()
     gtypework w;
     {
         ffreader r;
-        errno = 0;
         if (!ffopen(r, vars.gtypefile))
-            stoponerror("Cannot open genotype file " + vars.gtypefile + ioreason() + "!", routine);
+            stoponerror("Cannot open genotype file " + vars.gtypefile + " (" + fferrtext(r) + ")!", routine);
         if (vars.dataform == 0) {
             readlayout0(r, w);
         } else {

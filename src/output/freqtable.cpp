@@ -19,8 +19,10 @@ static int32_t readraw(ffreader& r, bool newread, int32_t locus)
 {
     std::string text;
     int64_t v = 0;
-    if (!ffvalue(r, text, newread))
+    if (!ffvalue(r, text, newread)) {
+        if (fferror(r)) stoponerror("Error reading file " + r.name + " (" + fferrtext(r) + ")!", "Output");
         stoponerror("Unexpected end of file " + r.name + " while reading locus " + itod(locus) + "!", "Output");
+    }
     if (!parseint(text, -32768, 32767, v))
         stoponerror("Invalid allele ID '" + text + "' in file " + r.name + " at locus " + itod(locus) + "!", "Output");
     return int32_t(v);
@@ -88,7 +90,7 @@ void writefreq(textout& out, const lookup& lk)
     raw[2] = 2;
     ffreader rf;
     if (vars.dataform == 0 && !ffopen(rf, rawallelefile()))
-        stoponerror("Cannot open file " + rawallelefile() + " for reading!", "Output");
+        stoponerror("Cannot open file " + rawallelefile() + " for reading (" + fferrtext(rf) + ")!", "Output");
 
     lineblock lb;
     int32_t width = 18 * vars.maxnumallele + 45;

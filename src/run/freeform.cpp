@@ -1,15 +1,42 @@
 #include "run/freeform.hpp"
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
+
+// errno value standing for "not a regular file" in fferrtext.
+constexpr int notregular = -1;
 
 bool ffopen(ffreader& r, const std::string& name)
 {
+    ffclose(r);
     r.name = name;
-    r.file = std::fopen(name.c_str(), "rb");
     r.online = false;
     r.lineno = 0;
-    if (!r.file) return false;
+    r.err = 0;
+    // O_NONBLOCK: opening a named pipe that has no writer returns at once.
+    int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        r.err = errno;
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) r.err = errno;
+    else if (S_ISDIR(st.st_mode)) r.err = EISDIR;
+    else if (!S_ISREG(st.st_mode)) r.err = notregular;
+    if (r.err == 0) {
+        int flags = ::fcntl(fd, F_GETFL);
+        if (flags == -1 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1) r.err = errno;
+    }
+    if (r.err == 0 && !(r.file = ::fdopen(fd, "rb"))) r.err = errno;
+    if (r.err != 0) {
+        ::close(fd);
+        return false;
+    }
     std::setvbuf(r.file, nullptr, _IOFBF, 1 << 20);
     return true;
 }
@@ -29,8 +56,14 @@ bool ffnextline(ffreader& r)
 {
     r.online = false;
     if (!r.file) return false;
+    errno = 0;
     ssize_t n = getline(&r.buf, &r.cap, r.file);
-    if (n < 0) return false;
+    if (n < 0) {
+        // getline leaves the error flag unset when the line does not fit
+        // in memory; that is no end of the file either.
+        if (!std::feof(r.file) && errno != 0) r.err = errno;
+        return false;
+    }
     std::size_t len = std::size_t(n);
     if (len > 0 && r.buf[len - 1] == '\n') --len;
     if (len > 0 && r.buf[len - 1] == '\r') --len;
@@ -41,7 +74,14 @@ bool ffnextline(ffreader& r)
     return true;
 }
 
-bool fferror(const ffreader& r) { return r.file && std::ferror(r.file); }
+bool fferror(const ffreader& r) { return r.err != 0 || (r.file && std::ferror(r.file)); }
+
+std::string fferrtext(const ffreader& r)
+{
+    if (r.err == notregular) return "not a regular file";
+    if (r.err != 0) return std::strerror(r.err);
+    return std::string();
+}
 
 ffstatus ffvalueinline(ffreader& r, std::string& value)
 {

@@ -21,17 +21,26 @@ struct ffreader {
     std::size_t pos = 0;     // next character of the current line
     bool online = false;     // a line has been read and not finished
     long lineno = 0;
+    int err = 0;             // errno of the failed open or read, 0 if none
     ~ffreader() { ffclose(*this); }
 };
 
-// Opens a file for reading; false when it cannot be opened.
+// Opens a file for reading; false when it cannot be opened (fferrtext
+// tells why).  Only regular files are read: a folder, a named pipe, a
+// terminal or another device is refused at once instead of blocking the
+// run or feeding it endless data.
 bool ffopen(ffreader& r, const std::string& name);
 
 // Reads the next line; false at the end of the file or on a read error.
 bool ffnextline(ffreader& r);
 
-// True when the last failed read was an input error rather than the end.
+// True when the last failed open or read was an input error (memory
+// included) rather than the end of the file.
 bool fferror(const ffreader& r);
+
+// Why the last open or read failed, e.g. "Is a directory"; empty if it
+// did not.
+std::string fferrtext(const ffreader& r);
 
 enum class ffstatus { ok, endofline, bad };
 

@@ -70,11 +70,8 @@ void readparfile()
     sayopen("Reading parameter file: " + vars.parfile);
 
     ffreader r;
-    std::error_code ec;
-    if (fs::is_directory(vars.parfile, ec) || !ffopen(r, vars.parfile)) {
-        ffclose(r);
-        stoponerror("Parameter file " + vars.parfile + " cannot be read!", routine);
-    }
+    if (!ffopen(r, vars.parfile))
+        stoponerror("Parameter file " + vars.parfile + " cannot be read (" + fferrtext(r) + ")!", routine);
 
     int32_t v = readinteger(r, "#individuals!");
     if (vars.numindiv == -2147483647) vars.numindiv = v;

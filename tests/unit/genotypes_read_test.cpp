@@ -224,7 +224,7 @@ TEST(readgtype, unreadableFileNamesIt)
     genocase c(2, 2, 2, "");
     vars.gtypefile = c.dir.path.string();  // a folder
     std::string screen = c.stop();
-    EXPECT_NE(screen.find("Error reading genotype file " + vars.gtypefile + " (Is a directory)!"), std::string::npos)
+    EXPECT_NE(screen.find("Cannot open genotype file " + vars.gtypefile + " (Is a directory)!"), std::string::npos)
         << screen;
     vars.gtypefile = c.dir.file("gone.txt");
     screen = c.stop();
