@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "run/stop.hpp"
 
@@ -11,9 +13,22 @@ void textopen(textout& out, const std::string& name, bool append, const std::str
 {
     out.name = name;
     out.routine = routine;
+    // O_NONBLOCK: a named pipe that nobody reads fails the open at once
+    // (ENXIO) instead of blocking the run; the flag is cleared for writing.
     errno = 0;
-    out.file = std::fopen(name.c_str(), append ? "ab" : "wb");
-    if (!out.file) stoponerror("Cannot open file " + name + " for writing" + reason() + "!", routine);
+    int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | (append ? O_APPEND : O_TRUNC), 0666);
+    if (fd < 0) {
+        std::string why = errno == ENXIO ? std::string(" (a named pipe that nobody reads)") : reason();
+        stoponerror("Cannot open file " + name + " for writing" + why + "!", routine);
+    }
+    int flags = ::fcntl(fd, F_GETFL);
+    if (flags != -1) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    out.file = ::fdopen(fd, append ? "ab" : "wb");
+    if (!out.file) {
+        std::string why = reason();
+        ::close(fd);
+        stoponerror("Cannot open file " + name + " for writing" + why + "!", routine);
+    }
     std::setvbuf(out.file, nullptr, _IOFBF, 1 << 20);
 }
 
