@@ -6,8 +6,8 @@ byte for byte.
     difftest.py --kinex PATH [--cases N] [--seed S] [--jobs J] [--keep DIR]
     difftest.py --kinex PATH --replay FOLDER
 
-Masked before comparing: the two time lines of the results file (lines
-starting "Run started  date = " and "Run finished date = ") and the last
+Masked before comparing: the digits of the two time lines of the results
+file (lines starting "Run started  date = " and "Run finished date = ") and the last
 column (elapsed seconds) of the joint-EM table on the screen.  The
 reference treats every elapsed time as 0 seconds, so the comparison
 assumes kinex runs each small case in well under two seconds.
@@ -56,7 +56,7 @@ def maskresults(text):
     out = []
     for line in text.split('\n'):
         if line.startswith('Run started  date = ') or line.startswith('Run finished date = '):
-            line = line[:20] + 'DD/MM/YYYY, Time = SS/MM/HH'
+            line = re.sub('[0-9]', '9', line)   # digits only: the layout is compared
         out.append(line)
     return out
 
