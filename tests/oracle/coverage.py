@@ -16,6 +16,7 @@ import sys
 import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.dont_write_bytecode = True   # leave no cache files in the source tree
 sys.path.insert(0, HERE)
 import difftest  # noqa: E402
 import gencase  # noqa: E402

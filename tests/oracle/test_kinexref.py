@@ -11,6 +11,7 @@ import tempfile
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.dont_write_bytecode = True   # leave no cache files in the source tree
 sys.path.insert(0, HERE)
 import kinexref as kr  # noqa: E402
 
