@@ -1,0 +1,7 @@
+// The head of a results file: the KINEX banner, the number of individuals,
+// and the heading of the IBD coefficient table.
+#pragma once
+
+// Reads up to and including the IBD table's column line; stops when the
+// file is not a KINEX results file.
+void readhead();

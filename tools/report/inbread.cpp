@@ -1,0 +1,61 @@
+#include "inbread.hpp"
+#include <string_view>
+#include "linereader.hpp"
+#include "numtext.hpp"
+#include "outfiles.hpp"
+#include "plotdata.hpp"
+#include "repstate.hpp"
+
+const char* const indivheader = "id\tnmiss\tngeno\tnhom\tnhet\tF_Mean\tF_SD\n";
+
+void readinb(FILE* indiv, const std::string& indivname)
+{
+    std::string_view l;
+    // The heading follows the IBD table after two empty lines.
+    while (true) {
+        if (!nextline(l))
+            repstop(rep.infile + " ends before its inbreeding table");
+        if (l == "Indiv genotypes at polymorphic loci & inbreeding")
+            break;
+        if (!l.empty() && l != std::string(48, '-'))
+            linestop("expected the heading of the inbreeding table");
+    }
+    if (!nextline(l) || l != std::string(48, '-') || !nextline(l) ||
+        l != "Indiv #Miss #Gens #HomG #HetG F_Mean F_SD")
+        linestop("expected the inbreeding table's separator and column line");
+    std::string outbuf = indivheader;
+    for (int64_t i = 1; i <= rep.numindiv; i++) {
+        if (!nextline(l))
+            repstop(rep.infile + " ends inside the inbreeding table, after " +
+                    std::to_string(i - 1) + " of its " + std::to_string(rep.numindiv) +
+                    " lines");
+        // the identifier (which may hold blanks), then six numbers
+        std::string_view t[6];
+        size_t end = l.size();
+        bool ok = true;
+        for (int k = 5; k >= 0 && ok; k--) {
+            size_t b = end == 0 ? std::string_view::npos : l.rfind(' ', end - 1);
+            ok = b != std::string_view::npos;
+            if (ok) {
+                t[k] = l.substr(b + 1, end - b - 1);
+                end = b;
+            }
+        }
+        for (int k = 0; k < 4 && ok; k++)
+            ok = isdigits(t[k]);
+        ok = ok && isfour(t[4]) && isfour(t[5]);
+        if (!ok)
+            linestop("not a line of the inbreeding table");
+        const std::string& id = rep.ids[size_t(i)];
+        if (l.substr(0, end) != id)
+            linestop("expected individual " + std::to_string(i) + ", " + id);
+        outbuf += id;
+        for (auto& s : t) {
+            outbuf += '\t';
+            outbuf += s;
+        }
+        outbuf += '\n';
+        addindiv(fourvalue(t[4]));
+    }
+    outwrite(indiv, outbuf, indivname);
+}

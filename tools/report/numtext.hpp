@@ -1,0 +1,26 @@
+// Numbers as the results file writes them: counts in plain decimal, reals
+// with one digit, a point and four decimals.
+#pragma once
+#include <string_view>
+
+inline bool isdigits(std::string_view s)
+{
+    if (s.empty())
+        return false;
+    for (char c : s)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
+
+inline bool isfour(std::string_view s)
+{
+    return s.size() == 6 && s[1] == '.' && isdigits(s.substr(0, 1)) && isdigits(s.substr(2));
+}
+
+// The value of a text that passed isfour.
+inline double fourvalue(std::string_view s)
+{
+    return (s[0] - '0') +
+           ((s[2] - '0') * 1000 + (s[3] - '0') * 100 + (s[4] - '0') * 10 + (s[5] - '0')) * 1e-4;
+}

@@ -1,0 +1,6 @@
+// One report from the options in rep.
+#pragma once
+
+// Streams the results file once, writing the two tables as it goes and the
+// plot at the end, all under temporary names renamed when complete.
+void report();

@@ -1,0 +1,11 @@
+// The relationship plot: r(1,2) against Delta9 for every pair, with the
+// expected places of common relationships, and histograms of r(1,2) and
+// of F_Mean.
+#pragma once
+#include <string>
+
+// The whole SVG document.  title names the data (the results file).
+std::string svgtext(const std::string& title);
+
+// Text safe inside XML.
+std::string xmltext(const std::string& s);
