@@ -5,7 +5,8 @@
 # must leave besides its inputs, with its exact content).
 #
 # In `cmd`, the first word is kinex or kinex-par, optionally preceded by
-# np=N to start kinex-par under mpirun with N processes.  The start and end
+# np=N to start kinex-par under mpirun with N processes; the program runs
+# as ./kinex or ./kinex-par.  The start and end
 # time lines of results files and the seconds column of the joint-EM screen
 # table are masked before comparing.
 #
@@ -32,10 +33,13 @@ fi
 prog=${words[0]}
 args=("${words[@]:1}")
 case "$prog" in
-  kinex) exe=$kinex ;;
-  kinex-par) exe=$kinexpar ;;
+  kinex) ln -s "$kinex" kinex ;;
+  kinex-par) ln -s "$kinexpar" kinex-par ;;
   *) echo "unknown program $prog"; exit 2 ;;
 esac
+# run through a link in the case folder, so the recorded command line
+# reads ./kinex whatever the build folder
+exe=./$prog
 
 if [ -n "$np" ]; then
   timeout 120 mpirun --allow-run-as-root --oversubscribe -np "$np" "$exe" "${args[@]}" > screen.txt 2> stderr.txt
