@@ -1,5 +1,8 @@
 #include "run/driver.hpp"
 
+#include <new>
+#include <stdexcept>
+
 #include "estimation/estimation.hpp"
 #include "genotypes/genotypes.hpp"
 #include "output/output.hpp"
@@ -33,6 +36,20 @@ void replicateloop()
     }
 }
 
+int memorystop()
+{
+    try {
+        std::string message = vars.memerr;
+        if (message.empty()) message = "Too many individuals and/or loci. Out of memory!";
+        stoponerror(message, "Main");
+    } catch (const runend& end) {
+        return end.status;
+    } catch (...) {
+        // Not even the message could be made: end quietly with the status.
+    }
+    return 1;
+}
+
 int runkinex(int argc, char** argv)
 {
     programargs.assign(argv, argv + argc);
@@ -53,6 +70,10 @@ int runkinex(int argc, char** argv)
         }
     } catch (const runend& end) {
         status = end.status;
+    } catch (const std::bad_alloc&) {
+        status = memorystop();
+    } catch (const std::length_error&) {
+        status = memorystop();
     }
     screenflush();
     // After a failure the parallel runtime is left as it is: the process

@@ -8,3 +8,8 @@ int runkinex(int argc, char** argv);
 // Runs the estimation once per replicate and averages Delta over five
 // replicates when the first one needed every iteration.
 void replicateloop();
+
+// The stop for a failed allocation that no stage caught (a text or buffer
+// grown from the input): prints the out-of-memory message as stoponerror
+// does and returns the exit status 1.
+int memorystop();
