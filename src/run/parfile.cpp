@@ -86,6 +86,9 @@ void readparfile()
     if (vars.numloci == -2147483647) vars.numloci = v;
     if (vars.numloci < 1)
         stoponerror("#loci = " + itod(vars.numloci) + ", smaller than the minimum value 1!", routine);
+    if (vars.numloci > maxnumloci)
+        stoponerror("#loci = " + itod(vars.numloci) + ", larger than the maximum value " + itod(maxnumloci) + "!",
+                    routine);
 
     vars.dataform = readinteger(r, "DataForm!");
     if (vars.dataform < 0 || vars.dataform > 2) stoponerror("DataForm should be (0/1/2)!", routine);

@@ -11,3 +11,8 @@ void initialpara();
 
 // Largest sample whose dyad and table line numbers fit 32-bit integers.
 constexpr int maxnumindiv = 46340;
+
+// Largest locus count whose 2 x numloci allele values of a layout 0 line,
+// and every loop over the loci and their blocks of 16, stay within 32-bit
+// integers.
+constexpr int maxnumloci = 1073741823;
