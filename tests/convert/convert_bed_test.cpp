@@ -92,11 +92,11 @@ TEST_F(bed, WritesLayout2WithCopiesOfA1)
 
 TEST_F(bed, GroupsOfIndividualsGiveTheSameFile)
 {
-    // 4, 8 and all individuals at a time, sizes that leave part bytes
+    // 4, 16 and all individuals at a time, sizes that leave part bytes
     for (int n : {2, 5, 9, 23}) {
         matrix rows = randomrows(n, 41, unsigned(n));
         fileset("g", names(n), rows);
-        for (int64_t gb : {1, 300, 0}) {
+        for (int64_t gb : {1, 700, 0}) {
             ASSERT_EQ(run({"--bfile", at("g"), "--out", at("o")}, gb), "");
             EXPECT_EQ(get("o.gen"), gentext(names(n), rows)) << n << " individuals, " << gb;
         }
