@@ -1,0 +1,83 @@
+// The raw-allele side file as the results writer reads it back.  A small
+// layout 0 run (one of two data sets, chosen with UpdateP by the first
+// byte) is read and estimated; then the side file is replaced by the rest
+// of the input and the results file is written.
+#include <filesystem>
+#include <string>
+
+#include "estimation/estimation.hpp"
+#include "fuzzrun.hpp"
+#include "genotypes/genotypes.hpp"
+#include "output/output.hpp"
+#include "run/banner.hpp"
+#include "run/parfile.hpp"
+#include "run/variables.hpp"
+
+namespace {
+
+// Six individuals at eight loci: identifiers up to 999, a monomorphic
+// locus (2), a locus with every genotype missing (4), two loci with the
+// same pattern of alleles that are merged (6 and 7).
+const char* const sixbyeight =
+    "a 5 7 1 1 10 20 0 0 999 1 3 3 5 5 2 4\n"
+    "b 7 7 1 1 20 20 0 0 1 2 3 4 5 6 4 4\n"
+    "c 0 3 1 1 10 10 0 0 2 999 4 4 6 6 2 2\n"
+    "d 5 5 1 1 20 10 0 0 3 3 3 3 5 5 2 4\n"
+    "e 7 5 1 1 10 20 0 0 999 999 4 3 6 5 4 2\n"
+    "f 5 7 1 -1 10 20 0 0 1 1 3 3 5 5 2 4\n";
+
+// Twenty individuals at three loci: forty alleles at locus 1, two at
+// locus 2, one at locus 3.
+std::string twentybythree()
+{
+    std::string t;
+    for (int i = 1; i <= 20; ++i)
+        t += "i" + std::to_string(i) + " " + std::to_string(2 * i - 1) + " " + std::to_string(2 * i) + " " +
+             (i % 3 ? "1 2" : "2 2") + " 9 9\n";
+    return t;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    fuzzsetup();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size < 1) return 0;
+    fuzzreset();
+    const bool big = data[0] & 1;
+    vars.dataform = 0;
+    vars.numindiv = big ? 20 : 6;
+    vars.numloci = big ? 3 : 8;
+    vars.inbreed = 1;
+    vars.updatep = (data[0] >> 1) & 1;
+    vars.outallelefre = 1;
+    vars.idum = -7;
+    vars.iseed = -7;
+    vars.parfile = "VARN.par";
+    vars.gtypefile = "geno.txt";
+    vars.outfile = "out.txt";
+    fuzzwrite(vars.gtypefile, big ? twentybythree() : std::string(sixbyeight));
+
+    bool prepared = fuzzstages([] {
+        initialpara();
+        readgtype();
+        int32_t rep = 1;
+        em_delta_p(rep);
+    });
+    fuzzcheck(prepared, "the fixed data set did not prepare");
+
+    fuzzwrite("out.txt.RawAllele", data + 1, size - 1);
+    bool written = fuzzstages([] {
+        showversion(10);
+        output();
+    });
+    std::error_code ec;
+    if (written) fuzzcheck(!std::filesystem::exists("out.txt.RawAllele", ec), "side file left behind");
+    std::filesystem::remove("out.txt.RawAllele", ec);
+    return 0;
+}

@@ -1,0 +1,48 @@
+// Shared by the fuzz targets: a private working folder per fuzzing
+// process, a fresh run state per input, and the checks that turn a broken
+// invariant into a crash the fuzzer reports.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "run/stop.hpp"
+
+// Creates the process's working folder under TMPDIR (removed at exit),
+// makes it the current folder and sends the screen to /dev/null.  Call
+// once, from LLVMFuzzerInitialize.
+void fuzzsetup();
+
+// A fresh run state on the master process, no wait after a stop.
+void fuzzreset();
+
+// Writes a file of the working folder.
+void fuzzwrite(const std::string& name, const uint8_t* data, std::size_t size);
+void fuzzwrite(const std::string& name, const std::string& text);
+
+// Aborts the process with a message: the fuzzer saves the input.
+[[noreturn]] void fuzzfail(const char* what);
+
+// fuzzfail unless the condition holds.
+inline void fuzzcheck(bool ok, const char* what)
+{
+    if (!ok) fuzzfail(what);
+}
+
+// Runs one input's stages; a stop (runend) is a normal outcome.  Returns
+// true when the stages ran to their end.
+template <class F>
+bool fuzzstages(F f)
+{
+    try {
+        f();
+    } catch (const runend& end) {
+        if (end.status != 0 && end.status != 1) fuzzfail("exit status other than 0 or 1");
+        return false;
+    }
+    return true;
+}
+
+// The invariants that locus preparation promises the estimation.
+void checkprepared();
