@@ -92,7 +92,7 @@ protected:
         return v;
     }
     // "" on success, else the message the run stops with.
-    std::string run(std::vector<std::string> args)
+    std::string run(std::vector<std::string> args, size_t bufsize = 0)
     {
         resetrep();
         std::vector<const char*> argv{"kinex-report"};
@@ -100,6 +100,8 @@ protected:
             argv.push_back(a.c_str());
         try {
             readopts(int(argv.size()), argv.data());
+            if (bufsize > 0)
+                rep.bufsize = bufsize;
             report();
         } catch (const repfail& e) {
             outdiscard();
@@ -174,6 +176,24 @@ TEST_F(kreport, LineFeedsOnlyGiveTheSameTables)
     ASSERT_EQ(run({at("lf.out")}), "");
     EXPECT_EQ(slurp(at("six.pairs.tsv")), slurp(at("lf.pairs.tsv")));
     EXPECT_EQ(slurp(at("six.indiv.tsv")), slurp(at("lf.indiv.tsv")));
+}
+
+TEST_F(kreport, LinesRunningOverTheReadBufferAreWhole)
+{
+    put("six.out", six);
+    ASSERT_EQ(run({at("six.out")}), "");
+    std::string pairs = slurp(at("six.pairs.tsv")), indiv = slurp(at("six.indiv.tsv"));
+    for (size_t b : {1, 2, 7, 150}) {
+        ASSERT_EQ(run({at("six.out"), "--out", at("t")}, b), "") << b;
+        EXPECT_EQ(slurp(at("t.pairs.tsv")), pairs) << b;
+        EXPECT_EQ(slurp(at("t.indiv.tsv")), indiv) << b;
+    }
+    // a last line without its line feed
+    std::string cut = six.substr(0, six.size() - 1);
+    ASSERT_EQ(cut.back(), '1');
+    put("c.out", cut);
+    ASSERT_EQ(run({at("c.out")}, 5), "");
+    EXPECT_EQ(slurp(at("c.indiv.tsv")), indiv);
 }
 
 TEST_F(kreport, IdentifiersWithBlanksAreKeptWhole)

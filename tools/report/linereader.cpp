@@ -1,10 +1,10 @@
 #include "linereader.hpp"
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include "repstate.hpp"
 
 namespace {
-constexpr size_t bufsize = size_t(1) << 22;
 
 void fill()
 {
@@ -23,7 +23,7 @@ void lineopen()
     rep.in = std::fopen(rep.infile.c_str(), "rb");
     if (!rep.in)
         repstop("cannot read " + rep.infile + ": " + std::strerror(errno));
-    rep.buf.resize(bufsize);
+    rep.buf.resize(std::max<size_t>(1, rep.bufsize));
     rep.bufpos = rep.buflen = 0;
     rep.ineof = false;
     rep.lineno = 0;

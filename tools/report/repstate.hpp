@@ -17,6 +17,7 @@ struct repstate {
     // The results file being read.
     FILE* in = nullptr;
     std::vector<char> buf;            // read buffer
+    size_t bufsize = size_t(1) << 22;
     size_t bufpos = 0, buflen = 0;
     bool ineof = false;
     int64_t lineno = 0;               // number of the last line read
