@@ -155,7 +155,7 @@ void scatter(std::string& s, double rmax)
         diamond(s, x, y, 6);
         bool left = e.d9 > 0.9;
         add(s, "<text class=\"explabel\" x=\"%.1f\" y=\"%.1f\" text-anchor=\"%s\">%s</text>\n",
-            left ? x - 9 : x + 9, y - 8, left ? "end" : "start", e.name);
+            left ? x - 9 : x + 9, left ? y - 14 : y - 8, left ? "end" : "start", e.name);
     }
     s += "</g>\n";
 
@@ -270,7 +270,7 @@ std::string svgtext(const std::string& title)
          ".grid{stroke:#e3e3e3;stroke-width:1}\n"
          ".pt,.legendpt{fill:#1f5fa8;fill-opacity:0.55;stroke:none}\n"
          ".exp{fill:#fff;fill-opacity:0.6;stroke:#d62728;stroke-width:2}\n"
-         ".explabel{fill:#b01c1c;font-size:12px;font-weight:bold}\n"
+         ".explabel{fill:#b01c1c;font-size:12px;font-weight:bold;paint-order:stroke;stroke:#fff;stroke-width:3px;stroke-linejoin:round}\n"
          ".bar{fill:#4a7fb8;stroke:#fff;stroke-width:0.3}\n"
          ".legend{fill:#fff;fill-opacity:0.85;stroke:#999}\n"
          "</style>\n"
