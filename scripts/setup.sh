@@ -3,7 +3,10 @@
 # they are missing.  Needs root (apt-get) only when something is missing.
 set -euo pipefail
 
-packages=(cmake g++ make python3 googletest libgtest-dev libopenmpi-dev openmpi-bin pkg-config libhts-dev plink1.9)
+# clang and libclang-rt-14-dev (libFuzzer and the sanitizer runtimes) build
+# the fuzz targets.
+packages=(cmake g++ make python3 googletest libgtest-dev libopenmpi-dev openmpi-bin pkg-config libhts-dev plink1.9
+  clang libclang-rt-14-dev)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds everything (normal and sanitizer builds) and runs every test.
+# Builds everything (normal and sanitizer builds) and runs every test,
+# then builds the fuzz targets (clang, libFuzzer) and runs each briefly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh --sanitize
@@ -12,4 +13,9 @@ echo "== tests, AddressSanitizer + UndefinedBehaviorSanitizer build"
 # Open MPI's own start-up allocations are not ours to report.
 ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs"
+echo "== fuzz smoke run: every libFuzzer target a few seconds on its seeds"
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DKINEX_FUZZ=ON -DKINEX_PARALLEL=OFF >/dev/null
+cmake --build build-fuzz -j"$jobs" --target fuzz
+bash tests/fuzz/smoke.sh build-fuzz/tests/fuzz 8
 echo "All tests passed."

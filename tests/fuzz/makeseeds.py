@@ -3,11 +3,15 @@
 
 Seeds are good and faulty inputs taken from the example, the test data and
 the malformed-input corpus, each with the small header its target expects.
-Run it again after adding files there; the seeds are committed.
+Run it again after adding files there; the seeds are committed.  With
+KINEX set to a built kinex, results files for kinex-report's reader are
+made too.
 """
 import glob
 import os
 import shutil
+import subprocess
+import tempfile
 
 here = os.path.dirname(os.path.abspath(__file__))
 root = os.path.dirname(os.path.dirname(here))
@@ -94,3 +98,28 @@ put("fuzz_rawallele", "twenty", b"\x01" + twenty.encode())
 put("fuzz_rawallele", "sixcommas", b"\x00" + six.replace("   ", ",").encode())
 put("fuzz_rawallele", "sixshort", b"\x00" + six[:40].encode())
 put("fuzz_rawallele", "fourloci", b"\x00" + read(os.path.join(root, "tests", "data", "output", "fourloci.RawAllele")))
+
+# ---- results files for kinex-report ----
+kinex = os.environ.get("KINEX")
+if kinex:
+    corpus = os.path.join(root, "tests", "malformed", "corpus")
+    runs = [("layout0", "p0.par", "good0.gen", []), ("layout1", "p1.par", "good1.gen", ["UPP:1"]),
+            ("layout2", "p2.par", "good2.gen", ["IND:2"]), ("crlf", "p0crlf.par", "crlf0.gen", [])]
+    for name, par, gen, args in runs:
+        with tempfile.TemporaryDirectory() as work:
+            shutil.copy(os.path.join(corpus, par), work)
+            shutil.copy(os.path.join(corpus, gen), work)
+            subprocess.run([os.path.abspath(kinex), "INP:" + par, "OUT:res.out"] + args, cwd=work,
+                           stdout=subprocess.DEVNULL, check=True)
+            data = read(os.path.join(work, "res.out"))
+        put("fuzz_report", name, b"\x00" + data)
+        put("fuzz_report", name + "_tinybuffer", b"\x15" + data)
+    # 33 individuals: the tables' first 32 lines are joined by CR LF.
+    with tempfile.TemporaryDirectory() as work:
+        gen = "".join("i%d %d %d %d 2\n" % (i, 1 + i % 3, 1 + i % 2, 1 + i % 4) for i in range(1, 34))
+        with open(os.path.join(work, "g.gen"), "w") as f:
+            f.write(gen)
+        with open(os.path.join(work, "r.par"), "w") as f:
+            f.write("33\n2\n0\n1\ng.gen\nres.out\n5\n0\n0\n0\n")
+        subprocess.run([os.path.abspath(kinex), "INP:r.par"], cwd=work, stdout=subprocess.DEVNULL, check=True)
+        put("fuzz_report", "blocks33", b"\x40" + read(os.path.join(work, "res.out")))
