@@ -1,7 +1,7 @@
 // The raw-allele side file as the results writer reads it back.  A small
-// layout 0 run (one of two data sets, chosen with UpdateP by the first
-// byte) is read and estimated; then the side file is replaced by the rest
-// of the input and the results file is written.
+// layout 0 run (one of two data sets, chosen by the first byte) is read and
+// estimated once; for every input its run state is restored, the side file
+// is replaced by the rest of the input and the results file is written.
 #include <filesystem>
 #include <string>
 
@@ -37,6 +37,39 @@ std::string twentybythree()
     return t;
 }
 
+// The run state after reading and estimating one data set, made once and
+// copied back for every input.
+const variables& prepared(bool big)
+{
+    static variables state[2];
+    static bool made[2] = {false, false};
+    if (!made[big]) {
+        fuzzreset();
+        vars.dataform = 0;
+        vars.numindiv = big ? 20 : 6;
+        vars.numloci = big ? 3 : 8;
+        vars.inbreed = 1;
+        vars.updatep = 0;
+        vars.outallelefre = 1;
+        vars.idum = -7;
+        vars.iseed = -7;
+        vars.parfile = "VARN.par";
+        vars.gtypefile = "geno.txt";
+        vars.outfile = "out.txt";
+        fuzzwrite(vars.gtypefile, big ? twentybythree() : std::string(sixbyeight));
+        bool ok = fuzzstages([] {
+            initialpara();
+            readgtype();
+            int32_t rep = 1;
+            em_delta_p(rep);
+        });
+        fuzzcheck(ok, "the fixed data set did not prepare");
+        state[big] = vars;
+        made[big] = true;
+    }
+    return state[big];
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -48,29 +81,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 1) return 0;
+    const variables& state = prepared(data[0] & 1);
     fuzzreset();
-    const bool big = data[0] & 1;
-    vars.dataform = 0;
-    vars.numindiv = big ? 20 : 6;
-    vars.numloci = big ? 3 : 8;
-    vars.inbreed = 1;
-    vars.updatep = (data[0] >> 1) & 1;
-    vars.outallelefre = 1;
-    vars.idum = -7;
-    vars.iseed = -7;
-    vars.parfile = "VARN.par";
-    vars.gtypefile = "geno.txt";
-    vars.outfile = "out.txt";
-    fuzzwrite(vars.gtypefile, big ? twentybythree() : std::string(sixbyeight));
-
-    bool prepared = fuzzstages([] {
-        initialpara();
-        readgtype();
-        int32_t rep = 1;
-        em_delta_p(rep);
-    });
-    fuzzcheck(prepared, "the fixed data set did not prepare");
-
+    vars = state;
     fuzzwrite("out.txt.RawAllele", data + 1, size - 1);
     bool written = fuzzstages([] {
         showversion(10);

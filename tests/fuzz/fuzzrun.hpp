@@ -9,7 +9,8 @@
 
 #include "run/stop.hpp"
 
-// Creates the process's working folder under TMPDIR (removed at exit),
+// Creates the process's working folder in /dev/shm, or under TMPDIR when
+// that cannot be written (removed at exit),
 // makes it the current folder and sends the screen to /dev/null.  Call
 // once, from LLVMFuzzerInitialize.
 void fuzzsetup();
