@@ -122,6 +122,7 @@ class runner:
         self.root = os.geteuid() == 0
         # mpirun cases start several processes each: fewer at a time.
         self.mpislots = threading.Semaphore(4)
+        self.partimes = []
 
     def shell(self, folder, line, timeout=60):
         env = dict(os.environ, KINEX=self.kinex)
@@ -177,6 +178,7 @@ class runner:
             if parallel:
                 with self.mpislots:
                     status, secs = self.start(case, folder, True)
+                self.partimes.append(secs)
             else:
                 status, secs = self.start(case, folder, False)
             screen = ""
@@ -289,6 +291,8 @@ def main():
                 failed.append(case["case"])
                 print("\n".join(fails), flush=True)
     passed = len(runs) - len(failed)
+    if r.partimes:
+        print(f"kinex-par runs: {len(r.partimes)}, the longest took {max(r.partimes):.1f} s")
     print(f"malformed inputs: {len(runs)} runs of {len(cases)} cases in {time.monotonic() - began:.0f} s"
           + (f"; skipped: {', '.join(skipped)}" if skipped else ""))
     print(f"{passed} passed, {len(failed)} failed")
