@@ -1,7 +1,9 @@
 // Index sort: quicksort on the index array with median-of-three pivots,
 // straight insertion for short ranges and an explicit stack of pending
-// ranges (the larger part is pushed, so 50 entries cover any array below
-// 2^28 elements).
+// ranges.  The larger part is pushed, so the stack holds at most log2(n)
+// ranges: 64 entries (32 ranges) cover every array a 32-bit count can hold,
+// where 50 would end at 2^28 elements, below the largest locus count the
+// parameters allow.
 #include <utility>
 
 #include "genotypes/genotypes.hpp"
@@ -10,7 +12,7 @@
 
 void indexx(int32_t n, const std::vector<double>& keys, std::vector<int32_t>& order)
 {
-    const int small = 7, nstack = 50;
+    const int small = 7, nstack = 64;
     int32_t stack[nstack + 1];
     const double* arr = keys.data();
     int32_t* idx = order.data();
