@@ -1,0 +1,149 @@
+"""Runs a command under /usr/bin/time -v with a time limit, and describes
+the machine.  Standard library only."""
+import os
+import re
+import signal
+import subprocess
+import time
+
+TIME = "/usr/bin/time"
+
+
+class Run:
+    """What one measured command did."""
+
+    def __init__(self):
+        self.status = None      # exit status, None when killed at the limit
+        self.wall = 0.0         # seconds, as seen from here
+        self.cpu = 0.0          # user + system seconds of all processes
+        self.rss = 0            # peak resident set, KiB (summed over MPI ranks)
+        self.killed = False
+        self.screen = ""        # standard output
+        self.errors = ""        # standard error, without the time report
+
+
+def parsetime(text):
+    """(user + system seconds, peak RSS in KiB) from a /usr/bin/time -v report."""
+    user = re.search(r"User time \(seconds\): ([0-9.]+)", text)
+    syst = re.search(r"System time \(seconds\): ([0-9.]+)", text)
+    rss = re.search(r"Maximum resident set size \(kbytes\): (\d+)", text)
+    cpu = (float(user.group(1)) if user else 0.0) + (float(syst.group(1)) if syst else 0.0)
+    return cpu, int(rss.group(1)) if rss else 0
+
+
+def measured(cmd, cwd, limit, mpi=None, ranks=0):
+    """Runs cmd in cwd, killing its process group after limit seconds.
+    With mpi (the mpirun words, for ranks processes), every rank runs under
+    its own time report; their CPU times and peak RSS are added.  Standard
+    output goes through stdbuf, so that a killed run still leaves its
+    progress lines."""
+    r = Run()
+    reports = []
+    if mpi:
+        reports = [os.path.join(cwd, f"rank{k}.time") for k in range(ranks)]
+        for f in reports:
+            if os.path.exists(f):
+                os.remove(f)
+        wrap = ["sh", "-c", "exec stdbuf -oL " + TIME + ' -v -o "rank$OMPI_COMM_WORLD_RANK.time" "$@"', "rank"]
+        full = mpi + wrap + cmd
+    else:
+        full = [TIME, "-v", "-o", os.path.join(cwd, "run.time"), "stdbuf", "-oL"] + cmd
+    out = open(os.path.join(cwd, "screen.txt"), "wb")
+    err = open(os.path.join(cwd, "stderr.txt"), "wb")
+    t0 = time.monotonic()
+    p = subprocess.Popen(full, cwd=cwd, stdout=out, stderr=err, start_new_session=True)
+    # Polled as well, for a run killed at the limit, which leaves no report.
+    seen = {"rss": 0, "cpu": {}}
+    while True:
+        try:
+            r.status = p.wait(timeout=2.0)
+            break
+        except subprocess.TimeoutExpired:
+            pass
+        poll(p.pid, seen)
+        if time.monotonic() - t0 < limit:
+            continue
+        r.killed = True
+        r.status = None
+        os.killpg(p.pid, signal.SIGTERM)
+        try:
+            p.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            os.killpg(p.pid, signal.SIGKILL)
+            p.wait()
+        break
+    r.wall = time.monotonic() - t0
+    out.close()
+    err.close()
+    with open(os.path.join(cwd, "screen.txt"), "rb") as f:
+        r.screen = f.read().decode("latin-1")
+    with open(os.path.join(cwd, "stderr.txt"), "rb") as f:
+        r.errors = f.read().decode("latin-1")
+    if r.killed:
+        r.cpu, r.rss = sum(seen["cpu"].values()), seen["rss"]
+    elif mpi:
+        for f in reports:
+            if os.path.exists(f):
+                with open(f) as g:
+                    cpu, rss = parsetime(g.read())
+                r.cpu += cpu
+                r.rss += rss
+    else:
+        path = os.path.join(cwd, "run.time")
+        if os.path.exists(path):
+            with open(path) as g:
+                r.cpu, r.rss = parsetime(g.read())
+    return r
+
+
+WRAPPERS = {"time", "sh", "stdbuf", "mpirun", "orterun", "orted", "prterun"}
+TICK = os.sysconf("SC_CLK_TCK")
+
+
+def poll(session, seen):
+    """Adds up the resident memory of the session's processes (the measured
+    programs, not the wrappers) and keeps the peak, and their CPU times."""
+    total = 0
+    for name in os.listdir("/proc"):
+        if not name.isdigit():
+            continue
+        try:
+            with open(f"/proc/{name}/stat") as f:
+                stat = f.read()
+            comm = stat[stat.index("(") + 1:stat.rindex(")")]
+            w = stat[stat.rindex(")") + 2:].split()
+            if int(w[3]) != session or comm in WRAPPERS:
+                continue
+            with open(f"/proc/{name}/status") as f:
+                for line in f:
+                    if line.startswith("VmRSS:"):
+                        total += int(line.split()[1])
+            seen["cpu"][name] = (int(w[11]) + int(w[12])) / TICK
+        except (OSError, ValueError, IndexError):
+            continue
+    seen["rss"] = max(seen["rss"], total)
+
+
+def machine():
+    """nproc, CPU model, memory, as text."""
+    model = "unknown CPU"
+    with open("/proc/cpuinfo") as f:
+        for line in f:
+            if line.startswith("model name"):
+                model = line.split(":", 1)[1].strip()
+                break
+    mem = 0
+    with open("/proc/meminfo") as f:
+        for line in f:
+            if line.startswith("MemTotal:"):
+                mem = int(line.split()[1])
+    return os.cpu_count(), model, mem / 1048576.0
+
+
+def uptime():
+    return subprocess.run(["uptime"], stdout=subprocess.PIPE).stdout.decode().strip()
+
+
+def loadavg():
+    with open("/proc/loadavg") as f:
+        return [float(x) for x in f.read().split()[:3]]
