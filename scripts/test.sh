@@ -17,5 +17,5 @@ echo "== fuzz smoke run: every libFuzzer target a few seconds on its seeds"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKINEX_FUZZ=ON -DKINEX_PARALLEL=OFF >/dev/null
 cmake --build build-fuzz -j"$jobs" --target fuzz
-bash tests/fuzz/smoke.sh build-fuzz/tests/fuzz 8
+bash tests/fuzz/smoke.sh build-fuzz/tests/fuzz 7
 echo "All tests passed."
