@@ -3,7 +3,9 @@
 // process whose rank is k mod the number of processes; the others hold
 // zeros for it until the sums after the dyad loop.
 #include <algorithm>
+#include <chrono>
 
+#include "estimation/emlanes.hpp"
 #include "estimation/emwork.hpp"
 #include "estimation/estimation.hpp"
 #include "genotypes/genotypes.hpp"
@@ -12,6 +14,12 @@
 #include "run/variables.hpp"
 
 emcounters emcount;
+emclock emtime;
+
+double stageseconds()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
 
 namespace {
 
@@ -30,6 +38,90 @@ bool nocommon(const int32_t* iis)
     return true;
 }
 
+// The dyads in the lanes and the progress lines still to be written.
+// Lanes take the dyads in order, but a dyad may stop before one that
+// started earlier; progress lines are written in the order of the dyads,
+// each once the dyads before it are done.  A lane takes at most one dyad
+// per iteration and a dyad stops after at most 100 iterations, so fewer
+// than 1024 lines can wait at a time.
+struct emrunner {
+    emlanes z;
+    double tol = 0.0;
+    int64_t entries[nlanes] = {};
+    struct waiting {
+        int64_t count;
+        int32_t i, j;
+        bool done;
+    };
+    waiting ring[1024];
+    int32_t front = 0, size = 0;
+    int32_t slot[nlanes] = {};  // the lane's waiting line, or -1
+};
+
+void writewaiting(emrunner& r)
+{
+    while (r.size > 0 && r.ring[r.front].done) {
+        const emrunner::waiting& x = r.ring[r.front];
+        emprogress(x.count, x.i, x.j);
+        r.front = (r.front + 1) % 1024;
+        --r.size;
+    }
+}
+
+// One iteration of the lanes; every dyad that stops is stored and its lane
+// freed.  False when no lane held a dyad.
+bool finishlanes(emrunner& r)
+{
+    bool any = false;
+    for (int l = 0; l < nlanes; ++l) any = any || r.z.busy[l];
+    if (!any) return false;
+    const uint32_t done = lanesiterate(r.z, r.tol);
+    for (int l = 0; l < nlanes; ++l) {
+        if (!(done >> l & 1u)) continue;
+        double d[10];
+        lanedeltas(r.z, l, d);
+        float stored[9];
+        for (int s = 1; s <= 9; ++s) stored[s - 1] = float(d[s]);
+        setcolumn(r.z.j[l], r.z.i[l], stored);
+        ++emcount.emdyads;
+        emcount.iterations += r.z.iter[l];
+        const int32_t* iis = vars.iisdyad.data() + iisat(1, r.z.serial[l]);
+        for (int m = 0; m < 9; ++m) emcount.loci += iis[m];
+        emcount.entries += r.entries[l];
+        if (r.slot[l] >= 0) r.ring[r.slot[l]].done = true;
+        lanefree(r.z, l);
+    }
+    writewaiting(r);
+    return true;
+}
+
+// Puts the dyad whose entries w holds into a free lane, iterating the
+// lanes until one is free.
+void startdyad(emrunner& r, const emwork& w, double d9, int32_t i, int32_t j, int64_t k, int64_t count)
+{
+    int lane = -1;
+    for (;;) {
+        for (int l = 0; l < nlanes && lane < 0; ++l)
+            if (!r.z.busy[l]) lane = l;
+        if (lane >= 0) break;
+        finishlanes(r);
+    }
+    laneload(r.z, lane, w, d9);
+    r.z.i[lane] = i;
+    r.z.j[lane] = j;
+    r.z.serial[lane] = k;
+    r.z.count[lane] = count;
+    r.entries[lane] = 0;
+    for (int m = 1; m <= 8; ++m) r.entries[lane] += w.made[m];
+    r.slot[lane] = -1;
+    if (vars.thd0q && count % std::max<int64_t>(1, 10000000 / vars.numloci2) == 0) {
+        const int32_t at = (r.front + r.size) % 1024;
+        r.ring[at] = {count, i, j, false};
+        ++r.size;
+        r.slot[lane] = at;
+    }
+}
+
 // The estimates need somewhere to go even when em_delta runs on its own.
 void makeresults()
 {
@@ -44,11 +136,15 @@ void makeresults()
 void em_delta()
 {
     emcount = emcounters{};
+    emtime = emclock{};
     const int32_t n = vars.numindiv;
     makeresults();
 
     // 1. tallies; 2. sample sizes and the merging plan
+    double clock = stageseconds();
     tallygtypes();
+    emtime.tallies = stageseconds() - clock;
+    clock = stageseconds();
     emwork w;
     planmerge(w);
     gtypebuffer(w.buf1, routine);
@@ -62,9 +158,12 @@ void em_delta()
     say("");
     say(vars.rnddelta0 != 1 ? "Performming EM for Delta" : "Finding IIS across loci ");
 
-    // 4. the dyads
+    // 4. the dyads: eight EMs at a time, one per lane
     const double tol = vars.updatep == 0 ? 1e-6 : 1e-4;
     const float zeros[9] = {}, none[9] = {0, 0, 0, 0, 0, 0, 0, 0, 1};
+    emrunner run;
+    run.tol = tol;
+    if (vars.rnddelta0 != 1) lanesetup(run.z, 64);
     int64_t mine = 0;
     for (int32_t i = 1; i <= n; ++i) {
         const int8_t* gi = fetchgtype(i, w.buf1);
@@ -86,21 +185,13 @@ void em_delta()
                 continue;
             }
             if (vars.rnddelta0 == 1) continue;
-            double d[10];
-            emstart(d9, d);
-            const int iters = emiterate(w, d, tol);
-            float stored[9];
-            for (int s = 1; s <= 9; ++s) stored[s - 1] = float(d[s]);
-            setcolumn(j, i, stored);
-
-            ++emcount.emdyads;
-            emcount.iterations += iters;
-            for (int m = 0; m < 9; ++m) emcount.loci += iis[m];
-            for (int m = 1; m <= 8; ++m) emcount.entries += w.made[m];
-            emprogress(count, i, j);
+            startdyad(run, w, d9, i, j, k, count);
         }
     }
+    while (finishlanes(run)) {
+    }
     emcount.dyads = mine;
+    (vars.rnddelta0 == 1 ? emtime.modes : emtime.em) = stageseconds() - clock;
 
     // 5. every process gets every dyad
     if (vars.numthreads > 1) sumdyadresults(routine);

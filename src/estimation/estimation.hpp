@@ -93,3 +93,16 @@ struct emcounters {
     int64_t iterations = 0;  // EM iterations of the EM dyads
 };
 extern emcounters emcount;
+
+// Seconds (wall clock) spent in the steps of the last em_delta, for
+// benchmarks: the tallies, the mode counting of all dyads, and the EM with
+// its term entries.  Nothing prints them.
+struct emclock {
+    double tallies = 0.0;
+    double modes = 0.0;
+    double em = 0.0;
+};
+extern emclock emtime;
+
+// Seconds since an arbitrary start, for emclock.
+double stageseconds();

@@ -32,6 +32,10 @@ inline std::size_t rawat(int a, int l, int i)
 
 inline bool myindiv(int32_t i) { return i >= vars.indivl1 && i <= vars.indivl2; }
 
+// The first half of readgtype: reads the genotype file into the packed
+// store (SNP layouts) or w.rawallele (layout 0) (readgtype.cpp).
+void readgtypefile(gtypework& w);
+
 // ---- the steps of locus preparation, in the order they run ----
 
 // Whole preparation: keys, counting, identical loci, compaction

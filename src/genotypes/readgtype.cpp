@@ -139,13 +139,19 @@ void readlayout2(ffreader& r)
 
 void readgtype()
 {
+    gtypework w;
+    readgtypefile(w);
+    prepareloci(w);
+}
+
+void readgtypefile(gtypework& w)
+{
     const std::size_t n = std::size_t(vars.numindiv), nloci = std::size_t(vars.numloci);
     allocarray(vars.individ, n + 1, std::string(), vars.memerr, routine);
     allocarray(vars.obsnumallele, nloci + 1, int8_t(0), vars.memerr, routine);
 
     say("");
     say("Reading genotype file: " + vars.gtypefile);
-    gtypework w;
     {
         ffreader r;
         if (!ffopen(r, vars.gtypefile))
@@ -162,6 +168,4 @@ void readgtype()
     }
     say("\r  Finished reading genotype data of " + itod(vars.numindiv) + " individuals at " + itod(vars.numloci) +
         " loci." + std::string(16, ' '));
-
-    prepareloci(w);
 }

@@ -1,0 +1,123 @@
+// Eight dyads' EMs side by side: the lanes' entry buffers, loading and
+// freeing a lane, and the choice of the compiled loops (lanekernel.hpp)
+// for this machine.
+#include "estimation/emlanes.hpp"
+
+#include <algorithm>
+
+#include "run/alloc.hpp"
+#include "run/variables.hpp"
+
+// The vectors go by value only between routines inlined into one another,
+// so the calling convention that GCC warns about never applies.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+#ifdef KINEX_SIMD_LEVELS
+#pragma GCC push_options
+#pragma GCC target("arch=x86-64-v4")
+namespace lanes512 {
+#include "estimation/lanekernel.hpp"
+}
+#pragma GCC pop_options
+#pragma GCC push_options
+#pragma GCC target("arch=x86-64-v3")
+namespace lanes256 {
+#include "estimation/lanekernel.hpp"
+}
+#pragma GCC pop_options
+#endif
+namespace lanesbase {
+#include "estimation/lanekernel.hpp"
+}
+
+namespace {
+
+// terms per entry of modes 1..8
+constexpr int termsof[9] = {0, 3, 3, 3, 1, 3, 1, 2, 1};
+
+void grow(lanemode& m, int32_t need)
+{
+    const int32_t cap = std::max(need, 2 * m.cap);
+    const std::size_t per = std::size_t(1 + m.nt);
+    std::vector<lanerow> more;
+    allocarray(more, per * std::size_t(cap), lanerow{}, allocfailmessage("the term entries"), "EM_Delta");
+    std::copy(m.block.begin(), m.block.end(), more.begin());
+    m.block.swap(more);
+    m.cap = cap;
+}
+
+void setmost(lanemode& m)
+{
+    m.most = 0;
+    for (int l = 0; l < nlanes; ++l) m.most = std::max(m.most, m.count[l]);
+}
+
+}  // namespace
+
+void lanesetup(emlanes& z, int32_t entries)
+{
+    for (int m = 1; m <= 8; ++m) {
+        lanemode& x = z.mode[m];
+        x.nt = termsof[m];
+        x.cap = 0;
+        x.block.clear();
+        std::fill(std::begin(x.count), std::end(x.count), 0);
+        x.most = 0;
+        grow(x, std::max(entries, 1));
+    }
+    for (int s = 0; s <= 9; ++s) z.d[s] = lanevec{};
+    z.w9 = lanevec{};
+    z.busy = lanemask{0, 0, 0, 0, 0, 0, 0, 0};
+    std::fill(std::begin(z.iter), std::end(z.iter), 0);
+}
+
+void laneload(emlanes& z, int lane, const emwork& w, double d9)
+{
+    for (int m = 1; m <= 8; ++m) {
+        lanemode& x = z.mode[m];
+        const int32_t made = w.made[m];
+        if (made > x.cap) grow(x, made);
+        const int per = 1 + x.nt;
+        const termentry* en = w.entries.data() + w.first[m];
+        lanerow* b = x.block.data();
+        for (int32_t k = 0; k < made; ++k, b += per) {
+            b[0].x[lane] = en[k].w;
+            for (int q = 0; q < x.nt; ++q) b[1 + q].x[lane] = en[k].t[q];
+        }
+        x.count[lane] = made;
+        setmost(x);
+    }
+    double d[10];
+    emstart(d9, d);
+    for (int s = 1; s <= 9; ++s) z.d[s][lane] = d[s];
+    z.w9[lane] = w.w9;
+    z.busy[lane] = -1;
+    z.iter[lane] = 0;
+}
+
+void lanefree(emlanes& z, int lane)
+{
+    z.busy[lane] = 0;
+    for (int m = 1; m <= 8; ++m) {
+        z.mode[m].count[lane] = 0;
+        setmost(z.mode[m]);
+    }
+    for (int s = 1; s <= 9; ++s) z.d[s][lane] = 0.0;
+    z.w9[lane] = 0.0;
+}
+
+void lanedeltas(const emlanes& z, int lane, double* d)
+{
+    for (int s = 1; s <= 9; ++s) d[s] = z.d[s][lane];
+}
+
+
+uint32_t lanesiterate(emlanes& z, double tol)
+{
+#ifdef KINEX_SIMD_LEVELS
+    static const simdlevel level = machinesimd();
+    if (level == simdlevel::avx512) return lanes512::iterate(z, tol);
+    if (level == simdlevel::avx2) return lanes256::iterate(z, tol);
+#endif
+    return lanesbase::iterate(z, tol);
+}
