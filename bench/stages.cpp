@@ -30,6 +30,13 @@
 
 namespace {
 
+double wallseconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return double(ts.tv_sec) + 1e-9 * double(ts.tv_nsec);
+}
+
 double cpuseconds()
 {
     timespec ts{};
@@ -47,13 +54,13 @@ double wall0 = 0.0, cpu0 = 0.0;
 
 void begin()
 {
-    wall0 = stageseconds();
+    wall0 = wallseconds();
     cpu0 = cpuseconds();
 }
 
 void end(const char* name)
 {
-    stages.push_back({name, stageseconds() - wall0, cpuseconds() - cpu0});
+    stages.push_back({name, wallseconds() - wall0, cpuseconds() - cpu0});
 }
 
 }  // namespace
@@ -85,6 +92,7 @@ int main(int argc, char** argv)
         begin();
         prepareloci(w);
         end("locus preparation");
+        emtime.entrytimes = true;
         begin();
         replicateloop();
         end("estimation");
@@ -106,17 +114,20 @@ int main(int argc, char** argv)
         wall += s.wall;
         cpu += s.cpu;
     }
-    std::fprintf(stderr, "  %-18s %9.3f s wall\n", "tallies", emtime.tallies);
-    std::fprintf(stderr, "  %-18s %9.3f s wall\n", "mode counting", emtime.modes);
-    std::fprintf(stderr, "  %-18s %9.3f s wall\n", "EM with entries", emtime.em);
+    std::fprintf(stderr, "  %-18s %27.3f s cpu\n", "tallies", emtime.tallies);
+    std::fprintf(stderr, "  %-18s %27.3f s cpu\n", "mode counting", emtime.modes);
+    std::fprintf(stderr, "  %-18s %27.3f s cpu\n", "EM with entries", emtime.em);
+    std::fprintf(stderr, "    %-16s %27.3f s cpu\n", "entries", emtime.entries);
     std::fprintf(stderr, "%-20s %9.3f s wall %9.3f s cpu\n", "total", wall, cpu);
     std::fprintf(stderr, "dyads %lld, EM dyads %lld, compared loci %lld, entries %lld, iterations %lld\n",
                  (long long)emcount.dyads, (long long)emcount.emdyads, (long long)emcount.loci,
                  (long long)emcount.entries, (long long)emcount.iterations);
     if (emcount.emdyads > 0)
-        std::fprintf(stderr, "per EM dyad: %.1f entries, %.2f iterations\n",
+        std::fprintf(stderr, "per EM dyad: %.1f entries, %.2f iterations; lanes in use %.1f%%\n",
                      double(emcount.entries) / double(emcount.emdyads),
-                     double(emcount.iterations) / double(emcount.emdyads));
+                     double(emcount.iterations) / double(emcount.emdyads),
+                     100.0 * double(emcount.entries) * double(emcount.iterations) / double(emcount.emdyads) /
+                         (8.0 * double(emcount.steps)));
     rusage ru{};
     getrusage(RUSAGE_SELF, &ru);
     std::fprintf(stderr, "peak memory %.1f MB\n", double(ru.ru_maxrss) / 1024.0);

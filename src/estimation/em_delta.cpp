@@ -3,7 +3,7 @@
 // process whose rank is k mod the number of processes; the others hold
 // zeros for it until the sums after the dyad loop.
 #include <algorithm>
-#include <chrono>
+#include <ctime>
 
 #include "estimation/emlanes.hpp"
 #include "estimation/emwork.hpp"
@@ -18,7 +18,9 @@ emclock emtime;
 
 double stageseconds()
 {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + 1e-9 * double(ts.tv_nsec);
 }
 
 namespace {
@@ -136,7 +138,7 @@ void makeresults()
 void em_delta()
 {
     emcount = emcounters{};
-    emtime = emclock{};
+    emtime = emclock{emtime.entrytimes};
     const int32_t n = vars.numindiv;
     makeresults();
 
@@ -165,8 +167,12 @@ void em_delta()
     run.tol = tol;
     if (vars.rnddelta0 != 1) lanesetup(run.z, 64);
     int64_t mine = 0;
+    // The SNP layouts make the term entries straight from the packed store;
+    // otherwise the dyad's two individuals are fetched as allele pairs.
+    const bool pairs = vars.rnddelta0 == 1 || vars.dataform == 0;
     for (int32_t i = 1; i <= n; ++i) {
-        const int8_t* gi = fetchgtype(i, w.buf1);
+        const int8_t* gi = pairs ? fetchgtype(i, w.buf1) : nullptr;
+        if (!pairs) snprow(w, i);
         for (int32_t j = i + 1; j <= n; ++j) {
             const int64_t k = dyadnum(i, j, n);
             if (k % vars.numthreads != vars.threadid) {
@@ -175,10 +181,16 @@ void em_delta()
                 continue;
             }
             const int64_t count = mine++;
-            const int8_t* gj = fetchgtype(j, w.buf2);
+            const int8_t* gj = pairs ? fetchgtype(j, w.buf2) : nullptr;
             int32_t* iis = vars.iisdyad.data() + iisat(1, k);
-            if (vars.rnddelta0 == 1) countmodes(w, gi, gj, iis);
-            else dyadentries(w, gi, gj, iis);
+            if (vars.rnddelta0 == 1) {
+                countmodes(w, gi, gj, iis);
+            } else {
+                const double made = emtime.entrytimes ? stageseconds() : 0.0;
+                if (pairs) dyadentries(w, gi, gj, iis);
+                else snpentries(w, j, iis);
+                if (emtime.entrytimes) emtime.entries += stageseconds() - made;
+            }
             if (nocommon(iis)) {
                 setcolumn(j, i, none);
                 setcolumn(i, j, none);

@@ -24,14 +24,26 @@ inline void divpair(double a, double b, double c, double d, double& q1, double& 
     q2 = q[1];
 }
 
+// One mode's entries: weights w[k], terms t[q][k].
+struct entryview {
+    const double* w;
+    const double* t[3];
+};
+
+entryview modeview(const emwork& ew, int m)
+{
+    const std::size_t f = std::size_t(ew.first[m]);
+    return {ew.ew.data() + f, {ew.et[0].data() + f, ew.et[1].data() + f, ew.et[2].data() + f}};
+}
+
 // A mode with one base state b (value db) and NT further states s[] with
 // terms t[0..NT-1], all above b: the products p[] and their sum.
 template <int NT>
-inline double products(const termentry& x, double db, const int (&s)[NT], const double* d, double* p)
+inline double products(const entryview& x, int32_t k, double db, const int (&s)[NT], const double* d, double* p)
 {
     double dsum = db;
     for (int q = 0; q < NT; ++q) {
-        p[q] = d[s[q]] * x.t[q];
+        p[q] = d[s[q]] * x.t[q][k];
         dsum += p[q];
     }
     return dsum;
@@ -46,22 +58,22 @@ inline void gather(const double* p, double r, double* v, double& sumr)
 
 // Adds the expected counts of such a mode to e.
 template <int NT>
-void onebase(const termentry* en, int32_t count, int b, const int (&s)[NT], const double* d, double* e)
+void onebase(const entryview& en, int32_t count, int b, const int (&s)[NT], const double* d, double* e)
 {
     double v[NT] = {}, sumr = 0.0;
     const double db = d[b];
     int32_t k = 0;
     for (; k + 1 < count; k += 2) {
         double pa[NT], pb[NT], ra, rb;
-        const double da = products(en[k], db, s, d, pa), dsb = products(en[k + 1], db, s, d, pb);
-        divpair(en[k].w, da, en[k + 1].w, dsb, ra, rb);
+        const double da = products(en, k, db, s, d, pa), dsb = products(en, k + 1, db, s, d, pb);
+        divpair(en.w[k], da, en.w[k + 1], dsb, ra, rb);
         if (da > tiny) gather<NT>(pa, ra, v, sumr);
         if (dsb > tiny) gather<NT>(pb, rb, v, sumr);
     }
     if (k < count) {
         double p[NT];
-        const double dsum = products(en[k], db, s, d, p);
-        if (dsum > tiny) gather<NT>(p, en[k].w / dsum, v, sumr);
+        const double dsum = products(en, k, db, s, d, p);
+        if (dsum > tiny) gather<NT>(p, en.w[k] / dsum, v, sumr);
     }
     e[b] += db * sumr;
     for (int q = 0; q < NT; ++q) e[s[q]] += v[q];
@@ -69,31 +81,31 @@ void onebase(const termentry* en, int32_t count, int b, const int (&s)[NT], cons
 
 // Mode 1 (AA, AA): base states 2, 3, 5, 7; Delta4, 6 and 8 share a term.
 // p[] holds the products of Delta1, 4, 6, 8 and 9.
-inline double modeoneproducts(const termentry& x, const double* d, double* p)
+inline double modeoneproducts(const entryview& x, int32_t k, const double* d, double* p)
 {
-    p[0] = d[1] * x.t[0];
-    p[1] = d[4] * x.t[1];
-    p[2] = d[6] * x.t[1];
-    p[3] = d[8] * x.t[1];
-    p[4] = d[9] * x.t[2];
+    p[0] = d[1] * x.t[0][k];
+    p[1] = d[4] * x.t[1][k];
+    p[2] = d[6] * x.t[1][k];
+    p[3] = d[8] * x.t[1][k];
+    p[4] = d[9] * x.t[2][k];
     return p[0] + d[2] + d[3] + p[1] + d[5] + p[2] + d[7] + p[3] + p[4];
 }
 
-void modeone(const termentry* en, int32_t count, const double* d, double* e)
+void modeone(const entryview& en, int32_t count, const double* d, double* e)
 {
     double v[5] = {}, sumr = 0.0;
     int32_t k = 0;
     for (; k + 1 < count; k += 2) {
         double pa[5], pb[5], ra, rb;
-        const double da = modeoneproducts(en[k], d, pa), dsb = modeoneproducts(en[k + 1], d, pb);
-        divpair(en[k].w, da, en[k + 1].w, dsb, ra, rb);
+        const double da = modeoneproducts(en, k, d, pa), dsb = modeoneproducts(en, k + 1, d, pb);
+        divpair(en.w[k], da, en.w[k + 1], dsb, ra, rb);
         if (da > tiny) gather<5>(pa, ra, v, sumr);
         if (dsb > tiny) gather<5>(pb, rb, v, sumr);
     }
     if (k < count) {
         double p[5];
-        const double dsum = modeoneproducts(en[k], d, p);
-        if (dsum > tiny) gather<5>(p, en[k].w / dsum, v, sumr);
+        const double dsum = modeoneproducts(en, k, d, p);
+        if (dsum > tiny) gather<5>(p, en.w[k] / dsum, v, sumr);
     }
     e[1] += v[0];
     e[2] += d[2] * sumr;
@@ -112,11 +124,12 @@ void modeone(const termentry* en, int32_t count, const double* d, double* e)
 // (HasBase, value db), Delta8 (term index I8, when I8 >= 0) and Delta9
 // (term index I9).  p8 and p9 are the products of Delta8 and Delta9.
 template <bool HasBase, int I8, int I9>
-inline double outbredproducts(const termentry& x, double db, double d8, double d9, double& p8, double& p9)
+inline double outbredproducts(const entryview& x, int32_t k, double db, double d8, double d9, double& p8,
+                              double& p9)
 {
-    p9 = d9 * x.t[I9];
+    p9 = d9 * x.t[I9][k];
     p8 = 0.0;
-    if constexpr (I8 >= 0) p8 = d8 * x.t[I8];
+    if constexpr (I8 >= 0) p8 = d8 * x.t[I8][k];
     if constexpr (HasBase && I8 >= 0) return db + p8 + p9;
     else if constexpr (HasBase) return db + p9;
     else if constexpr (I8 >= 0) return p8 + p9;
@@ -132,23 +145,23 @@ inline void outbredgather(double p8, double p9, double r, double& v8, double& v9
 }
 
 template <bool HasBase, int I8, int I9>
-void outbred(const termentry* en, int32_t count, double db, const double* d, double& eb, double* e)
+void outbred(const entryview& en, int32_t count, double db, const double* d, double& eb, double* e)
 {
     double v8 = 0.0, v9 = 0.0, sumr = 0.0;
     const double d8 = d[8], d9 = d[9];
     int32_t k = 0;
     for (; k + 1 < count; k += 2) {
         double p8a, p9a, p8b, p9b, ra, rb;
-        const double da = outbredproducts<HasBase, I8, I9>(en[k], db, d8, d9, p8a, p9a);
-        const double dsb = outbredproducts<HasBase, I8, I9>(en[k + 1], db, d8, d9, p8b, p9b);
-        divpair(en[k].w, da, en[k + 1].w, dsb, ra, rb);
+        const double da = outbredproducts<HasBase, I8, I9>(en, k, db, d8, d9, p8a, p9a);
+        const double dsb = outbredproducts<HasBase, I8, I9>(en, k + 1, db, d8, d9, p8b, p9b);
+        divpair(en.w[k], da, en.w[k + 1], dsb, ra, rb);
         if (da > tiny) outbredgather<HasBase, I8>(p8a, p9a, ra, v8, v9, sumr);
         if (dsb > tiny) outbredgather<HasBase, I8>(p8b, p9b, rb, v8, v9, sumr);
     }
     if (k < count) {
         double p8, p9;
-        const double dsum = outbredproducts<HasBase, I8, I9>(en[k], db, d8, d9, p8, p9);
-        if (dsum > tiny) outbredgather<HasBase, I8>(p8, p9, en[k].w / dsum, v8, v9, sumr);
+        const double dsum = outbredproducts<HasBase, I8, I9>(en, k, db, d8, d9, p8, p9);
+        if (dsum > tiny) outbredgather<HasBase, I8>(p8, p9, en.w[k] / dsum, v8, v9, sumr);
     }
     if constexpr (HasBase) eb += db * sumr;
     if constexpr (I8 >= 0) e[8] += v8;
@@ -177,27 +190,27 @@ void emstart(double d9, double* d)
 void estep(const emwork& w, const double* d, double* e)
 {
     for (int s = 1; s <= 9; ++s) e[s] = 0.0;
-    const termentry* en = w.entries.data();
+    auto en = [&w](int m) { return modeview(w, m); };
     if (vars.inbreed != 1) {
-        outbred<true, 1, 2>(en + w.first[1], w.made[1], d[7], d, e[7], e);
-        outbred<false, -1, 2>(en + w.first[2], w.made[2], 0.0, d, e[2], e);
-        outbred<false, 1, 2>(en + w.first[3], w.made[3], 0.0, d, e[3], e);
-        outbred<false, -1, 0>(en + w.first[4], w.made[4], 0.0, d, e[4], e);
-        outbred<false, 1, 2>(en + w.first[5], w.made[5], 0.0, d, e[5], e);
-        outbred<false, -1, 0>(en + w.first[6], w.made[6], 0.0, d, e[6], e);
-        outbred<true, 0, 1>(en + w.first[7], w.made[7], d[7], d, e[7], e);
-        outbred<true, -1, 0>(en + w.first[8], w.made[8], d[8], d, e[8], e);
+        outbred<true, 1, 2>(en(1), w.made[1], d[7], d, e[7], e);
+        outbred<false, -1, 2>(en(2), w.made[2], 0.0, d, e[2], e);
+        outbred<false, 1, 2>(en(3), w.made[3], 0.0, d, e[3], e);
+        outbred<false, -1, 0>(en(4), w.made[4], 0.0, d, e[4], e);
+        outbred<false, 1, 2>(en(5), w.made[5], 0.0, d, e[5], e);
+        outbred<false, -1, 0>(en(6), w.made[6], 0.0, d, e[6], e);
+        outbred<true, 0, 1>(en(7), w.made[7], d[7], d, e[7], e);
+        outbred<true, -1, 0>(en(8), w.made[8], d[8], d, e[8], e);
         e[9] += w.w9;
         return;
     }
-    modeone(en + w.first[1], w.made[1], d, e);
-    onebase(en + w.first[2], w.made[2], 2, mode2, d, e);
-    onebase(en + w.first[3], w.made[3], 3, mode3, d, e);
-    onebase(en + w.first[4], w.made[4], 4, only9, d, e);
-    onebase(en + w.first[5], w.made[5], 5, mode5, d, e);
-    onebase(en + w.first[6], w.made[6], 6, only9, d, e);
-    onebase(en + w.first[7], w.made[7], 7, mode7, d, e);
-    onebase(en + w.first[8], w.made[8], 8, only9, d, e);
+    modeone(en(1), w.made[1], d, e);
+    onebase(en(2), w.made[2], 2, mode2, d, e);
+    onebase(en(3), w.made[3], 3, mode3, d, e);
+    onebase(en(4), w.made[4], 4, only9, d, e);
+    onebase(en(5), w.made[5], 5, mode5, d, e);
+    onebase(en(6), w.made[6], 6, only9, d, e);
+    onebase(en(7), w.made[7], 7, mode7, d, e);
+    onebase(en(8), w.made[8], 8, only9, d, e);
     e[9] += w.w9;
 }
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "estimation/estimation.hpp"
 #include "run/alloc.hpp"
 #include "run/variables.hpp"
 
@@ -32,8 +33,6 @@ namespace lanesbase {
 
 namespace {
 
-// terms per entry of modes 1..8
-constexpr int termsof[9] = {0, 3, 3, 3, 1, 3, 1, 2, 1};
 
 void grow(lanemode& m, int32_t need)
 {
@@ -58,7 +57,7 @@ void lanesetup(emlanes& z, int32_t entries)
 {
     for (int m = 1; m <= 8; ++m) {
         lanemode& x = z.mode[m];
-        x.nt = termsof[m];
+        x.nt = termcount[m];
         x.cap = 0;
         x.block.clear();
         std::fill(std::begin(x.count), std::end(x.count), 0);
@@ -78,11 +77,13 @@ void laneload(emlanes& z, int lane, const emwork& w, double d9)
         const int32_t made = w.made[m];
         if (made > x.cap) grow(x, made);
         const int per = 1 + x.nt;
-        const termentry* en = w.entries.data() + w.first[m];
+        const std::size_t f = std::size_t(w.first[m]);
+        const double* ew = w.ew.data() + f;
+        const double* et[3] = {w.et[0].data() + f, w.et[1].data() + f, w.et[2].data() + f};
         lanerow* b = x.block.data();
         for (int32_t k = 0; k < made; ++k, b += per) {
-            b[0].x[lane] = en[k].w;
-            for (int q = 0; q < x.nt; ++q) b[1 + q].x[lane] = en[k].t[q];
+            b[0].x[lane] = ew[k];
+            for (int q = 0; q < x.nt; ++q) b[1 + q].x[lane] = et[q][k];
         }
         x.count[lane] = made;
         setmost(x);
@@ -114,10 +115,21 @@ void lanedeltas(const emlanes& z, int lane, double* d)
 
 uint32_t lanesiterate(emlanes& z, double tol)
 {
+    for (int m = 1; m <= 8; ++m) emcount.steps += z.mode[m].most;
 #ifdef KINEX_SIMD_LEVELS
     static const simdlevel level = machinesimd();
     if (level == simdlevel::avx512) return lanes512::iterate(z, tol);
     if (level == simdlevel::avx2) return lanes256::iterate(z, tol);
 #endif
     return lanesbase::iterate(z, tol);
+}
+
+void entryterms(emwork& w, int m)
+{
+#ifdef KINEX_SIMD_LEVELS
+    static const simdlevel level = machinesimd();
+    if (level == simdlevel::avx512) return lanes512::terms(w, m);
+    if (level == simdlevel::avx2) return lanes256::terms(w, m);
+#endif
+    lanesbase::terms(w, m);
 }

@@ -7,19 +7,19 @@
 #include <cstdint>
 #include <vector>
 
-// One term entry: a locus, or several loci of one dyad whose terms are
-// equal, in one IIS mode.  t holds the terms of the mode's non-base states
-// (the base states have the term 1):
+// Term entries.  An entry stands for a locus, or several loci of one dyad
+// whose terms are equal, in one IIS mode; its weight is their summed
+// markercnt.  Its terms are those of the mode's non-base states (the base
+// states have the term 1):
 //   mode 1: t0 Delta1, t1 Delta4 = Delta6 = Delta8, t2 Delta9
 //   mode 2: t0 Delta4, t1 Delta6, t2 Delta9
 //   mode 3: t0 Delta4, t1 Delta8, t2 Delta9
 //   mode 5: t0 Delta6, t1 Delta8, t2 Delta9
 //   mode 7: t0 Delta8, t1 Delta9
 //   modes 4, 6, 8: t0 Delta9
-struct termentry {
-    double w;     // summed markercnt of its loci
-    double t[3];  // terms of the non-base states
-};
+// They follow from the entry's key: the sample size n and the counts x1,
+// x2 of the alleles that the mode names (see termalleles).
+constexpr int termcount[9] = {0, 3, 3, 3, 1, 3, 1, 2, 1};
 
 // A merge cache: allele count (or pair of counts) to entry.  A key is
 // valid only while its stamp equals the current stamp, so clearing the
@@ -37,8 +37,11 @@ struct locusinfo {
     int32_t weight;   // markercnt
     int32_t base;     // locusloc(locus - 1): its alleles are base + 1, ...
     int32_t count[2]; // numa of alleles 1 and 2 (two-allele loci)
+    int32_t word;     // SNP layouts: the locus's word in an individual's column
+    int8_t shift;     // and the position of its two bits there
     int8_t two;       // 1 where the locus has two alleles
     int8_t merge;     // 1 where merging applies to the locus
+    int8_t newn;      // 1 where n differs from the previous position's
 };
 
 struct emwork {
@@ -60,19 +63,62 @@ struct emwork {
     keycache pair2, pair7;          // modes 2 and 7 at loci of more alleles
     uint32_t stamp = 0;
 
-    // the dyad's term entries: mode m owns entries first[m] ..
-    // first[m] + made[m] - 1, in the order made
-    std::vector<termentry> entries;
+    // Two-allele loci: the nine ways a compared pair of genotypes can fall
+    // (twovariant) have each a slot per position, slotof[9p + v]; positions
+    // whose entries merge share the slot of an equal key.  A dyad's slot
+    // holds the entry of that key, its weight and the locus that made it
+    // (9p + v), while its stamp is the dyad's.
+    struct slot {
+        uint32_t stamp;
+        int32_t entry;
+        int32_t weight;
+        int32_t rep;
+    };
+    std::vector<int32_t> slotof;
+    std::vector<slot> slots;
+    uint32_t slotstamp = 0;
+    // The first individual's row (rowslots): for every position and the
+    // second individual's genotype 1/1, 2/2 and 1/2 the way (-1 where the
+    // first is missing) and, with merging, its slot.
+    std::vector<int32_t> rowslot;
+    std::vector<int8_t> rowway;
+    // Per position, what the pass over the loci reads: the locus's word in
+    // a column of the packed store times 32 plus its bit position, and its
+    // weight.
+    struct hotlocus {
+        uint32_t wordbit;
+        int32_t weight;
+    };
+    std::vector<hotlocus> hot;
+
+    // The dyad's term entries grouped by mode: mode m owns positions
+    // first[m] .. first[m] + made[m] - 1, in the order made.  Weights ew,
+    // terms et[0..2], keys en, ex1, ex2.
+    std::vector<double> ew;
+    std::vector<double> et[3];
+    std::vector<int32_t> en, ex1, ex2;
     int32_t first[10] = {};
     int32_t made[10] = {};
     double w9 = 0.0;                // summed weight of the mode-9 loci
 
-    // entries while they are made, of all modes in one sequence
-    std::vector<termentry> staged;
-    std::vector<int8_t> stagedmode;
-    std::vector<int64_t> stagedweight;
+    // entries while they are made, of all modes in one sequence; sslot:
+    // the slot of the entry (two-allele loci)
+    std::vector<int64_t> sweight;
+    std::vector<int32_t> sslot;
+    std::vector<int32_t> sn, sx1, sx2;
+    std::vector<int8_t> smode;
     int32_t nstaged = 0;
 };
+
+// The nine ways v = 0..8 in which two genotypes of a two-allele locus can
+// be compared, with the mode and which allele's count keys the entry (0:
+// allele 1, 1: allele 2): 1/1 with 1/1, 2/2 with 2/2 (mode 1); 1/1 with
+// 2/2 and the reverse (mode 2); 1/1 with 1/2, 2/2 with 1/2 (mode 3); 1/2
+// with 1/1, 1/2 with 2/2 (mode 5); 1/2 with 1/2 (mode 7).
+struct twoway {
+    int8_t mode, sel;
+};
+constexpr twoway twovariant[9] = {{1, 0}, {1, 1}, {2, 0}, {2, 1}, {3, 0}, {3, 1}, {5, 0}, {5, 1}, {7, 0}};
 
 // Sample sizes, the visiting order, the merge decision and caches, the
 // entry buffers (mergeplan.cpp).
@@ -92,9 +138,18 @@ void locusterms(int m, int32_t n, int32_t x1, int32_t x2, double* t);
 void termalleles(int m, const int8_t* x, const int8_t* y, int& a1, int& a2);
 
 // One pass over the loci: the weighted mode counts as countmodes gives
-// them, and the dyad's term entries, merged where the plan allows; w.w9
-// the mode-9 weight (entries.cpp).
+// them, and the dyad's term entries, merged where the plan allows, with
+// their terms; w.w9 the mode-9 weight (entries.cpp).  dyadentries reads
+// the allele pairs gi, gj of the two individuals.  In the SNP layouts,
+// snprow prepares the first individual i and snpentries then makes the
+// entries of dyad (i, j) straight from the packed store.
 void dyadentries(emwork& w, const int8_t* gi, const int8_t* gj, int32_t* iis);
+void snprow(emwork& w, int32_t i);
+void snpentries(emwork& w, int32_t j, int32_t* iis);
+
+// The terms of mode m's entries from their keys, as locusterms gives
+// them, eight at a time (emlanes.cpp).
+void entryterms(emwork& w, int m);
 
 // Starting Deltas d[1..9] for d9.
 void emstart(double d9, double* d);

@@ -12,7 +12,8 @@
 //      both), else the unordered pair.
 // Pairs are cached only when both counts are below pmax.
 // Entries are first made in one sequence for all modes, then grouped by
-// mode, each mode keeping the order in which its entries were made.
+// mode, each mode keeping the order in which its entries were made, and
+// their terms computed from their keys.
 #include <algorithm>
 
 #include "estimation/emwork.hpp"
@@ -20,11 +21,6 @@
 #include "run/variables.hpp"
 
 namespace {
-
-// Two-allele loci: by the index 3(c+d) + (a+b) - 8 of the mode table, the
-// allele whose count keys the entry (the first individual's allele in modes
-// 1, 2, 3 and 7, the second's in mode 5); the other allele is 3 minus it.
-constexpr int8_t keyallele[9] = {1, 1, 2, 1, 1, 2, 1, 2, 2};
 
 // Starts a new generation of keys: every cache is empty again.
 void clearcaches(emwork& w)
@@ -51,56 +47,148 @@ inline void enter(const emwork& w, keycache& kc, std::size_t key, int32_t e)
 inline int32_t newentry(emwork& w, int m, int32_t n, int32_t x1, int32_t x2)
 {
     const int32_t e = w.nstaged++;
-    w.stagedmode[std::size_t(e)] = int8_t(m);
-    w.stagedweight[std::size_t(e)] = 0;
-    locusterms(m, n, x1, x2, w.staged[std::size_t(e)].t);
+    w.smode[std::size_t(e)] = int8_t(m);
+    w.sweight[std::size_t(e)] = 0;
+    w.sn[std::size_t(e)] = n;
+    w.sx1[std::size_t(e)] = x1;
+    w.sx2[std::size_t(e)] = x2;
     return e;
 }
 
-// Every locus has two alleles: every key is one count, found by table.
-// Mode 9 cannot occur.
-void twoallelepass(emwork& w, const int8_t* gi, const int8_t* gj)
+// Two-allele loci by the genotype codes of the packed store (0 missing,
+// 1 = 1/1, 2 = 2/2, 3 = 1/2): the way v of twovariant for the first
+// individual's code c1 and the second's c2, wayof[3 (c1 - 1) + c2 - 1].
+constexpr int8_t wayof[9] = {0, 2, 4, 3, 1, 5, 6, 7, 8};
+
+// Code of an allele pair of a two-allele locus, by the sum of its alleles
+// (0 missing, 2 = 1/1, 3 = 1/2, 4 = 2/2).
+constexpr int8_t codeofsum[5] = {0, 0, 1, 3, 2};
+
+// Codes of one individual at the positions: from its column of the packed
+// store, or from its allele pairs (layout 0 loci of two alleles, tests).
+struct packedcode {
+    const uint32_t* column;
+    const emwork::hotlocus* hot;
+    int operator()(int32_t p) const { return int((column[hot[p].wordbit >> 5] >> (hot[p].wordbit & 31u)) & 3u); }
+};
+
+struct paircode {
+    const int8_t* g;
+    const locusinfo* info;
+    int operator()(int32_t p) const
+    {
+        const int8_t* x = g + 2 * std::size_t(info[p].locus - 1);
+        return codeofsum[x[0] + x[1]];
+    }
+};
+
+// The first individual's row: for every position and each genotype of the
+// second individual, the way v and, with merging, its slot (without, every
+// locus makes its own entry and the slot is not used).
+template <class Code>
+void rowslots(emwork& w, Code code)
 {
     const int32_t nloc = vars.numloci2;
-    const locusinfo* info = w.info.data();
-    int64_t* weight = w.stagedweight.data();
-    int32_t curn = -1;
+    int32_t* row = w.rowslot.data();
+    int8_t* way = w.rowway.data();
+    const int32_t* slotof = w.slotof.data();
     for (int32_t p = 1; p <= nloc; ++p) {
-        const locusinfo& f = info[p];
-        const int8_t* x = gi + 2 * std::size_t(f.locus - 1);
-        const int8_t* y = gj + 2 * std::size_t(f.locus - 1);
-        if (x[0] == 0 || y[0] == 0) continue;
-        const int idx = 3 * (y[0] + y[1]) + x[0] + x[1] - 8;
-        const int m = conftable[idx];
-        const int a1 = keyallele[idx];
-        const int32_t x1 = f.count[a1 - 1], x2 = f.count[2 - a1];
-        if (f.merge) {
-            if (f.n != curn) {
-                clearcaches(w);
-                curn = f.n;
+        const int c = code(p);
+        for (int c2 = 1; c2 <= 3; ++c2) {
+            const std::size_t at = 3 * std::size_t(p) + std::size_t(c2 - 1);
+            if (c == 0) {
+                way[at] = -1;
+                row[at] = 0;
+                continue;
             }
-            keycache& kc = w.single[m];
-            int32_t e = lookup(w, kc, std::size_t(x1));
-            if (e < 0) {
-                e = newentry(w, m, f.n, x1, x2);
-                enter(w, kc, std::size_t(x1), e);
-                if (m == 7) enter(w, kc, std::size_t(x2), e);
-            }
-            weight[e] += f.weight;
-        } else {
-            weight[newentry(w, m, f.n, x1, x2)] += f.weight;
+            const int v = wayof[3 * (c - 1) + c2 - 1];
+            way[at] = int8_t(v);
+            row[at] = w.merging ? slotof[9 * std::size_t(p) + std::size_t(v)] : 0;
         }
     }
+}
+
+// Every locus has two alleles.  Mode 9 cannot occur.  With merging each
+// compared locus finds its entry through its slot: the slot's entry when
+// the dyad has already made one for that key, else a new entry at the
+// next free place.  Apart from the tests for missing genotypes the loop
+// has no branch that depends on the genotypes: whether a slot is taken
+// follows no pattern, so such a branch would mostly be mispredicted.
+template <bool Merge, class Code>
+void twoallelepass(emwork& w, Code code, int64_t* weighted)
+{
+    const int32_t nloc = vars.numloci2;
+    const emwork::hotlocus* hot = w.hot.data();
+    const int32_t* row = w.rowslot.data();
+    const int8_t* way = w.rowway.data();
+    int32_t* sslot = w.sslot.data();
+    int64_t* sweight = w.sweight.data();
+    emwork::slot* slots = w.slots.data();
+    uint32_t now = 0;
+    if constexpr (Merge) {
+        now = ++w.slotstamp;
+        if (now == 0) {
+            for (emwork::slot& s : w.slots) s.stamp = 0;
+            now = w.slotstamp = 1;
+        }
+    }
+    int64_t byway[9] = {};
+    int32_t made = 0;
+    for (int32_t p = 1; p <= nloc; ++p) {
+        const int c2 = code(p);
+        if (c2 == 0) continue;
+        const std::size_t at = 3 * std::size_t(p) + std::size_t(c2 - 1);
+        const int v = way[at];
+        if (v < 0) continue;
+        const int32_t wt = hot[p].weight;
+        const int32_t rep = 9 * p + v;
+        if constexpr (Merge) {
+            emwork::slot& x = slots[row[at]];
+            const int32_t hit = int32_t(x.stamp == now);
+            const int32_t all = -hit;
+            x.stamp = now;
+            x.entry = made ^ ((x.entry ^ made) & all);
+            x.weight = (x.weight & all) + wt;
+            x.rep = rep ^ ((x.rep ^ rep) & all);
+            sslot[made] = row[at];
+            made += 1 - hit;
+        } else {
+            sweight[made] = wt;
+            sslot[made] = rep;
+            ++made;
+        }
+        byway[v] += wt;
+    }
+    for (int v = 0; v < 9; ++v) weighted[twovariant[v].mode] += byway[v];
+
+    // the entries in the order made: weight and key from the locus and way
+    // that made each
+    const locusinfo* info = w.info.data();
+    for (int32_t e = 0; e < made; ++e) {
+        int32_t rep = sslot[e];
+        if constexpr (Merge) {
+            const emwork::slot& x = slots[sslot[e]];
+            sweight[e] = x.weight;
+            rep = x.rep;
+        }
+        const int32_t p = rep / 9, v = rep % 9;
+        const locusinfo& f = info[p];
+        w.smode[std::size_t(e)] = int8_t(twovariant[v].mode);
+        w.sn[std::size_t(e)] = f.n;
+        w.sx1[std::size_t(e)] = f.count[twovariant[v].sel];
+        w.sx2[std::size_t(e)] = f.count[1 - twovariant[v].sel];
+    }
+    w.nstaged = made;
     w.w9 = 0.0;
 }
 
 // Loci of any number of alleles.
-void anypass(emwork& w, const int8_t* gi, const int8_t* gj)
+void anypass(emwork& w, const int8_t* gi, const int8_t* gj, int64_t* weighted)
 {
     const int32_t nloc = vars.numloci2;
     const int32_t* numa = vars.numa.data();
     const locusinfo* info = w.info.data();
-    int64_t* weight = w.stagedweight.data();
+    int64_t* weight = w.sweight.data();
     int64_t w9 = 0;
     int32_t curn = -1;
     for (int32_t p = 1; p <= nloc; ++p) {
@@ -109,6 +197,7 @@ void anypass(emwork& w, const int8_t* gi, const int8_t* gj)
         const int8_t* y = gj + 2 * std::size_t(f.locus - 1);
         if (x[0] == 0 || y[0] == 0) continue;
         const int m = f.two ? twoallelemode(x, y) : findconf(x, y);
+        weighted[m] += f.weight;
         if (m == 9) {
             w9 += f.weight;
             continue;
@@ -157,26 +246,13 @@ void anypass(emwork& w, const int8_t* gi, const int8_t* gj)
     w.w9 = double(w9);
 }
 
-}  // namespace
-
-void dyadentries(emwork& w, const int8_t* gi, const int8_t* gj, int32_t* iis)
+// The staged entries grouped by mode, their terms, and the nine counts.
+void groupentries(emwork& w, const int64_t* weighted, int32_t* iis)
 {
-    w.nstaged = 0;
-    if (w.alltwo) twoallelepass(w, gi, gj);
-    else anypass(w, gi, gj);
+    for (int m = 1; m <= 9; ++m) iis[m - 1] = int32_t(weighted[m]);
 
-    // the counts of modes 1..8 are the weights of their entries
     int32_t per[10] = {};
-    int64_t weighted[10] = {};
-    for (int32_t e = 0; e < w.nstaged; ++e) {
-        const int m = w.stagedmode[std::size_t(e)];
-        ++per[m];
-        weighted[m] += w.stagedweight[std::size_t(e)];
-    }
-    for (int m = 1; m <= 8; ++m) iis[m - 1] = int32_t(weighted[m]);
-    iis[8] = int32_t(w.w9);
-
-    // group by mode
+    for (int32_t e = 0; e < w.nstaged; ++e) ++per[w.smode[std::size_t(e)]];
     int32_t start = 0;
     for (int m = 1; m <= 8; ++m) {
         w.first[m] = start;
@@ -184,9 +260,43 @@ void dyadentries(emwork& w, const int8_t* gi, const int8_t* gj, int32_t* iis)
         start += per[m];
     }
     for (int32_t e = 0; e < w.nstaged; ++e) {
-        const int m = w.stagedmode[std::size_t(e)];
-        termentry& to = w.entries[std::size_t(w.first[m] + w.made[m]++)];
-        to = w.staged[std::size_t(e)];
-        to.w = double(w.stagedweight[std::size_t(e)]);
+        const int m = w.smode[std::size_t(e)];
+        const std::size_t to = std::size_t(w.first[m] + w.made[m]++);
+        w.ew[to] = double(w.sweight[std::size_t(e)]);
+        w.en[to] = w.sn[std::size_t(e)];
+        w.ex1[to] = w.sx1[std::size_t(e)];
+        w.ex2[to] = w.sx2[std::size_t(e)];
     }
+    for (int m = 1; m <= 8; ++m) entryterms(w, m);
+}
+
+}  // namespace
+
+void dyadentries(emwork& w, const int8_t* gi, const int8_t* gj, int32_t* iis)
+{
+    w.nstaged = 0;
+    int64_t weighted[10] = {};
+    if (!w.alltwo) {
+        anypass(w, gi, gj, weighted);
+    } else {
+        rowslots(w, paircode{gi, w.info.data()});
+        if (w.merging) twoallelepass<true>(w, paircode{gj, w.info.data()}, weighted);
+        else twoallelepass<false>(w, paircode{gj, w.info.data()}, weighted);
+    }
+    groupentries(w, weighted, iis);
+}
+
+void snprow(emwork& w, int32_t i)
+{
+    rowslots(w, packedcode{vars.snp.data() + snpcol(i), w.hot.data()});
+}
+
+void snpentries(emwork& w, int32_t j, int32_t* iis)
+{
+    w.nstaged = 0;
+    int64_t weighted[10] = {};
+    const packedcode code{vars.snp.data() + snpcol(j), w.hot.data()};
+    if (w.merging) twoallelepass<true>(w, code, weighted);
+    else twoallelepass<false>(w, code, weighted);
+    groupentries(w, weighted, iis);
 }

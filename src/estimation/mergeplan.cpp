@@ -5,6 +5,7 @@
 // Merging is worth it only when some sample size has more loci than the
 // largest allele count (the number of possible keys).
 #include <algorithm>
+#include <string>
 
 #include "estimation/emwork.hpp"
 #include "estimation/estimation.hpp"
@@ -19,6 +20,43 @@ void makecache(keycache& kc, std::size_t keys)
 {
     allocarray(kc.stamp, keys, 0u, allocfailmessage("the merge tables"), routine);
     allocarray(kc.entry, keys, 0, allocfailmessage("the merge tables"), routine);
+}
+
+// The slots of the two-allele loci: a new slot for every way of every
+// position, except that at positions where merging applies, equal keys of
+// one mode share a slot within the run of equal n.  Keys: the count that
+// keys the mode's entry, for mode 7 the smaller of the two counts (an
+// entry there is found under either count, so under the pair).
+void twoalleleslots(emwork& w)
+{
+    const int32_t nloc = vars.numloci2;
+    allocarray(w.slotof, 9 * (std::size_t(nloc) + 1), 0, allocfailmessage("the merge tables"), routine);
+    int32_t slots = 0;
+    uint32_t stamp = 0;
+    for (int32_t p = 1; p <= nloc; ++p) {
+        const locusinfo& f = w.info[std::size_t(p)];
+        if (f.newn) ++stamp;
+        for (int v = 0; v < 9; ++v) {
+            int32_t& s = w.slotof[9 * std::size_t(p) + std::size_t(v)];
+            if (!f.merge) {
+                s = slots++;
+                continue;
+            }
+            const int m = twovariant[v].mode;
+            const int32_t c1 = f.count[twovariant[v].sel], c2 = f.count[1 - twovariant[v].sel];
+            const std::size_t key = std::size_t(m == 7 ? std::min(c1, c2) : c1);
+            keycache& kc = w.single[m];
+            if (kc.stamp[key] != stamp) {
+                kc.stamp[key] = stamp;
+                kc.entry[key] = slots++;
+            }
+            s = kc.entry[key];
+        }
+    }
+    for (int m = 1; m <= 8; ++m) std::fill(w.single[m].stamp.begin(), w.single[m].stamp.end(), 0u);
+    allocarray(w.slots, std::size_t(slots), emwork::slot{0, 0, 0, 0}, allocfailmessage("the merge tables"),
+               routine);
+    w.slotstamp = 0;
 }
 
 }  // namespace
@@ -69,10 +107,14 @@ void planmerge(emwork& w)
         f.count[0] = vars.numa[f.base + 1];
         f.count[1] = f.two ? vars.numa[f.base + 2] : 0;
         f.merge = int8_t(w.merging && group[std::size_t(f.n)] > w.cmax);
+        f.word = (l - 1) / 16;
+        f.shift = int8_t(2 * ((l - 1) % 16));
+        f.newn = int8_t(p == 1 || f.n != w.info[std::size_t(p - 1)].n);
     }
 
     if (w.merging) {
         for (int m = 1; m <= 8; ++m) makecache(w.single[m], std::size_t(w.cmax) + 1);
+        if (w.alltwo) twoalleleslots(w);
         w.pmax = std::min(w.cmax, 99);
         if (vars.maxnumallele > 2) {
             makecache(w.pair2, std::size_t(w.pmax) * std::size_t(w.pmax));
@@ -81,9 +123,27 @@ void planmerge(emwork& w)
         w.stamp = 0;
     }
 
+    // room for one entry per locus
     const std::size_t most = std::size_t(nloc);
-    allocarray(w.entries, most, termentry{}, allocfailmessage("the term entries"), routine);
-    allocarray(w.staged, most, termentry{}, allocfailmessage("the term entries"), routine);
-    allocarray(w.stagedmode, most, int8_t(0), allocfailmessage("the term entries"), routine);
-    allocarray(w.stagedweight, most, int64_t(0), allocfailmessage("the term entries"), routine);
+    const std::string message = allocfailmessage("the term entries");
+    allocarray(w.ew, most, 0.0, message, routine);
+    for (std::vector<double>& t : w.et) allocarray(t, most, 0.0, message, routine);
+    allocarray(w.en, most, 0, message, routine);
+    allocarray(w.ex1, most, 0, message, routine);
+    allocarray(w.ex2, most, 0, message, routine);
+    allocarray(w.sweight, most, int64_t(0), message, routine);
+    if (w.alltwo) {
+        allocarray(w.sslot, most, 0, message, routine);
+        allocarray(w.rowslot, 3 * (std::size_t(nloc) + 1), 0, message, routine);
+        allocarray(w.rowway, 3 * (std::size_t(nloc) + 1), int8_t(-1), message, routine);
+        allocarray(w.hot, std::size_t(nloc) + 1, emwork::hotlocus{0, 0}, message, routine);
+        for (int32_t p = 1; p <= nloc; ++p) {
+            const locusinfo& f = w.info[std::size_t(p)];
+            w.hot[std::size_t(p)] = {uint32_t(f.word) * 32u + uint32_t(f.shift), f.weight};
+        }
+    }
+    allocarray(w.sn, most, 0, message, routine);
+    allocarray(w.sx1, most, 0, message, routine);
+    allocarray(w.sx2, most, 0, message, routine);
+    allocarray(w.smode, most, int8_t(0), message, routine);
 }

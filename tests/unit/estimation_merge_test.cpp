@@ -74,7 +74,7 @@ dyadresult rundyad(emwork& w, int32_t i, int32_t j)
     for (int m = 1; m <= 8; ++m) {
         res.entries += w.made[m];
         double weight = 0;
-        for (int32_t e = 0; e < w.made[m]; ++e) weight += w.entries[std::size_t(w.first[m] + e)].w;
+        for (int32_t e = 0; e < w.made[m]; ++e) weight += w.ew[std::size_t(w.first[m] + e)];
         EXPECT_EQ(weight, double(res.iis[m - 1])) << "mode " << m;  // every locus's weight is somewhere
     }
     EXPECT_EQ(w.w9, double(res.iis[8]));
