@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "estimation/simd.hpp"
+
 // Working data of one replicate; created at its start, gone at its end.
 struct jointwork {
     std::vector<double> allelesum;    // 1..A: expected independent genes
@@ -64,10 +66,82 @@ void fourdistinct(jointwork& wk);
 // serial number k; adds its change to tol2.
 void dyadupdate(jointwork& wk, int32_t j, int32_t i, int64_t k, const int8_t* g1, const int8_t* g2, int32_t t);
 
+// The prior of iteration t, and the parts of the dyad update around the
+// E-step: its record (Deltas, h1 lifted by its own kinship, accumulators
+// at the prior), and after the E-step its M-step, acceleration, change and
+// storage (jointdyad.cpp).
+double dyadprior(const jointwork& wk, int32_t t);
+void dyadrecord(jointwork& wk, int32_t j, int32_t i, int32_t t, estepdyad& rec);
+void dyadfinish(jointwork& wk, int32_t j, int32_t i, int64_t k, int32_t t, const estepdyad& rec);
+
+// The factors on Delta9 of a locus with k alleles, the first counted one l
+// of a dyad (or after a change of k), in iteration t (jointlocus.cpp).
+void delta9factors(int32_t k, int32_t l, int32_t t, const jointwork& wk, double& h1, double& h2, double& h3);
+
 // The E-step over unique loci first..last (1-based) of one dyad, with
 // private accumulators a and w; writes allelesum and locusdyads of its own
 // loci only.
 void estepblock(const estepdyad& rec, int32_t first, int32_t last, double* a, double& w);
+
+// ---- the E-step of two-allele data, eight dyads at a time (jointsnp.cpp) ----
+//
+// With only two alleles per locus every term of a locus depends on its two
+// counts alone, so the terms of the nine ways two genotypes can meet are
+// made once per block of loci and shared by all dyads.  Dyads of one first
+// individual are taken eight at a time, one per vector lane; each lane
+// does exactly the scalar arithmetic of estepblock for its dyad.  Loci are
+// visited in blocks, every batch of dyads passing through a block before
+// the next block, so the terms stay in cache; each dyad's sums still grow
+// locus by locus, and each allele's expected genes dyad by dyad, in the
+// order of the scalar loop.
+
+// Up to eight dyads (j, i) of one individual 1 = j, one per lane.
+struct snpbatch {
+    int32_t j = 0;
+    int32_t used = 0;             // lanes in use
+    int32_t i[nlanes] = {};       // individual 2 of each lane
+    int64_t k[nlanes] = {};       // serial numbers
+    int64_t col2[nlanes] = {};    // start of individual 2's column in snp
+    lanerow d[9] = {};            // current Deltas
+    lanerow h1 = {}, h1last = {}; // factors on Delta9 (see snpsweep)
+};
+
+// What one thread sums for a batch over its loci.
+struct snpsums {
+    lanerow a[9];
+    lanerow w;
+    lanerow seen;  // 1 once the dyad had a locus genotyped in both
+};
+
+// One E-step sweep over a run of batches.
+struct snpsweep {
+    jointwork* work = nullptr;
+    int32_t t = 0;
+    std::vector<snpbatch> batch;
+    int32_t nbatch = 0;
+    int32_t threads = 1;
+    std::vector<snpsums> sums;        // thread-major: sums[thread * nbatch + b]
+    std::vector<lanerow> tables;      // per thread: the terms of a block of loci
+    // The factor h1 of a dyad is that of its first locus genotyped in both
+    // (within its thread's block of loci): for two-allele data the same at
+    // every locus but the last, where it is h1last.
+    double h1 = 1.0, h1last = 1.0;
+    double selfterm = 1.0;
+};
+
+// Loci per block.
+constexpr int32_t snpblockloci = 32;
+
+// The E-step of every dyad of the sweep's batches over loci first..last as
+// thread `thread` (jointsnp.cpp).
+void snpsweepblock(snpsweep& s, int32_t thread, int32_t first, int32_t last);
+
+// True when the joint E-step can take the two-allele way.
+bool snpjoint();
+
+// The E-step, M-step and storage of every dyad this process updates in
+// iteration t, for two-allele data (jointsnp.cpp).
+void snpdyadloop(jointwork& wk, int32_t t);
 
 // ---- after the iterations (background.cpp) ----
 void backgroundkinship();

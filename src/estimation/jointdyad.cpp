@@ -44,25 +44,29 @@ static void accelerate(jointwork& wk, int64_t k, int32_t t, double* nd)
     }
 }
 
-void dyadupdate(jointwork& wk, int32_t j, int32_t i, int64_t k, const int8_t* g1, const int8_t* g2, int32_t t)
+double dyadprior(const jointwork& wk, int32_t t)
 {
-    float* dst = vars.delta.data() + deltaat(1, i, j);
-    estepdyad rec;
-    rec.g1 = g1;
-    rec.g2 = g2;
+    const double spread = wk.kinmax - wk.kinmin;
+    return (t >= 50 && spread >= 0.05) ? wk.deltaprior[1] : wk.deltaprior[0];
+}
+
+void dyadrecord(jointwork& wk, int32_t j, int32_t i, int32_t t, estepdyad& rec)
+{
+    const float* dst = vars.delta.data() + deltaat(1, i, j);
     rec.t = t;
     rec.work = &wk;
     for (int s = 0; s < 9; ++s) rec.d[s] = double(dst[s]);
     const double spread = wk.kinmax - wk.kinmin;
     rec.h1one = vars.inbreed == 1 && spread > 0.05 && kinship(dst) > 0.025;
-    const double prior = (t >= 50 && spread >= 0.05) ? wk.deltaprior[1] : wk.deltaprior[0];
+    const double prior = dyadprior(wk, t);
     for (int s = 0; s < 9; ++s) rec.a[s] = prior;
     rec.w = 0.0;
+}
 
-    runestep(rec, teamsize());
-
+void dyadfinish(jointwork& wk, int32_t j, int32_t i, int64_t k, int32_t t, const estepdyad& rec)
+{
     double nd[9];
-    const double denom = 9.0 * prior + rec.w + 1e-300;
+    const double denom = 9.0 * dyadprior(wk, t) + rec.w + 1e-300;
     for (int s = 0; s < 9; ++s) nd[s] = rec.a[s] / denom;
     accelerate(wk, k, t, nd);
 
@@ -70,8 +74,19 @@ void dyadupdate(jointwork& wk, int32_t j, int32_t i, int64_t k, const int8_t* g1
     for (int s = 0; s < 9; ++s) change += std::fabs(nd[s] - rec.d[s]);
     vars.tol2 += 2.0 * change;
 
+    float* dst = vars.delta.data() + deltaat(1, i, j);
     float* mir = vars.delta.data() + deltaat(1, j, i);
     static const int swapped[9] = {0, 1, 4, 5, 2, 3, 6, 7, 8};
     for (int s = 0; s < 9; ++s) dst[s] = float(nd[s]);
     for (int s = 0; s < 9; ++s) mir[s] = dst[swapped[s]];
+}
+
+void dyadupdate(jointwork& wk, int32_t j, int32_t i, int64_t k, const int8_t* g1, const int8_t* g2, int32_t t)
+{
+    estepdyad rec;
+    dyadrecord(wk, j, i, t, rec);
+    rec.g1 = g1;
+    rec.g2 = g2;
+    runestep(rec, teamsize());
+    dyadfinish(wk, j, i, k, t, rec);
 }

@@ -22,19 +22,7 @@ struct d9factors {
 void makefactors(d9factors& h, int32_t k, int32_t l, int32_t t, const jointwork& wk)
 {
     h.k = k;
-    h.h1 = 1.0;
-    if (wk.inbmin < 0.001 && vars.inbreed == 1) {
-        double g = vars.locusloc[std::size_t(l)] == 2 * vars.numloci2 ? 2.0 : 16.0;
-        h.h1 = 1.0 - std::min(g * wk.kinmin, 1.0);
-    }
-    h.h1 = h.h1 * (1.0 - std::pow(0.95, double(t)));
-    if (wk.inbshare < 0.001 && k > 2) {
-        h.h2 = 1.0 - 8.0 * wk.kinmin;
-        h.h3 = 1.0 - std::min(8.0 * wk.kinmin, 1.0);
-    } else {
-        h.h2 = 1.0;
-        h.h3 = 1.0;
-    }
+    delta9factors(k, l, t, wk, h.h1, h.h2, h.h3);
 }
 
 // Up to four alleles receive expected genes from one locus.
@@ -51,6 +39,23 @@ struct genes {
 };
 
 }  // namespace
+
+void delta9factors(int32_t k, int32_t l, int32_t t, const jointwork& wk, double& h1, double& h2, double& h3)
+{
+    h1 = 1.0;
+    if (wk.inbmin < 0.001 && vars.inbreed == 1) {
+        double g = vars.locusloc[std::size_t(l)] == 2 * vars.numloci2 ? 2.0 : 16.0;
+        h1 = 1.0 - std::min(g * wk.kinmin, 1.0);
+    }
+    h1 = h1 * (1.0 - std::pow(0.95, double(t)));
+    if (wk.inbshare < 0.001 && k > 2) {
+        h2 = 1.0 - 8.0 * wk.kinmin;
+        h3 = 1.0 - std::min(8.0 * wk.kinmin, 1.0);
+    } else {
+        h2 = 1.0;
+        h3 = 1.0;
+    }
+}
 
 void estepblock(const estepdyad& rec, int32_t first, int32_t last, double* a, double& w)
 {

@@ -107,6 +107,10 @@ void startsums(jointwork& wk, int32_t t)
 
 void dyadloop(jointwork& wk, int32_t t)
 {
+    if (snpjoint()) {
+        snpdyadloop(wk, t);
+        return;
+    }
     static std::vector<int8_t> buf1, buf2;
     gtypebuffer(buf1, routine);
     gtypebuffer(buf2, routine);

@@ -19,3 +19,8 @@ void lociblock(int32_t n, int32_t nthreads, int32_t k, int32_t& first, int32_t& 
 // each thread accumulates privately, and the private sums are added to
 // rec.a and rec.w once per thread, in thread order, after the team ends.
 void runestep(estepdyad& rec, int32_t nthreads);
+
+// The two-allele E-step of a sweep of batches (jointsnp.cpp) with nthreads
+// threads, each over its block of loci (lociblock); sets s.threads to the
+// number of threads that took part.
+void runsnpsweep(snpsweep& s, int32_t nthreads);

@@ -41,3 +41,20 @@ void runestep(estepdyad& rec, int32_t nthreads)
         rec.w += part[std::size_t(k)].w;
     }
 }
+
+void runsnpsweep(snpsweep& s, int32_t nthreads)
+{
+    int32_t used = 1;
+    const int32_t n = vars.numloci2;
+#pragma omp parallel num_threads(nthreads)
+    {
+        int32_t k = omp_get_thread_num();
+        int32_t tt = omp_get_num_threads();
+#pragma omp single
+        used = tt;
+        int32_t first = 0, last = 0;
+        lociblock(n, tt, k, first, last);
+        snpsweepblock(s, k, first, last);
+    }
+    s.threads = used;
+}

@@ -11,3 +11,10 @@ void runestep(estepdyad& rec, int32_t nthreads)
     for (int k = 0; k < 9; ++k) rec.a[k] += a[k];
     rec.w += w;
 }
+
+void runsnpsweep(snpsweep& s, int32_t nthreads)
+{
+    (void)nthreads;
+    s.threads = 1;
+    snpsweepblock(s, 0, 1, vars.numloci2);
+}

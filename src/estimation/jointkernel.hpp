@@ -1,0 +1,233 @@
+// The joint E-step of two-allele data, eight dyads of one individual 1 at a
+// time (jointsnp.cpp includes this file once per instruction set, inside a
+// namespace of its own and under a target pragma).  Every lane does, for
+// its dyad, exactly the arithmetic of estepblock (jointlocus.cpp): the
+// same terms (made once per locus, see blockterms), the same products,
+// sums, quotients and expected genes, in the same order.  A lane that does
+// not count at a locus adds +0.0, which leaves every sum as it was.
+//
+// No include guard: included several times on purpose.
+
+#define KX_INLINE inline __attribute__((always_inline))
+
+KX_INLINE lanevec splat(double x) { return lanevec{x, x, x, x, x, x, x, x}; }
+KX_INLINE lanevec keep(lanevec v, lanemask m) { return (lanevec)((lanemask)v & m); }
+KX_INLINE lanevec pick(lanemask m, lanevec a, lanevec b) { return (lanevec)(((lanemask)a & m) | ((lanemask)b & ~m)); }
+KX_INLINE lanevec load(const lanerow& r)
+{
+    lanevec v;
+    __builtin_memcpy(&v, r.x, sizeof v);
+    return v;
+}
+KX_INLINE void save(lanerow& r, lanevec v) { __builtin_memcpy(r.x, &v, sizeof v); }
+
+KX_INLINE double fl(double v) { return v < termfloor ? termfloor : v; }
+
+// The terms of one way at one locus into t[0..8] (state order), as
+// estepblock forms them; n the locus total, ca and cb the counts of the
+// alleles the pattern names.
+KX_INLINE void homhom(double n, double ca, double* t)  // AA / AA
+{
+    const double c = cterm, c2 = c2term, c3 = c3term;
+    const double q1 = ((ca / n) * (ca - c)) / (n - c);
+    const double q2 = (q1 * (ca - c2)) / (n - c2);
+    const double q3 = (q2 * (ca - c3)) / (n - c3);
+    const double v[9] = {ca / n, q1, q1, q2, q1, q2, q1, q2, q3};
+    for (int s = 0; s < 9; ++s) t[s] = v[s];
+}
+
+KX_INLINE void homother(double n, double ca, double cb, double* t)  // AA / BB
+{
+    const double c = cterm, c2 = c2term, c3 = c3term;
+    const double x1 = fl((ca * cb) / (n * (n - c)));
+    const double x2 = fl((x1 * (ca - c)) / (n - c2));
+    const double x4 = fl((x1 * (cb - c)) / (n - c2));
+    const double x3 = fl((x2 * (cb - c)) / (n - c3));
+    const double v[9] = {0, x1, 0, x4, 0, x2, 0, 0, x3};
+    for (int s = 0; s < 9; ++s) t[s] = v[s];
+}
+
+// AA / AB (state 3 autozygous, 4 twice the second) with a = A, or AB / BB
+// (states 5 and 6) with a = S: the same expressions.
+KX_INLINE void homhet(double n, double ca, double cb, int first, double* t)
+{
+    const double c = cterm, c2 = c2term, c3 = c3term;
+    const double x1 = fl((cb * ca) / ((n - c) * n));
+    const double x2 = fl((x1 * (ca - c)) / (n - c2));
+    const double x3 = fl(((2.0 * x2) * (ca - c2)) / (n - c3));
+    for (int s = 0; s < 9; ++s) t[s] = 0.0;
+    t[first] = x1;
+    t[first + 1] = 2.0 * x2;
+    t[7] = x2;
+    t[8] = x3;
+}
+
+KX_INLINE void hethet(double n, double ca, double cb, double* t)  // AB / AB
+{
+    const double c = cterm, c2 = c2term, c3 = c3term;
+    const double xx = fl((ca * cb) / ((n - c) * n));
+    const double y8 = fl((xx * ((ca + cb) - c2)) / (n - c2));
+    const double y9 = fl((((4.0 * xx) * (ca - c)) * (cb - c)) / ((n - c3) * (n - c2)));
+    const double v[9] = {0, 0, 0, 0, 0, 0, 2.0 * xx, y8, y9};
+    for (int s = 0; s < 9; ++s) t[s] = v[s];
+}
+
+// Table of a locus: for individual 1's code c1 (1 = 1/1, 2 = 2/2, 3 =
+// 1/2) and state s, the term for individual 2's code c2 at element c2
+// (element 0, a missing genotype, is 0).  27 rows per locus.
+KX_INLINE void locustable(int32_t l, const jointwork& wk, lanerow* tab)
+{
+    const int32_t base = vars.locusloc[std::size_t(l - 1)];
+    const double n = wk.locustotal[std::size_t(l)];
+    const double c1 = vars.allelecnt[std::size_t(base + 1)], c2 = vars.allelecnt[std::size_t(base + 2)];
+    double way[3][4][9] = {};
+    homhom(n, c1, way[0][1]);
+    homother(n, c1, c2, way[0][2]);
+    homhet(n, c1, c2, 2, way[0][3]);
+    homother(n, c2, c1, way[1][1]);
+    homhom(n, c2, way[1][2]);
+    homhet(n, c2, c1, 2, way[1][3]);
+    homhet(n, c1, c2, 4, way[2][1]);
+    homhet(n, c2, c1, 4, way[2][2]);
+    hethet(n, c1, c2, way[2][3]);
+    for (int a = 0; a < 3; ++a)
+        for (int s = 0; s < 9; ++s) {
+            lanerow& r = tab[9 * a + s];
+            for (int b = 0; b < 4; ++b) r.x[b] = r.x[b + 4] = way[a][b][s];
+        }
+}
+
+KX_INLINE lanevec lookup(const lanerow& r, lanemask code) { return __builtin_shuffle(load(r), code); }
+
+// One batch over loci first..last, whose tables start at tab (27 rows a
+// locus).  Inb: Inbreed 1 (all nine states), else states 7, 8 and 9 only.
+template <bool Inb>
+void batchloci(snpsweep& s, const snpbatch& b, snpsums& sum, int32_t first, int32_t last, const lanerow* tab)
+{
+    jointwork& wk = *s.work;
+    const int32_t nloc = vars.numloci2;
+    const uint32_t* snp = vars.snp.data();
+    const uint32_t* col1 = snp + snpcol(b.j);
+    const int32_t* loc = vars.locusloc.data();
+    const int32_t* cnt = vars.markercnt.data();
+    const double* allelecnt = vars.allelecnt.data();
+    double* asum = wk.allelesum.data();
+    int32_t* ldyads = wk.locusdyads.data();
+    const bool first_it = s.t == 1;
+
+    lanemask inuse;
+    for (int q = 0; q < nlanes; ++q) inuse[q] = q < b.used ? -1 : 0;
+    lanevec d[9], a[9];
+    for (int q = 0; q < 9; ++q) {
+        d[q] = load(b.d[q]);
+        a[q] = load(sum.a[q]);
+    }
+    lanevec w = load(sum.w);
+    lanemask seen = (lanemask)load(sum.seen) != 0;
+    const lanevec h1 = load(b.h1), h1last = load(b.h1last);
+    const lanevec one = splat(1.0), zero = splat(0.0);
+    const lanevec self = splat(s.selfterm);
+
+    lanemask words = {};
+    int32_t wordat = -1;
+    for (int32_t l = first; l <= last; ++l, tab += 27) {
+        const int32_t word = (l - 1) >> 4, shift = 2 * ((l - 1) & 15);
+        const int c1 = int((col1[word] >> shift) & 3u);
+        if (c1 == 0) continue;
+        if (word != wordat) {
+            for (int q = 0; q < nlanes; ++q) words[q] = q < b.used ? int64_t(snp[b.col2[q] + word]) : 0;
+            wordat = word;
+        }
+        const lanemask c2 = (words >> shift) & 3;
+        const lanemask valid = (c2 != 0) & inuse;
+        if (first_it) {
+            int32_t counted = 0;
+            for (int q = 0; q < nlanes; ++q) counted += valid[q] != 0;
+            ldyads[l] += counted;
+        }
+        // h1 comes from the dyad's first counted locus: h1last if that is
+        // the last locus
+        lanevec h1sel = h1;
+        if (l == nloc) h1sel = pick(seen, h1, h1last);
+        seen |= valid;
+
+        const lanerow* row = tab + 9 * (c1 - 1);
+        lanevec wt[9];
+        constexpr int from = Inb ? 0 : 6;
+        for (int q = from; q < 9; ++q) wt[q] = d[q] * lookup(row[q], c2);
+        // Delta9's factor: h1 for AA/AA, AA/AB and AB/AA patterns; Delta7's:
+        // the self term for AB/AB
+        lanemask withh1, withself = {};
+        if (c1 == 3) {
+            withh1 = c2 != 3;
+            withself = c2 == 3;
+            wt[6] = wt[6] * pick(withself, self, one);
+        } else {
+            withh1 = c2 != (c1 == 1 ? 2 : 1);  // not for AA/BB
+        }
+        wt[8] = wt[8] * pick(withh1, h1sel, one);
+
+        lanevec total = wt[from];
+        for (int q = from + 1; q < 9; ++q) total += wt[q];
+        const lanemask ok = valid & (total != zero);
+        lanevec p[9];
+        for (int q = 0; q < from; ++q) p[q] = zero;
+        for (int q = from; q < 9; ++q) p[q] = keep(wt[q] / total, ok);
+        const lanevec weight = splat(double(cnt[l]));
+        for (int q = from; q < 9; ++q) a[q] += weight * p[q];
+        w += keep(weight, ok);
+
+        // expected independent genes of alleles 1 and 2
+        lanevec g1, g2;
+        if (c1 == 3) {
+            const int32_t base = loc[l - 1];
+            const double ca = allelecnt[base + 1], cb = allelecnt[base + 2], cab = ca + cb;
+            const lanevec x5 = (splat(2.0) - p[4]) + p[8];
+            const lanevec x7a = (one + p[8]) + (p[7] * splat(ca)) / splat(cab);
+            const lanevec x7b = (one + p[8]) + (p[7] * splat(cb)) / splat(cab);
+            g1 = pick(c2 == 1, x5, pick(c2 == 2, one, x7a));
+            g2 = pick(c2 == 1, one, pick(c2 == 2, x5, x7b));
+        } else {
+            const lanevec x1 = ((((splat(2.0) - p[0]) + p[3]) + p[5]) + p[7]) + splat(2.0) * p[8];
+            const lanevec x2a = (one + p[5]) + p[8], x2b = (one + p[3]) + p[8];
+            const lanevec x3 = (splat(2.0) - p[2]) + p[8];
+            if (c1 == 1) {
+                g1 = pick(c2 == 1, x1, pick(c2 == 2, x2a, x3));
+                g2 = pick(c2 == 1, zero, pick(c2 == 2, x2b, one));
+            } else {
+                g1 = pick(c2 == 1, x2b, pick(c2 == 2, zero, one));
+                g2 = pick(c2 == 1, x2a, pick(c2 == 2, x1, x3));
+            }
+        }
+        g1 = keep(g1, ok);
+        g2 = keep(g2, ok);
+        const int32_t base = loc[l - 1];
+        double s1 = asum[base + 1], s2 = asum[base + 2];
+        for (int q = 0; q < b.used; ++q) {
+            s1 += g1[q];
+            s2 += g2[q];
+        }
+        asum[base + 1] = s1;
+        asum[base + 2] = s2;
+    }
+    for (int q = 0; q < 9; ++q) save(sum.a[q], a[q]);
+    save(sum.w, w);
+    save(sum.seen, keep(one, seen));
+}
+
+void sweep(snpsweep& s, int32_t thread, int32_t first, int32_t last)
+{
+    lanerow* tab = s.tables.data() + std::size_t(thread) * 27 * snpblockloci;
+    snpsums* sums = s.sums.data() + std::size_t(thread) * std::size_t(s.nbatch);
+    for (int32_t b = 0; b < s.nbatch; ++b) sums[b] = snpsums{};
+    for (int32_t lo = first; lo <= last; lo += snpblockloci) {
+        const int32_t hi = lo + snpblockloci - 1 < last ? lo + snpblockloci - 1 : last;
+        for (int32_t l = lo; l <= hi; ++l) locustable(l, *s.work, tab + 27 * (l - lo));
+        for (int32_t b = 0; b < s.nbatch; ++b) {
+            if (vars.inbreed == 1) batchloci<true>(s, s.batch[std::size_t(b)], sums[b], lo, hi, tab);
+            else batchloci<false>(s, s.batch[std::size_t(b)], sums[b], lo, hi, tab);
+        }
+    }
+}
+
+#undef KX_INLINE
