@@ -201,8 +201,11 @@ class runner:
                 else:
                     # Processes' lines interleave, and a slow process may be
                     # ended by mpirun before it gets to its own stop.
-                    said = screen.count("\n" + message + "\n")
-                    stopped = screen.count("Program stopped in subroutine " + routine + "\n")
+                    # Count whole lines: two processes' messages may sit on
+                    # neighbouring lines, sharing the line end between them.
+                    lines = screen.splitlines()
+                    said = lines.count(message)
+                    stopped = lines.count("Program stopped in subroutine " + routine)
                     low, high = (int(case["parcount"]),) * 2 if "parcount" in case else (1, int(case["par"]))
                     if not (low <= said <= high and said == stopped):
                         fails.append(f"stop printed {said} times, routine {stopped} times, expected {low}..{high}")
