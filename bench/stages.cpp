@@ -2,9 +2,10 @@
 // does, and reports the time of each (wall clock and this process's CPU),
 // the EM counters and the peak memory.
 //
-//   kinex-stages [--count-only] [--no-output] [--quiet] INP:run.par [OUT:...] ...
+//   kinex-stages [--count-only] [--prep-only] [--no-output] [--quiet] INP:run.par [OUT:...] ...
 //
-// The arguments after the options are kinex's own.  --count-only stops the
+// The arguments after the options are kinex's own.  --prep-only stops after
+// locus preparation.  --count-only stops the
 // estimation after the tallies and the mode counting (as RndDelta0 1 with
 // UpdateP 0 does), so that everything except the EM iterations is timed;
 // --no-output skips the results file; --quiet sends kinex's screen text to
@@ -67,12 +68,13 @@ void end(const char* name)
 
 int main(int argc, char** argv)
 {
-    bool countonly = false, nooutput = false, quiet = false;
+    bool countonly = false, nooutput = false, quiet = false, preponly = false;
     programargs.assign(1, "kinex");
     for (int k = 1; k < argc; ++k) {
         if (std::strcmp(argv[k], "--count-only") == 0) countonly = true;
         else if (std::strcmp(argv[k], "--no-output") == 0) nooutput = true;
         else if (std::strcmp(argv[k], "--quiet") == 0) quiet = true;
+        else if (std::strcmp(argv[k], "--prep-only") == 0) preponly = true;
         else programargs.push_back(argv[k]);
     }
     if (quiet && !std::freopen("/dev/null", "w", stdout)) return 2;
@@ -93,10 +95,12 @@ int main(int argc, char** argv)
         prepareloci(w);
         end("locus preparation");
         emtime.entrytimes = true;
-        begin();
-        replicateloop();
-        end("estimation");
-        if (!nooutput) {
+        if (!preponly) {
+            begin();
+            replicateloop();
+            end("estimation");
+        }
+        if (!nooutput && !preponly) {
             begin();
             showversion(10);
             output();
