@@ -97,7 +97,20 @@ KX_INLINE void locustable(int32_t l, const jointwork& wk, lanerow* tab)
         }
 }
 
-KX_INLINE lanevec lookup(const lanerow& r, lanemask code) { return __builtin_shuffle(load(r), code); }
+// Lane q of the result is lane code[q] (0..7) of v.  Clang has no
+// variable-index shuffle of generic vectors; there it is a plain loop.
+KX_INLINE lanevec lanepick(lanevec v, lanemask code)
+{
+#if defined(__clang__)
+    lanevec out;
+    for (int q = 0; q < nlanes; ++q) out[q] = v[code[q] & (nlanes - 1)];
+    return out;
+#else
+    return __builtin_shuffle(v, code);
+#endif
+}
+
+KX_INLINE lanevec lookup(const lanerow& r, lanemask code) { return lanepick(load(r), code); }
 
 // One batch over loci first..last, whose tables start at tab (27 rows a
 // locus).  Inb: Inbreed 1 (all nine states), else states 7, 8 and 9 only.
