@@ -167,12 +167,15 @@ void em_delta()
     run.tol = tol;
     if (vars.rnddelta0 != 1) lanesetup(run.z, 64);
     int64_t mine = 0;
-    // The SNP layouts make the term entries straight from the packed store;
-    // otherwise the dyad's two individuals are fetched as allele pairs.
-    const bool pairs = vars.rnddelta0 == 1 || vars.dataform == 0;
+    // The SNP layouts count modes or make the term entries straight from
+    // the packed store; layout 0 fetches the dyad's two individuals as
+    // allele pairs.
+    const bool snpcount = vars.rnddelta0 == 1 && vars.dataform != 0;
+    const bool pairs = vars.dataform == 0;
+    if (snpcount) snpmodecounts();
     for (int32_t i = 1; i <= n; ++i) {
         const int8_t* gi = pairs ? fetchgtype(i, w.buf1) : nullptr;
-        if (!pairs) snprow(w, i);
+        if (!pairs && !snpcount) snprow(w, i);
         for (int32_t j = i + 1; j <= n; ++j) {
             const int64_t k = dyadnum(i, j, n);
             if (k % vars.numthreads != vars.threadid) {
@@ -184,7 +187,7 @@ void em_delta()
             const int8_t* gj = pairs ? fetchgtype(j, w.buf2) : nullptr;
             int32_t* iis = vars.iisdyad.data() + iisat(1, k);
             if (vars.rnddelta0 == 1) {
-                countmodes(w, gi, gj, iis);
+                if (!snpcount) countmodes(w, gi, gj, iis);
             } else {
                 const double made = emtime.entrytimes ? stageseconds() : 0.0;
                 if (pairs) dyadentries(w, gi, gj, iis);

@@ -35,6 +35,10 @@ inline int twoallelemode(const int8_t* x, const int8_t* y)
     return conftable[3 * (y[0] + y[1]) + x[0] + x[1] - 8];
 }
 
+// SNP layouts: adds the IIS counts of every dyad this process owns to
+// iisdyad, from the packed store (snpmodes.cpp).
+void snpmodecounts();
+
 // ---- constants of the probability terms ----
 // c is one unit in the last place above the double nearest to 0.95; 2c and
 // 3c are the exact doubles 1.9 and 2.85 that go with it.

@@ -1,0 +1,166 @@
+// IIS counts of every dyad this process owns, straight from the packed SNP
+// store, for runs that only count modes.
+//
+// At a two-allele locus the mode follows from the two genotypes alone: 1
+// both homozygous for the same allele, 2 for different alleles, 3 the first
+// homozygous and the second heterozygous, 5 the other way round, 7 both
+// heterozygous.  Each individual's genotypes become three bit-planes
+// (homozygous 1/1, homozygous 2/2, heterozygous; a missing genotype sets no
+// bit), 32 loci a 64-bit word, and a dyad's loci in each mode are counted
+// with popcount.  Loci are taken in chunks whose planes for all individuals
+// stay in cache while every dyad passes over them.  A unique locus that
+// stands for several identical loci (markercnt above 1) is counted once by
+// the planes and gets the rest of its weight afterwards, one locus at a
+// time.  The counts are integers, so the order of the additions does not
+// matter: the result equals the locus-by-locus count.
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <vector>
+
+#include "estimation/estimation.hpp"
+#include "run/alloc.hpp"
+#include "run/variables.hpp"
+
+namespace {
+
+const char* const routine = "EM_Delta";
+
+// One chunk of one individual's planes: hom1, hom2 and het, each `width`
+// words, side by side.
+constexpr uint64_t even = 0x5555555555555555ULL;
+
+// Fills the planes of the 32 loci of words w and w + 1 of one column (the
+// word past the column's end counts as all missing) into slot q.
+inline void planesof(const uint32_t* col, int32_t w, int32_t words, uint64_t* out, int32_t width, int32_t q)
+{
+    const uint64_t x0 = col[w], x1 = w + 1 < words ? col[w + 1] : 0u;
+    // low and high bit of each 2-bit code, word w at even bit positions and
+    // word w + 1 at odd ones; codes: 0 missing, 1 1/1, 2 2/2, 3 1/2.
+    const uint64_t lo = (x0 & even) | ((x1 & even) << 1);
+    const uint64_t hi = ((x0 >> 1) & even) | (((x1 >> 1) & even) << 1);
+    out[q] = lo & ~hi;
+    out[width + q] = hi & ~lo;
+    out[2 * width + q] = lo & hi;
+}
+
+// Counts modes 1, 2, 3, 5 and 7 of one dyad over the s slots of a chunk.
+__attribute__((always_inline)) inline void countloop(const uint64_t* a, const uint64_t* b, int32_t width, int32_t s,
+                                                     int32_t* iis)
+{
+    const uint64_t *a1 = a, *a2 = a + width, *ah = a + 2 * width;
+    const uint64_t *b1 = b, *b2 = b + width, *bh = b + 2 * width;
+    int32_t m1 = 0, m2 = 0, m3 = 0, m5 = 0, m7 = 0;
+    for (int32_t q = 0; q < s; ++q) {
+        m1 += int32_t(std::popcount((a1[q] & b1[q]) | (a2[q] & b2[q])));
+        m2 += int32_t(std::popcount((a1[q] & b2[q]) | (a2[q] & b1[q])));
+        m3 += int32_t(std::popcount((a1[q] | a2[q]) & bh[q]));
+        m5 += int32_t(std::popcount(ah[q] & (b1[q] | b2[q])));
+        m7 += int32_t(std::popcount(ah[q] & bh[q]));
+    }
+    iis[0] += m1;
+    iis[1] += m2;
+    iis[2] += m3;
+    iis[4] += m5;
+    iis[6] += m7;
+}
+
+// One row of a chunk: dyads (i, j) for j = i + 1..n, the first of them
+// dyad number k, those of this process only.
+struct chunkrow {
+    const uint64_t* plane;  // the chunk's planes, individual 1 first
+    std::size_t stride;     // words per individual
+    int32_t width, s, i, n, p, me;
+    int64_t k;
+};
+
+__attribute__((always_inline)) inline void rowloop(const chunkrow& r)
+{
+    const uint64_t* a = r.plane + std::size_t(r.i - 1) * r.stride;
+    int64_t k = r.k;
+    int32_t owner = int32_t(k % r.p);
+    for (int32_t j = r.i + 1; j <= r.n; ++j, ++k) {
+        if (owner == r.me)
+            countloop(a, r.plane + std::size_t(j - 1) * r.stride, r.width, r.s, vars.iisdyad.data() + iisat(1, k));
+        if (++owner == r.p) owner = 0;
+    }
+}
+
+typedef void (*chunkcounter)(const chunkrow&);
+
+void countplain(const chunkrow& r) { rowloop(r); }
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// Compiled again for machines with a popcount instruction, and with
+// AVX-512's vector popcount; the first call picks what the machine has.
+__attribute__((target("popcnt"))) void countpopcnt(const chunkrow& r) { rowloop(r); }
+
+__attribute__((target("avx512f,avx512bw,avx512vl,avx512vpopcntdq,popcnt"))) void countvector(const chunkrow& r)
+{
+    rowloop(r);
+}
+#endif
+
+chunkcounter pickcounter()
+{
+#if defined(__x86_64__) && defined(__GNUC__)
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx512vpopcntdq") && __builtin_cpu_supports("avx512bw") &&
+        __builtin_cpu_supports("avx512vl"))
+        return countvector;
+    if (__builtin_cpu_supports("popcnt")) return countpopcnt;
+#endif
+    return countplain;
+}
+
+// Allele pair of code c (0 missing, 1 1/1, 2 2/2, 3 1/2).
+constexpr int8_t codepair[4][2] = {{0, 0}, {1, 1}, {2, 2}, {1, 2}};
+
+inline int codeat(int32_t i, int32_t l)
+{
+    const uint32_t word = vars.snp[snpcol(i) + std::size_t((l - 1) / 16)];
+    return int((word >> (2 * ((l - 1) % 16))) & 3u);
+}
+
+}  // namespace
+
+void snpmodecounts()
+{
+    const int32_t n = vars.numindiv, words = vars.snpwords;
+    const int32_t slots = (words + 1) / 2;
+    const int32_t p = vars.numthreads, me = vars.threadid;
+    const chunkcounter count = pickcounter();
+
+    // Chunks of about 4 MB of planes for all individuals, at least 8 slots.
+    const std::size_t slotbytes = 3 * sizeof(uint64_t) * std::size_t(n);
+    const int32_t width = std::min(std::max<int32_t>(8, int32_t((std::size_t(4) << 20) / slotbytes)), slots);
+    const std::size_t stride = 3 * std::size_t(width);
+    std::vector<uint64_t> plane;
+    allocarray(plane, stride * std::size_t(n), uint64_t(0), vars.memerr, routine);
+
+    for (int32_t first = 0; first < slots; first += width) {
+        const int32_t s = std::min(width, slots - first);
+        for (int32_t i = 1; i <= n; ++i) {
+            const uint32_t* col = vars.snp.data() + snpcol(i);
+            uint64_t* out = plane.data() + std::size_t(i - 1) * stride;
+            for (int32_t q = 0; q < s; ++q) planesof(col, 2 * (first + q), words, out, width, q);
+        }
+        for (int32_t i = 1; i < n; ++i) count(chunkrow{plane.data(), stride, width, s, i, n, p, me, dyadnum(i, i + 1, n)});
+    }
+
+    // The rest of the weight of loci that stand for several.
+    for (int32_t l = 1; l <= vars.numloci2; ++l) {
+        const int32_t extra = vars.markercnt[std::size_t(l)] - 1;
+        if (extra <= 0) continue;
+        for (int32_t i = 1; i < n; ++i) {
+            const int ci = codeat(i, l);
+            if (ci == 0) continue;
+            for (int32_t j = i + 1; j <= n; ++j) {
+                const int64_t k = dyadnum(i, j, n);
+                const int cj = codeat(j, l);
+                if (k % p != me || cj == 0) continue;
+                vars.iisdyad[iisat(twoallelemode(codepair[ci], codepair[cj]), k)] += extra;
+            }
+        }
+    }
+}
