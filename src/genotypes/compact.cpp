@@ -20,17 +20,7 @@ const char* const routine = "ReadGType";
 // column.
 void copycodes(const gtypework& w, int32_t l, int32_t u, std::vector<int32_t>& column, std::vector<int32_t>& summed)
 {
-    const bool parallel = vars.numthreads > 1;
-    if (parallel) std::fill(column.begin(), column.end(), 0);
-    for (int32_t i = vars.indivl1; i <= vars.indivl2; ++i) {
-        column[2 * std::size_t(i - 1)] = w.rawallele[rawat(1, l, i)];
-        column[2 * std::size_t(i - 1) + 1] = w.rawallele[rawat(2, l, i)];
-    }
-    const int32_t* col = column.data();
-    if (parallel) {
-        parsumint(column.data(), summed.data(), column.size());
-        col = summed.data();
-    }
+    const int32_t* col = gathercolumn(w, l, column, summed);
     for (int32_t i = 1; i <= vars.numindiv; ++i) {
         vars.indivgtype[gtypeat(1, u, i)] = int8_t(col[2 * (i - 1)]);
         vars.indivgtype[gtypeat(2, u, i)] = int8_t(col[2 * (i - 1) + 1]);

@@ -30,6 +30,13 @@ inline std::size_t rawat(int a, int l, int i)
     return std::size_t(a - 1) + 2 * (std::size_t(l - 1) + std::size_t(vars.numloci) * std::size_t(i - vars.indivl1));
 }
 
+// Layout 0: both allele slots of every individual at locus l, as pairs in
+// individual order.  Each process fills its own share of column and, when
+// there are several, the sum over processes in summed completes it; the
+// result points at whichever holds the whole column (recode.cpp).
+const int32_t* gathercolumn(const gtypework& w, int32_t l, std::vector<int32_t>& column,
+                            std::vector<int32_t>& summed);
+
 inline bool myindiv(int32_t i) { return i >= vars.indivl1 && i <= vars.indivl2; }
 
 // The first half of readgtype: reads the genotype file into the packed

@@ -31,6 +31,20 @@ int32_t alleleof(int32_t id, int32_t locus, std::array<int8_t, 1000>& code, std:
 
 }  // namespace
 
+const int32_t* gathercolumn(const gtypework& w, int32_t l, std::vector<int32_t>& column,
+                            std::vector<int32_t>& summed)
+{
+    const bool parallel = vars.numthreads > 1;
+    if (parallel) std::fill(column.begin(), column.end(), 0);
+    for (int32_t i = vars.indivl1; i <= vars.indivl2; ++i) {
+        column[2 * std::size_t(i - 1)] = w.rawallele[rawat(1, l, i)];
+        column[2 * std::size_t(i - 1) + 1] = w.rawallele[rawat(2, l, i)];
+    }
+    if (!parallel) return column.data();
+    parsumint(column.data(), summed.data(), column.size());
+    return summed.data();
+}
+
 void recodeloci(gtypework& w)
 {
     const int32_t n = vars.numindiv;
@@ -54,16 +68,7 @@ void recodeloci(gtypework& w)
     for (int32_t l = 1; l <= vars.numloci; ++l) {
         // The whole column: this process's individuals, the others' from
         // the sum over processes.
-        if (parallel) std::fill(column.begin(), column.end(), 0);
-        for (int32_t i = vars.indivl1; i <= vars.indivl2; ++i) {
-            column[2 * std::size_t(i - 1)] = w.rawallele[rawat(1, l, i)];
-            column[2 * std::size_t(i - 1) + 1] = w.rawallele[rawat(2, l, i)];
-        }
-        const int32_t* col = column.data();
-        if (parallel) {
-            parsumint(column.data(), summed.data(), column.size());
-            col = summed.data();
-        }
+        const int32_t* col = gathercolumn(w, l, column, summed);
 
         for (int32_t id : raw)
             if (id > 0) code[std::size_t(id)] = 0;
