@@ -47,7 +47,14 @@ void delta9factors(int32_t k, int32_t l, int32_t t, const jointwork& wk, double&
         double g = vars.locusloc[std::size_t(l)] == 2 * vars.numloci2 ? 2.0 : 16.0;
         h1 = 1.0 - std::min(g * wk.kinmin, 1.0);
     }
-    h1 = h1 * (1.0 - std::pow(0.95, double(t)));
+    // 0.95^t changes only with the iteration: each thread keeps the last.
+    static thread_local int32_t powt = -1;
+    static thread_local double pow95 = 0.0;
+    if (t != powt) {
+        pow95 = std::pow(0.95, double(t));
+        powt = t;
+    }
+    h1 = h1 * (1.0 - pow95);
     if (wk.inbshare < 0.001 && k > 2) {
         h2 = 1.0 - 8.0 * wk.kinmin;
         h3 = 1.0 - std::min(8.0 * wk.kinmin, 1.0);
