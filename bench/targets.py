@@ -136,9 +136,10 @@ def target3(a, out):
 
 def target4(a, out):
     out += ["## 4. Parallel speed-up", "",
-            "| Data | UpdateP | kinex wall s | kinex-par -np 2 wall s | speed-up | kinex-par -np 1 OMP:2 wall s | speed-up |",
-            "|---|--:|--:|--:|--:|--:|--:|"]
-    for n, loci, upp in ((500, 20000, 0), (100, 5000, 1)):
+            "| Data | UpdateP | kinex wall s | kinex-par -np 2 wall s | speed-up | kinex-par -np 1 OMP:2 wall s | speed-up "
+            "| Peak MiB: kinex / -np 2 per process / OMP:2 |",
+            "|---|--:|--:|--:|--:|--:|--:|--:|"]
+    for n, loci, upp in ((500, 20000, 0), (200, 5000, 1)):
         folder = simulate(a, n, loci)
         s = run(a, folder, f"t4-kinex-{upp}", [a.kinex] + kinexargs(upp))
         p = run(a, folder, f"t4-par2-{upp}", [a.kinexpar] + kinexargs(upp), mpi=MPI, ranks=2)
@@ -147,8 +148,11 @@ def target4(a, out):
             t = run(a, folder, f"t4-omp2-{upp}", [a.kinexpar] + kinexargs(upp, ["OMP:2"]),
                     mpi=MPI[:2] + ["--bind-to", "none", "-np", "1"] + MPI[4:], ranks=1)
             cells += [f"{t.wall:.1f}", f"{s.wall / t.wall:.2f}"]
+            tmem = f"{t.rss / 1024:.0f}"
         else:
             cells += ["–", "–"]
+            tmem = "–"
+        cells.append(f"{s.rss / 1024:.0f} / {p.rss / 2048:.0f} / {tmem}")
         out.append(line(cells))
     out += ["", "The threads' run uses `mpirun --bind-to none`: Open MPI binds a process to one",
             "core by default when it starts at most two, and both threads would share it.", ""]
