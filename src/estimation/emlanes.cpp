@@ -17,17 +17,22 @@
 #pragma GCC push_options
 #pragma GCC target("arch=x86-64-v4")
 namespace lanes512 {
+#include "estimation/lanevec.hpp"
 #include "estimation/lanekernel.hpp"
 }
 #pragma GCC pop_options
 #pragma GCC push_options
 #pragma GCC target("arch=x86-64-v3")
+#define KX_HALVES 1
 namespace lanes256 {
+#include "estimation/lanevec.hpp"
 #include "estimation/lanekernel.hpp"
 }
+#undef KX_HALVES
 #pragma GCC pop_options
 #endif
 namespace lanesbase {
+#include "estimation/lanevec.hpp"
 #include "estimation/lanekernel.hpp"
 }
 
@@ -64,9 +69,9 @@ void lanesetup(emlanes& z, int32_t entries)
         x.most = 0;
         grow(x, std::max(entries, 1));
     }
-    for (int s = 0; s <= 9; ++s) z.d[s] = lanevec{};
-    z.w9 = lanevec{};
-    z.busy = lanemask{0, 0, 0, 0, 0, 0, 0, 0};
+    for (int s = 0; s <= 9; ++s) z.d[s] = lanerow{};
+    z.w9 = lanerow{};
+    std::fill(std::begin(z.busy), std::end(z.busy), 0);
     std::fill(std::begin(z.iter), std::end(z.iter), 0);
 }
 
@@ -90,8 +95,8 @@ void laneload(emlanes& z, int lane, const emwork& w, double d9)
     }
     double d[10];
     emstart(d9, d);
-    for (int s = 1; s <= 9; ++s) z.d[s][lane] = d[s];
-    z.w9[lane] = w.w9;
+    for (int s = 1; s <= 9; ++s) z.d[s].x[lane] = d[s];
+    z.w9.x[lane] = w.w9;
     z.busy[lane] = -1;
     z.iter[lane] = 0;
 }
@@ -103,13 +108,13 @@ void lanefree(emlanes& z, int lane)
         z.mode[m].count[lane] = 0;
         setmost(z.mode[m]);
     }
-    for (int s = 1; s <= 9; ++s) z.d[s][lane] = 0.0;
-    z.w9[lane] = 0.0;
+    for (int s = 1; s <= 9; ++s) z.d[s].x[lane] = 0.0;
+    z.w9.x[lane] = 0.0;
 }
 
 void lanedeltas(const emlanes& z, int lane, double* d)
 {
-    for (int s = 1; s <= 9; ++s) d[s] = z.d[s][lane];
+    for (int s = 1; s <= 9; ++s) d[s] = z.d[s].x[lane];
 }
 
 

@@ -26,9 +26,9 @@ struct lanemode {
 
 struct emlanes {
     lanemode mode[9];          // modes 1..8
-    lanevec d[10] = {};        // Deltas 1..9, one dyad per element
-    lanevec w9 = {};           // weight of the mode-9 loci
-    lanemask busy = {};        // -1 where the lane holds a dyad
+    lanerow d[10] = {};        // Deltas 1..9, one dyad per element
+    lanerow w9 = {};           // weight of the mode-9 loci
+    int64_t busy[nlanes] = {}; // -1 where the lane holds a dyad
     int32_t iter[nlanes] = {}; // iterations done
     // the lane's dyad: its individuals, serial number and place among
     // this process's dyads

@@ -10,17 +10,6 @@
 
 #define KX_INLINE inline __attribute__((always_inline))
 
-KX_INLINE lanevec splat(double x) { return lanevec{x, x, x, x, x, x, x, x}; }
-KX_INLINE lanevec keep(lanevec v, lanemask m) { return (lanevec)((lanemask)v & m); }
-KX_INLINE lanevec pick(lanemask m, lanevec a, lanevec b) { return (lanevec)(((lanemask)a & m) | ((lanemask)b & ~m)); }
-KX_INLINE lanevec load(const lanerow& r)
-{
-    lanevec v;
-    __builtin_memcpy(&v, r.x, sizeof v);
-    return v;
-}
-KX_INLINE void save(lanerow& r, lanevec v) { __builtin_memcpy(r.x, &v, sizeof v); }
-
 KX_INLINE double fl(double v) { return v < termfloor ? termfloor : v; }
 
 // The terms of one way at one locus into t[0..8] (state order), as
@@ -97,20 +86,31 @@ KX_INLINE void locustable(int32_t l, const jointwork& wk, lanerow* tab)
         }
 }
 
-// Lane q of the result is lane code[q] (0..7) of v.  Clang has no
-// variable-index shuffle of generic vectors; there it is a plain loop.
-KX_INLINE lanevec lanepick(lanevec v, lanemask code)
+// Element code[q] (0..3) of a table row, whose two halves hold the same
+// four elements.
+#if defined(KX_HALVES)
+// AVX2: each half picks within itself, element c being the 32-bit words
+// 2c and 2c + 1.
+KX_INLINE lanevec lookup(const lanerow& r, lanemask code)
 {
-#if defined(__clang__)
-    lanevec out;
-    for (int q = 0; q < nlanes; ++q) out[q] = v[code[q] & (nlanes - 1)];
-    return out;
-#else
-    return __builtin_shuffle(v, code);
-#endif
+    const lanemask two = code << 1;
+    const lanemask words = two | ((two + 1) << 32);
+    halfvec v;
+    __builtin_memcpy(&v, r.x, sizeof v);
+    return lanevec{(halfvec)_mm256_permutevar8x32_epi32((__m256i)v, (__m256i)words.lo),
+                   (halfvec)_mm256_permutevar8x32_epi32((__m256i)v, (__m256i)words.hi)};
 }
-
-KX_INLINE lanevec lookup(const lanerow& r, lanemask code) { return lanepick(load(r), code); }
+#elif defined(__clang__)
+// Clang has no variable-index shuffle of generic vectors.
+KX_INLINE lanevec lookup(const lanerow& r, lanemask code)
+{
+    double out[nlanes];
+    for (int q = 0; q < nlanes; ++q) out[q] = r.x[code[q] & 3];
+    return load(out);
+}
+#else
+KX_INLINE lanevec lookup(const lanerow& r, lanemask code) { return __builtin_shuffle(load(r), code); }
+#endif
 
 // One batch over loci first..last, whose tables start at tab (27 rows a
 // locus).  Inb: Inbreed 1 (all nine states), else states 7, 8 and 9 only.
@@ -128,15 +128,16 @@ void batchloci(snpsweep& s, const snpbatch& b, snpsums& sum, int32_t first, int3
     int32_t* ldyads = wk.locusdyads.data();
     const bool first_it = s.t == 1;
 
-    lanemask inuse;
-    for (int q = 0; q < nlanes; ++q) inuse[q] = q < b.used ? -1 : 0;
+    int64_t used[nlanes];
+    for (int q = 0; q < nlanes; ++q) used[q] = q < b.used ? -1 : 0;
+    const lanemask inuse = loadmask(used);
     lanevec d[9], a[9];
     for (int q = 0; q < 9; ++q) {
         d[q] = load(b.d[q]);
         a[q] = load(sum.a[q]);
     }
     lanevec w = load(sum.w);
-    lanemask seen = (lanemask)load(sum.seen) != 0;
+    lanemask seen = load(sum.seen) != splat(0.0);
     const lanevec h1 = load(b.h1), h1last = load(b.h1last);
     const lanevec one = splat(1.0), zero = splat(0.0);
     const lanevec self = splat(s.selfterm);
@@ -148,7 +149,9 @@ void batchloci(snpsweep& s, const snpbatch& b, snpsums& sum, int32_t first, int3
         const int c1 = int((col1[word] >> shift) & 3u);
         if (c1 == 0) continue;
         if (word != wordat) {
-            for (int q = 0; q < nlanes; ++q) words[q] = q < b.used ? int64_t(snp[b.col2[q] + word]) : 0;
+            int64_t w2[nlanes];
+            for (int q = 0; q < nlanes; ++q) w2[q] = q < b.used ? int64_t(snp[b.col2[q] + word]) : 0;
+            words = loadmask(w2);
             wordat = word;
         }
         const lanemask c2 = (words >> shift) & 3;

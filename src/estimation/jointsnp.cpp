@@ -11,6 +11,10 @@
 #include "run/alloc.hpp"
 #include "run/variables.hpp"
 
+#ifdef KINEX_SIMD_LEVELS
+#include <immintrin.h>
+#endif
+
 // The vectors go by value only between routines inlined into one another,
 // so the calling convention that GCC warns about never applies.
 #pragma GCC diagnostic ignored "-Wpsabi"
@@ -19,17 +23,22 @@
 #pragma GCC push_options
 #pragma GCC target("arch=x86-64-v4")
 namespace joint512 {
+#include "estimation/lanevec.hpp"
 #include "estimation/jointkernel.hpp"
 }
 #pragma GCC pop_options
 #pragma GCC push_options
 #pragma GCC target("arch=x86-64-v3")
+#define KX_HALVES 1
 namespace joint256 {
+#include "estimation/lanevec.hpp"
 #include "estimation/jointkernel.hpp"
 }
+#undef KX_HALVES
 #pragma GCC pop_options
 #endif
 namespace jointbase {
+#include "estimation/lanevec.hpp"
 #include "estimation/jointkernel.hpp"
 }
 

@@ -11,20 +11,14 @@
 
 #define KX_INLINE inline __attribute__((always_inline))
 
-KX_INLINE lanevec splat(double x) { return lanevec{x, x, x, x, x, x, x, x}; }
-
-// v where the mask is set, +0.0 elsewhere.
-KX_INLINE lanevec keep(lanevec v, lanemask m) { return (lanevec)((lanemask)v & m); }
-
-
 // A lane's entries k < count are in use.
-KX_INLINE lanemask inuse(int32_t k, const lanemask& count) { return lanemask{k, k, k, k, k, k, k, k} < count; }
+KX_INLINE lanemask inuse(int32_t k, const lanemask& count) { return splatmask(k) < count; }
 
 KX_INLINE lanemask countsof(const lanemode& m)
 {
-    lanemask c;
+    int64_t c[nlanes];
     for (int l = 0; l < nlanes; ++l) c[l] = m.count[l];
-    return c;
+    return loadmask(c);
 }
 
 // The quotient w / dsum of every lane where the entry counts, else 0.
@@ -125,9 +119,11 @@ constexpr int only9[1] = {9};
 
 uint32_t iterate(emlanes& z, double tol)
 {
-    lanevec e[10];
-    for (int s = 0; s <= 9; ++s) e[s] = splat(0.0);
-    const lanevec* d = z.d;
+    lanevec e[10], d[10];
+    for (int s = 0; s <= 9; ++s) {
+        e[s] = splat(0.0);
+        d[s] = load(z.d[s]);
+    }
     if (vars.inbreed != 1) {
         outbred<true, 7, 1, 2>(z.mode[1], d, e);
         outbred<false, 0, -1, 2>(z.mode[2], d, e);
@@ -147,18 +143,18 @@ uint32_t iterate(emlanes& z, double tol)
         onebase(z.mode[7], 7, mode7, d, e);
         onebase(z.mode[8], 8, only9, d, e);
     }
-    e[9] += z.w9;
+    e[9] += load(z.w9);
 
     // M-step and the mean change, as emiterate does them
     lanevec sum = splat(0.0);
     for (int s = 1; s <= 9; ++s) sum += e[s];
     const lanevec g = splat(1.0) / (sum + splat(1e-300));
-    const lanemask nosign = lanemask{0, 0, 0, 0, 0, 0, 0, 0} + INT64_MAX;
+    const lanemask nosign = splatmask(INT64_MAX);
     lanevec change = splat(0.0);
     for (int s = 1; s <= 9; ++s) {
         const lanevec next = e[s] * g;
-        change += (lanevec)((lanemask)(next - z.d[s]) & nosign);  // |next - d|, as fabs gives it
-        z.d[s] = next;
+        change += keep(next - d[s], nosign);  // |next - d|, as fabs gives it
+        save(z.d[s], next);
     }
     change /= splat(9.0);
 
@@ -174,22 +170,11 @@ uint32_t iterate(emlanes& z, double tol)
 
 // ---- term entries: the terms of eight entries at a time ----
 
-KX_INLINE lanevec todoubles(const int32_t* p)
-{
-    typedef int32_t ints __attribute__((vector_size(32)));
-    ints v;
-    __builtin_memcpy(&v, p, sizeof v);
-    return __builtin_convertvector(v, lanevec);
-}
-
-KX_INLINE void store(double* p, lanevec v) { __builtin_memcpy(p, &v, sizeof v); }
-
 // max(v, 1e-8) as std::max gives it (v itself when v is not below).
 KX_INLINE lanevec floored(lanevec v)
 {
     const lanevec f = splat(termfloor);
-    const lanemask low = v < f;
-    return (lanevec)(((lanemask)f & low) | ((lanemask)v & ~low));
+    return pick(v < f, f, v);
 }
 
 // locusterms of mode m for the eight keys n[k], x1[k], x2[k], into

@@ -11,11 +11,10 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 
 constexpr int nlanes = 8;
-
-typedef double lanevec __attribute__((vector_size(64)));
-typedef int64_t lanemask __attribute__((vector_size(64)));
 
 // Storage of one vector in arrays: plain doubles, 64-byte aligned.
 struct alignas(64) lanerow {
@@ -25,15 +24,21 @@ struct alignas(64) lanerow {
 // Instruction sets of the multiversioned loops, best first.
 enum class simdlevel { avx512, avx2, base };
 
-// The best level this machine runs (and the build has).
+// The best level this machine runs (and the build has).  The environment
+// variable KINEX_SIMD set to "avx2" or "base" caps it, so that the tests
+// can run every compiled version of the loops on one machine.
 inline simdlevel machinesimd()
 {
+    simdlevel best = simdlevel::base;
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
     __builtin_cpu_init();
-    if (__builtin_cpu_supports("x86-64-v4")) return simdlevel::avx512;
-    if (__builtin_cpu_supports("x86-64-v3")) return simdlevel::avx2;
+    if (__builtin_cpu_supports("x86-64-v4")) best = simdlevel::avx512;
+    else if (__builtin_cpu_supports("x86-64-v3")) best = simdlevel::avx2;
 #endif
-    return simdlevel::base;
+    const char* cap = std::getenv("KINEX_SIMD");
+    if (cap != nullptr && std::strcmp(cap, "base") == 0) return simdlevel::base;
+    if (cap != nullptr && std::strcmp(cap, "avx2") == 0 && best == simdlevel::avx512) return simdlevel::avx2;
+    return best;
 }
 
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)

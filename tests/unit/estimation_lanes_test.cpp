@@ -101,7 +101,7 @@ std::pair<int, int> compare(double tol, const double* start)
             while (z.busy[lane]) ++lane;
             laneload(z, lane, w, d9);
             if (start)
-                for (int k = 1; k <= 9; ++k) z.d[k][lane] = start[k];
+                for (int k = 1; k <= 9; ++k) z.d[k].x[lane] = start[k];
             z.serial[lane] = serial++;
             ++loaded;
         }
