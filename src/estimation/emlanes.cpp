@@ -53,7 +53,11 @@ void grow(lanemode& m, int32_t need)
 void setmost(lanemode& m)
 {
     m.most = 0;
-    for (int l = 0; l < nlanes; ++l) m.most = std::max(m.most, m.count[l]);
+    m.least = m.count[0];
+    for (int l = 0; l < nlanes; ++l) {
+        m.most = std::max(m.most, m.count[l]);
+        m.least = std::min(m.least, m.count[l]);
+    }
 }
 
 }  // namespace
@@ -67,6 +71,7 @@ void lanesetup(emlanes& z, int32_t entries)
         x.block.clear();
         std::fill(std::begin(x.count), std::end(x.count), 0);
         x.most = 0;
+        x.least = 0;
         grow(x, std::max(entries, 1));
     }
     for (int s = 0; s <= 9; ++s) z.d[s] = lanerow{};

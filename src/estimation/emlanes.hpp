@@ -21,6 +21,7 @@ struct lanemode {
     int32_t cap = 0;              // entries per lane that fit
     int32_t count[nlanes] = {};   // entries of each lane's dyad
     int32_t most = 0;             // largest count over the lanes
+    int32_t least = 0;            // smallest count over the lanes
     std::vector<lanerow> block;
 };
 

@@ -27,6 +27,16 @@ KX_INLINE lanevec quotient(lanevec w, lanevec dsum, lanemask valid)
     return keep(w / dsum, valid & (dsum > splat(1e-300)));
 }
 
+// Entries 0..least-1 are in use in every lane; only the entries after
+// them need the mask of the lanes that have them.
+#define KX_ENTRIES(step)                                                       \
+    {                                                                          \
+        const lanemask count = countsof(m), all = splatmask(-1);               \
+        int32_t k = 0;                                                         \
+        for (; k < m.least; ++k, x += step) KX_ENTRY(all);                     \
+        for (; k < m.most; ++k, x += step) KX_ENTRY(inuse(k, count));          \
+    }
+
 // A mode with one base state b and NT further states s[] (Inbreed 1).
 template <int NT>
 KX_INLINE void onebase(const lanemode& m, int b, const int (&s)[NT], const lanevec* d, lanevec* e)
@@ -34,19 +44,21 @@ KX_INLINE void onebase(const lanemode& m, int b, const int (&s)[NT], const lanev
     lanevec v[NT], sumr = splat(0.0);
     for (int q = 0; q < NT; ++q) v[q] = splat(0.0);
     const lanevec db = d[b];
-    const lanemask count = countsof(m);
     const lanevec* x = reinterpret_cast<const lanevec*>(m.block.data());
-    for (int32_t k = 0; k < m.most; ++k, x += 1 + NT) {
-        lanevec p[NT];
-        lanevec dsum = db;
-        for (int q = 0; q < NT; ++q) {
-            p[q] = d[s[q]] * x[1 + q];
-            dsum += p[q];
-        }
-        const lanevec r = quotient(x[0], dsum, inuse(k, count));
-        for (int q = 0; q < NT; ++q) v[q] += p[q] * r;
-        sumr += r;
+#define KX_ENTRY(valid)                                  \
+    {                                                    \
+        lanevec p[NT];                                   \
+        lanevec dsum = db;                               \
+        for (int q = 0; q < NT; ++q) {                   \
+            p[q] = d[s[q]] * x[1 + q];                   \
+            dsum += p[q];                                \
+        }                                                \
+        const lanevec r = quotient(x[0], dsum, valid);   \
+        for (int q = 0; q < NT; ++q) v[q] += p[q] * r;   \
+        sumr += r;                                       \
     }
+    KX_ENTRIES(1 + NT)
+#undef KX_ENTRY
     e[b] += db * sumr;
     for (int q = 0; q < NT; ++q) e[s[q]] += v[q];
 }
@@ -57,20 +69,22 @@ KX_INLINE void modeone(const lanemode& m, const lanevec* d, lanevec* e)
 {
     lanevec v[5], sumr = splat(0.0);
     for (int q = 0; q < 5; ++q) v[q] = splat(0.0);
-    const lanemask count = countsof(m);
     const lanevec* x = reinterpret_cast<const lanevec*>(m.block.data());
-    for (int32_t k = 0; k < m.most; ++k, x += 4) {
-        lanevec p[5];
-        p[0] = d[1] * x[1];
-        p[1] = d[4] * x[2];
-        p[2] = d[6] * x[2];
-        p[3] = d[8] * x[2];
-        p[4] = d[9] * x[3];
-        const lanevec dsum = p[0] + d[2] + d[3] + p[1] + d[5] + p[2] + d[7] + p[3] + p[4];
-        const lanevec r = quotient(x[0], dsum, inuse(k, count));
-        for (int q = 0; q < 5; ++q) v[q] += p[q] * r;
-        sumr += r;
+#define KX_ENTRY(valid)                                                                     \
+    {                                                                                       \
+        lanevec p[5];                                                                       \
+        p[0] = d[1] * x[1];                                                                 \
+        p[1] = d[4] * x[2];                                                                 \
+        p[2] = d[6] * x[2];                                                                 \
+        p[3] = d[8] * x[2];                                                                 \
+        p[4] = d[9] * x[3];                                                                 \
+        const lanevec dsum = p[0] + d[2] + d[3] + p[1] + d[5] + p[2] + d[7] + p[3] + p[4];  \
+        const lanevec r = quotient(x[0], dsum, valid);                                      \
+        for (int q = 0; q < 5; ++q) v[q] += p[q] * r;                                       \
+        sumr += r;                                                                          \
     }
+    KX_ENTRIES(4)
+#undef KX_ENTRY
     e[1] += v[0];
     e[2] += d[2] * sumr;
     e[3] += d[3] * sumr;
@@ -90,22 +104,24 @@ KX_INLINE void outbred(const lanemode& m, const lanevec* d, lanevec* e)
 {
     lanevec v8 = splat(0.0), v9 = splat(0.0), sumr = splat(0.0);
     const lanevec db = HasBase ? d[B] : splat(0.0);
-    const lanemask count = countsof(m);
     const int step = 1 + m.nt;
     const lanevec* x = reinterpret_cast<const lanevec*>(m.block.data());
-    for (int32_t k = 0; k < m.most; ++k, x += step) {
-        const lanevec p9 = d[9] * x[1 + I9];
-        lanevec p8 = splat(0.0), dsum;
-        if constexpr (I8 >= 0) p8 = d[8] * x[1 + I8];
-        if constexpr (HasBase && I8 >= 0) dsum = db + p8 + p9;
-        else if constexpr (HasBase) dsum = db + p9;
-        else if constexpr (I8 >= 0) dsum = p8 + p9;
-        else dsum = p9;
-        const lanevec r = quotient(x[0], dsum, inuse(k, count));
-        if constexpr (I8 >= 0) v8 += p8 * r;
-        v9 += p9 * r;
-        if constexpr (HasBase) sumr += r;
+#define KX_ENTRY(valid)                                           \
+    {                                                             \
+        const lanevec p9 = d[9] * x[1 + I9];                      \
+        lanevec p8 = splat(0.0), dsum;                            \
+        if constexpr (I8 >= 0) p8 = d[8] * x[1 + I8];             \
+        if constexpr (HasBase && I8 >= 0) dsum = db + p8 + p9;    \
+        else if constexpr (HasBase) dsum = db + p9;               \
+        else if constexpr (I8 >= 0) dsum = p8 + p9;               \
+        else dsum = p9;                                           \
+        const lanevec r = quotient(x[0], dsum, valid);            \
+        if constexpr (I8 >= 0) v8 += p8 * r;                      \
+        v9 += p9 * r;                                             \
+        if constexpr (HasBase) sumr += r;                         \
     }
+    KX_ENTRIES(step)
+#undef KX_ENTRY
     if constexpr (HasBase) e[B] += db * sumr;
     if constexpr (I8 >= 0) e[8] += v8;
     e[9] += v9;
@@ -250,4 +266,5 @@ void terms(emwork& w, int m)
     }
 }
 
+#undef KX_ENTRIES
 #undef KX_INLINE
