@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "estimation/estimation.hpp"
+#include "estimation/modes.hpp"
 #include "run/alloc.hpp"
 #include "run/variables.hpp"
 

@@ -7,19 +7,13 @@
 #include <cstdint>
 #include <vector>
 
+#include "estimation/modes.hpp"
+
 // Term entries.  An entry stands for a locus, or several loci of one dyad
 // whose terms are equal, in one IIS mode; its weight is their summed
-// markercnt.  Its terms are those of the mode's non-base states (the base
-// states have the term 1):
-//   mode 1: t0 Delta1, t1 Delta4 = Delta6 = Delta8, t2 Delta9
-//   mode 2: t0 Delta4, t1 Delta6, t2 Delta9
-//   mode 3: t0 Delta4, t1 Delta8, t2 Delta9
-//   mode 5: t0 Delta6, t1 Delta8, t2 Delta9
-//   mode 7: t0 Delta8, t1 Delta9
-//   modes 4, 6, 8: t0 Delta9
-// They follow from the entry's key: the sample size n and the counts x1,
-// x2 of the alleles that the mode names (see termalleles).
-constexpr int termcount[9] = {0, 3, 3, 3, 1, 3, 1, 2, 1};
+// markercnt.  Its terms (termcount of them) are those of the mode's
+// non-base states, from the entry's key: the sample size n and the counts
+// x1, x2 of the alleles that termalleles names (modes.hpp).
 
 // A merge cache: allele count (or pair of counts) to entry.  A key is
 // valid only while its stamp equals the current stamp, so clearing the
@@ -53,7 +47,6 @@ struct emwork {
     // the loci in visiting order, positions 1..numloci2: store order, or
     // ascending n when merging is prepared
     std::vector<locusinfo> info;
-    int32_t modeloci[10] = {};      // the dyad's compared loci per mode (countmodes)
 
     // merging
     bool merging = false;           // merging prepared for this call
@@ -110,32 +103,29 @@ struct emwork {
     int32_t nstaged = 0;
 };
 
-// The nine ways v = 0..8 in which two genotypes of a two-allele locus can
-// be compared, with the mode and which allele's count keys the entry (0:
-// allele 1, 1: allele 2): 1/1 with 1/1, 2/2 with 2/2 (mode 1); 1/1 with
-// 2/2 and the reverse (mode 2); 1/1 with 1/2, 2/2 with 1/2 (mode 3); 1/2
-// with 1/1, 1/2 with 2/2 (mode 5); 1/2 with 1/2 (mode 7).
-struct twoway {
-    int8_t mode, sel;
-};
-constexpr twoway twovariant[9] = {{1, 0}, {1, 1}, {2, 0}, {2, 1}, {3, 0}, {3, 1}, {5, 0}, {5, 1}, {7, 0}};
-
 // Sample sizes, the visiting order, the merge decision and caches, the
 // entry buffers (mergeplan.cpp).
 void planmerge(emwork& w);
 
+// The mode of the locus at a position for the dyad whose allele pairs are
+// gi and gj, 0 when either genotype is missing; x and y point to the pair
+// of each individual there.
+inline int locusmode(const locusinfo& f, const int8_t* gi, const int8_t* gj, const int8_t*& x, const int8_t*& y)
+{
+    x = gi + 2 * std::size_t(f.locus - 1);
+    y = gj + 2 * std::size_t(f.locus - 1);
+    if (x[0] == 0 || y[0] == 0) return 0;
+    return f.two ? twoallelemode(x, y) : findconf(x, y);
+}
+
 // The nine weighted mode counts of the dyad (first individual's genotypes
-// gi, second's gj) into iis[0..8] (modes 1..9); the unweighted ones into
-// w.modeloci (modes.cpp).
-void countmodes(emwork& w, const int8_t* gi, const int8_t* gj, int32_t* iis);
+// gi, second's gj) into iis[0..8] (modes 1..9), for runs that only count
+// (entries.cpp).
+void countmodes(const emwork& w, const int8_t* gi, const int8_t* gj, int32_t* iis);
 
 // Terms of a locus in mode m (1..8) with sample size n and the counts x1,
 // x2 of the alleles that the mode names (see termalleles) into t.
 void locusterms(int m, int32_t n, int32_t x1, int32_t x2, double* t);
-
-// The alleles whose counts the terms of mode m use: a1 and, for modes 2
-// and 7, a2 (else a2 = a1).
-void termalleles(int m, const int8_t* x, const int8_t* y, int& a1, int& a2);
 
 // One pass over the loci: the weighted mode counts as countmodes gives
 // them, and the dyad's term entries, merged where the plan allows, with

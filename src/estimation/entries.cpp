@@ -55,15 +55,6 @@ inline int32_t newentry(emwork& w, int m, int32_t n, int32_t x1, int32_t x2)
     return e;
 }
 
-// Two-allele loci by the genotype codes of the packed store (0 missing,
-// 1 = 1/1, 2 = 2/2, 3 = 1/2): the way v of twovariant for the first
-// individual's code c1 and the second's c2, wayof[3 (c1 - 1) + c2 - 1].
-constexpr int8_t wayof[9] = {0, 2, 4, 3, 1, 5, 6, 7, 8};
-
-// Code of an allele pair of a two-allele locus, by the sum of its alleles
-// (0 missing, 2 = 1/1, 3 = 1/2, 4 = 2/2).
-constexpr int8_t codeofsum[5] = {0, 0, 1, 3, 2};
-
 // Codes of one individual at the positions: from its column of the packed
 // store, or from its allele pairs (layout 0 loci of two alleles, tests).
 struct packedcode {
@@ -78,7 +69,7 @@ struct paircode {
     int operator()(int32_t p) const
     {
         const int8_t* x = g + 2 * std::size_t(info[p].locus - 1);
-        return codeofsum[x[0] + x[1]];
+        return codeofpair(x);
     }
 };
 
@@ -101,7 +92,7 @@ void rowslots(emwork& w, Code code)
                 row[at] = 0;
                 continue;
             }
-            const int v = wayof[3 * (c - 1) + c2 - 1];
+            const int v = wayof(c, c2);
             way[at] = int8_t(v);
             row[at] = w.merging ? slotof[9 * std::size_t(p) + std::size_t(v)] : 0;
         }
@@ -193,10 +184,9 @@ void anypass(emwork& w, const int8_t* gi, const int8_t* gj, int64_t* weighted)
     int32_t curn = -1;
     for (int32_t p = 1; p <= nloc; ++p) {
         const locusinfo& f = info[p];
-        const int8_t* x = gi + 2 * std::size_t(f.locus - 1);
-        const int8_t* y = gj + 2 * std::size_t(f.locus - 1);
-        if (x[0] == 0 || y[0] == 0) continue;
-        const int m = f.two ? twoallelemode(x, y) : findconf(x, y);
+        const int8_t *x, *y;
+        const int m = locusmode(f, gi, gj, x, y);
+        if (m == 0) continue;
         weighted[m] += f.weight;
         if (m == 9) {
             w9 += f.weight;
@@ -271,6 +261,17 @@ void groupentries(emwork& w, const int64_t* weighted, int32_t* iis)
 }
 
 }  // namespace
+
+void countmodes(const emwork& w, const int8_t* gi, const int8_t* gj, int32_t* iis)
+{
+    int64_t weighted[10] = {};  // element 0 gathers the loci missing in either
+    const int8_t *x, *y;
+    for (int32_t p = 1; p <= vars.numloci2; ++p) {
+        const locusinfo& f = w.info[std::size_t(p)];
+        weighted[locusmode(f, gi, gj, x, y)] += f.weight;
+    }
+    for (int m = 1; m <= 9; ++m) iis[m - 1] = int32_t(weighted[m]);
+}
 
 void dyadentries(emwork& w, const int8_t* gi, const int8_t* gj, int32_t* iis)
 {

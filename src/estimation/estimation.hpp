@@ -6,7 +6,6 @@
 // and inbreeding from Deltas.
 #pragma once
 
-#include <bit>
 #include <cstdint>
 #include <vector>
 
@@ -18,35 +17,9 @@ void em_delta_p(int32_t& replicate);
 // once per run, in replicate 1.
 void em_delta();
 
-// ---- IIS modes (findconf.cpp) ----
-// Genotypes are two allele bytes each; the first individual's comes first,
-// since modes 3..6 depend on the order.  Both must be non-missing.
-
-// Mode 1..9 of any pair of genotypes.
-int findconf(const int8_t* x, const int8_t* y);
-
-// Modes of a two-allele locus by the allele sums a+b (first) and c+d
-// (second), each 2..4: entry 3*(c+d) + (a+b) - 8.
-inline constexpr int8_t conftable[9] = {1, 5, 2, 3, 7, 3, 2, 5, 1};
-
-// Mode of a pair of genotypes at a locus with alleles 1 and 2 only.
-inline int twoallelemode(const int8_t* x, const int8_t* y)
-{
-    return conftable[3 * (y[0] + y[1]) + x[0] + x[1] - 8];
-}
-
 // SNP layouts: adds the IIS counts of every dyad this process owns to
 // iisdyad, from the packed store (snpmodes.cpp).
 void snpmodecounts();
-
-// ---- constants of the probability terms ----
-// c is one unit in the last place above the double nearest to 0.95; 2c and
-// 3c are the exact doubles 1.9 and 2.85 that go with it.
-inline constexpr double cterm = std::bit_cast<double>(uint64_t(0x3FEE666666666667ULL));
-inline constexpr double c2term = std::bit_cast<double>(uint64_t(0x3FFE666666666667ULL));
-inline constexpr double c3term = std::bit_cast<double>(uint64_t(0x4006CCCCCCCCCCCDULL));
-// Floor of a probability term.
-inline constexpr double termfloor = 1e-8;
 
 // ---- genotype fetch (gtypefetch.cpp) ----
 

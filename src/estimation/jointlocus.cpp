@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "estimation/estimation.hpp"
+#include "estimation/modes.hpp"
 #include "estimation/joint.hpp"
 #include "run/variables.hpp"
 

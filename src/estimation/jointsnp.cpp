@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "estimation/estimation.hpp"
+#include "estimation/modes.hpp"
 #include "estimation/joint.hpp"
 #include "estimation/threadteam.hpp"
 #include "run/alloc.hpp"

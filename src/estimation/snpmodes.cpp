@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "estimation/estimation.hpp"
+#include "estimation/modes.hpp"
 #include "run/alloc.hpp"
 #include "run/variables.hpp"
 
@@ -113,9 +114,6 @@ chunkcounter pickcounter()
     return countplain;
 }
 
-// Allele pair of code c (0 missing, 1 1/1, 2 2/2, 3 1/2).
-constexpr int8_t codepair[4][2] = {{0, 0}, {1, 1}, {2, 2}, {1, 2}};
-
 inline int codeat(int32_t i, int32_t l)
 {
     const uint32_t word = vars.snp[snpcol(i) + std::size_t((l - 1) / 16)];
@@ -159,7 +157,7 @@ void snpmodecounts()
                 const int64_t k = dyadnum(i, j, n);
                 const int cj = codeat(j, l);
                 if (k % p != me || cj == 0) continue;
-                vars.iisdyad[iisat(twoallelemode(codepair[ci], codepair[cj]), k)] += extra;
+                vars.iisdyad[iisat(codemode(ci, cj), k)] += extra;
             }
         }
     }

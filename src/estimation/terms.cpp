@@ -9,6 +9,7 @@
 
 #include "estimation/emwork.hpp"
 #include "estimation/estimation.hpp"
+#include "estimation/modes.hpp"
 
 namespace {
 
@@ -56,29 +57,5 @@ void locusterms(int m, int32_t n, int32_t x1, int32_t x2, double* t)
         break;
     default:
         break;
-    }
-}
-
-void termalleles(int m, const int8_t* x, const int8_t* y, int& a1, int& a2)
-{
-    switch (m) {
-    case 2:
-        a1 = x[0];
-        a2 = y[0];
-        return;
-    case 5:
-    case 6:
-        a1 = a2 = y[0];
-        return;
-    case 7:
-        a1 = x[0];
-        a2 = x[1];
-        return;
-    case 8:
-        a1 = a2 = (x[0] == y[0] || x[0] == y[1]) ? x[0] : x[1];
-        return;
-    default:  // modes 1, 3, 4: the first individual's (homozygous) allele
-        a1 = a2 = x[0];
-        return;
     }
 }

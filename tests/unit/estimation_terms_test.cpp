@@ -7,6 +7,7 @@
 
 #include "estimation/emwork.hpp"
 #include "estimation/estimation.hpp"
+#include "estimation/modes.hpp"
 
 TEST(estimation_terms, constantsAreTheExactDoubles)
 {
