@@ -31,8 +31,6 @@ struct locusinfo {
     int32_t weight;   // markercnt
     int32_t base;     // locusloc(locus - 1): its alleles are base + 1, ...
     int32_t count[2]; // numa of alleles 1 and 2 (two-allele loci)
-    int32_t word;     // SNP layouts: the locus's word in an individual's column
-    int8_t shift;     // and the position of its two bits there
     int8_t two;       // 1 where the locus has two alleles
     int8_t merge;     // 1 where merging applies to the locus
     int8_t newn;      // 1 where n differs from the previous position's
@@ -75,11 +73,10 @@ struct emwork {
     // first is missing) and, with merging, its slot.
     std::vector<int32_t> rowslot;
     std::vector<int8_t> rowway;
-    // Per position, what the pass over the loci reads: the locus's word in
-    // a column of the packed store times 32 plus its bit position, and its
-    // weight.
+    // Per position, what the pass over the loci reads: the locus's place
+    // in a column of the packed store (snpplaceof) and its weight.
     struct hotlocus {
-        uint32_t wordbit;
+        uint32_t place;
         int32_t weight;
     };
     std::vector<hotlocus> hot;

@@ -18,6 +18,7 @@
 
 #include "estimation/emwork.hpp"
 #include "estimation/estimation.hpp"
+#include "genotypes/snpstore.hpp"
 #include "run/variables.hpp"
 
 namespace {
@@ -60,7 +61,7 @@ inline int32_t newentry(emwork& w, int m, int32_t n, int32_t x1, int32_t x2)
 struct packedcode {
     const uint32_t* column;
     const emwork::hotlocus* hot;
-    int operator()(int32_t p) const { return int((column[hot[p].wordbit >> 5] >> (hot[p].wordbit & 31u)) & 3u); }
+    int operator()(int32_t p) const { return snpcodeatplace(column, hot[p].place); }
 };
 
 struct paircode {
@@ -289,14 +290,14 @@ void dyadentries(emwork& w, const int8_t* gi, const int8_t* gj, int32_t* iis)
 
 void snprow(emwork& w, int32_t i)
 {
-    rowslots(w, packedcode{vars.snp.data() + snpcol(i), w.hot.data()});
+    rowslots(w, packedcode{snpcolumn(i), w.hot.data()});
 }
 
 void snpentries(emwork& w, int32_t j, int32_t* iis)
 {
     w.nstaged = 0;
     int64_t weighted[10] = {};
-    const packedcode code{vars.snp.data() + snpcol(j), w.hot.data()};
+    const packedcode code{snpcolumn(j), w.hot.data()};
     if (w.merging) twoallelepass<true>(w, code, weighted);
     else twoallelepass<false>(w, code, weighted);
     groupentries(w, weighted, iis);

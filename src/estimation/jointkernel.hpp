@@ -120,7 +120,7 @@ void batchloci(snpsweep& s, const snpbatch& b, snpsums& sum, int32_t first, int3
     jointwork& wk = *s.work;
     const int32_t nloc = vars.numloci2;
     const uint32_t* snp = vars.snp.data();
-    const uint32_t* col1 = snp + snpcol(b.j);
+    const uint32_t* col1 = snpcolumn(b.j);
     const int32_t* loc = vars.locusloc.data();
     const int32_t* cnt = vars.markercnt.data();
     const double* allelecnt = vars.allelecnt.data();
@@ -145,8 +145,8 @@ void batchloci(snpsweep& s, const snpbatch& b, snpsums& sum, int32_t first, int3
     lanemask words = {};
     int32_t wordat = -1;
     for (int32_t l = first; l <= last; ++l, tab += 27) {
-        const int32_t word = (l - 1) >> 4, shift = 2 * ((l - 1) & 15);
-        const int c1 = int((col1[word] >> shift) & 3u);
+        const int32_t word = snpwordof(l), shift = snpshiftof(l);
+        const int c1 = snpfield(col1[word], shift);
         if (c1 == 0) continue;
         if (word != wordat) {
             int64_t w2[nlanes];
@@ -154,7 +154,7 @@ void batchloci(snpsweep& s, const snpbatch& b, snpsums& sum, int32_t first, int3
             words = loadmask(w2);
             wordat = word;
         }
-        const lanemask c2 = (words >> shift) & 3;
+        const lanemask c2 = (words >> shift) & 3;  // snpfield of every lane
         const lanemask valid = (c2 != 0) & inuse;
         if (first_it) {
             int32_t counted = 0;

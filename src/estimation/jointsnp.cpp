@@ -7,6 +7,7 @@
 
 #include "estimation/estimation.hpp"
 #include "estimation/modes.hpp"
+#include "genotypes/snpstore.hpp"
 #include "estimation/joint.hpp"
 #include "estimation/threadteam.hpp"
 #include "run/alloc.hpp"

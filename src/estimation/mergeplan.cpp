@@ -9,6 +9,7 @@
 
 #include "estimation/emwork.hpp"
 #include "estimation/estimation.hpp"
+#include "genotypes/snpstore.hpp"
 #include "run/alloc.hpp"
 #include "run/variables.hpp"
 
@@ -107,8 +108,6 @@ void planmerge(emwork& w)
         f.count[0] = vars.numa[f.base + 1];
         f.count[1] = f.two ? vars.numa[f.base + 2] : 0;
         f.merge = int8_t(w.merging && group[std::size_t(f.n)] > w.cmax);
-        f.word = (l - 1) / 16;
-        f.shift = int8_t(2 * ((l - 1) % 16));
         f.newn = int8_t(p == 1 || f.n != w.info[std::size_t(p - 1)].n);
     }
 
@@ -139,7 +138,7 @@ void planmerge(emwork& w)
         allocarray(w.hot, std::size_t(nloc) + 1, emwork::hotlocus{0, 0}, message, routine);
         for (int32_t p = 1; p <= nloc; ++p) {
             const locusinfo& f = w.info[std::size_t(p)];
-            w.hot[std::size_t(p)] = {uint32_t(f.word) * 32u + uint32_t(f.shift), f.weight};
+            w.hot[std::size_t(p)] = {snpplaceof(f.locus), f.weight};
         }
     }
     allocarray(w.sn, most, 0, message, routine);

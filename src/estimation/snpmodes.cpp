@@ -20,30 +20,13 @@
 
 #include "estimation/estimation.hpp"
 #include "estimation/modes.hpp"
+#include "genotypes/snpstore.hpp"
 #include "run/alloc.hpp"
 #include "run/variables.hpp"
 
 namespace {
 
 const char* const routine = "EM_Delta";
-
-// One chunk of one individual's planes: hom1, hom2 and het, each `width`
-// words, side by side.
-constexpr uint64_t even = 0x5555555555555555ULL;
-
-// Fills the planes of the 32 loci of words w and w + 1 of one column (the
-// word past the column's end counts as all missing) into slot q.
-inline void planesof(const uint32_t* col, int32_t w, int32_t words, uint64_t* out, int32_t width, int32_t q)
-{
-    const uint64_t x0 = col[w], x1 = w + 1 < words ? col[w + 1] : 0u;
-    // low and high bit of each 2-bit code, word w at even bit positions and
-    // word w + 1 at odd ones; codes: 0 missing, 1 1/1, 2 2/2, 3 1/2.
-    const uint64_t lo = (x0 & even) | ((x1 & even) << 1);
-    const uint64_t hi = ((x0 >> 1) & even) | (((x1 >> 1) & even) << 1);
-    out[q] = lo & ~hi;
-    out[width + q] = hi & ~lo;
-    out[2 * width + q] = lo & hi;
-}
 
 // Counts modes 1, 2, 3, 5 and 7 of one dyad over the s slots of a chunk.
 __attribute__((always_inline)) inline void countloop(const uint64_t* a, const uint64_t* b, int32_t width, int32_t s,
@@ -114,12 +97,6 @@ chunkcounter pickcounter()
     return countplain;
 }
 
-inline int codeat(int32_t i, int32_t l)
-{
-    const uint32_t word = vars.snp[snpcol(i) + std::size_t((l - 1) / 16)];
-    return int((word >> (2 * ((l - 1) % 16))) & 3u);
-}
-
 }  // namespace
 
 void snpmodecounts()
@@ -139,9 +116,9 @@ void snpmodecounts()
     for (int32_t first = 0; first < slots; first += width) {
         const int32_t s = std::min(width, slots - first);
         for (int32_t i = 1; i <= n; ++i) {
-            const uint32_t* col = vars.snp.data() + snpcol(i);
+            const uint32_t* col = snpcolumn(i);
             uint64_t* out = plane.data() + std::size_t(i - 1) * stride;
-            for (int32_t q = 0; q < s; ++q) planesof(col, 2 * (first + q), words, out, width, q);
+            for (int32_t q = 0; q < s; ++q) snpplanes(col, 2 * (first + q), words, out, width, q);
         }
         for (int32_t i = 1; i < n; ++i) count(chunkrow{plane.data(), stride, width, s, i, n, p, me, dyadnum(i, i + 1, n)});
     }
@@ -151,11 +128,11 @@ void snpmodecounts()
         const int32_t extra = vars.markercnt[std::size_t(l)] - 1;
         if (extra <= 0) continue;
         for (int32_t i = 1; i < n; ++i) {
-            const int ci = codeat(i, l);
+            const int ci = snpcodeof(i, l);
             if (ci == 0) continue;
             for (int32_t j = i + 1; j <= n; ++j) {
                 const int64_t k = dyadnum(i, j, n);
-                const int cj = codeat(j, l);
+                const int cj = snpcodeof(j, l);
                 if (k % p != me || cj == 0) continue;
                 vars.iisdyad[iisat(codemode(ci, cj), k)] += extra;
             }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "genotypes/gtypework.hpp"
+#include "genotypes/snpstore.hpp"
 #include "run/alloc.hpp"
 #include "run/parlayer.hpp"
 #include "run/screen.hpp"
@@ -30,7 +31,7 @@ void copycodes(const gtypework& w, int32_t l, int32_t u, std::vector<int32_t>& c
 // One step of moving a representative's codes to its new place: a whole
 // word when 16 representatives fill it, else one 2-bit code.
 struct movestep {
-    int32_t from;  // word (whole) or locus position 0.. (code)
+    int32_t from;  // word (whole) or locus (code)
     int32_t to;
     bool whole;
 };
@@ -42,7 +43,7 @@ void compactsnp()
 {
     say("\r  Locus = ");
     const int32_t nloci = vars.numloci;
-    const int32_t words2 = (vars.numloci2 - 1) / 16 + 1;
+    const int32_t words2 = snpwordsfor(vars.numloci2);
     const int32_t share = std::max(0, vars.indivl2 - vars.indivl1 + 1);
     std::vector<uint32_t> fresh;
     allocarray(fresh, std::size_t(words2) * std::size_t(share), 0u, vars.memerr, routine);
@@ -56,26 +57,25 @@ void compactsnp()
         for (int32_t l = lo; l <= hi; ++l) {
             if (vars.markeridx[std::size_t(l)] != u + 1) continue;  // not a representative
             // A run of 16 representatives from a word start to a word start.
-            bool whole = (l - 1) % 16 == 0 && u % 16 == 0 && l + 15 <= hi;
+            bool whole = snpshiftof(l) == 0 && snpshiftof(u + 1) == 0 && l + 15 <= hi;
             for (int32_t m = 1; whole && m < 16; ++m) whole = vars.markeridx[std::size_t(l + m)] == u + 1 + m;
             if (whole) {
-                steps.push_back({(l - 1) / 16, u / 16, true});
+                steps.push_back({snpwordof(l), snpwordof(u + 1), true});
                 u += 16;
                 l += 15;
             } else {
-                steps.push_back({l - 1, u, false});
                 ++u;
+                steps.push_back({l, u, false});
             }
         }
         for (int32_t i = vars.indivl1; i <= vars.indivl2; ++i) {
-            const uint32_t* src = vars.snp.data() + snpcol(i);
+            const uint32_t* src = snpcolumn(i);
             uint32_t* dst = fresh.data() + std::size_t(i - vars.indivl1) * std::size_t(words2);
             for (const movestep& m : steps) {
                 if (m.whole) {
                     dst[m.to] = src[m.from];
                 } else {
-                    uint32_t code = (src[m.from >> 4] >> (2 * (m.from & 15))) & 3u;
-                    dst[m.to >> 4] |= code << (2 * (m.to & 15));
+                    putsnpcode(dst, m.to, snpcodeat(src, m.from));
                 }
             }
         }

@@ -159,7 +159,7 @@ void readgtypefile(gtypework& w)
         if (vars.dataform == 0) {
             readlayout0(r, w);
         } else {
-            vars.snpwords = (vars.numloci - 1) / 16 + 1;
+            vars.snpwords = snpwordsfor(vars.numloci);
             allocarray(vars.snp, n * std::size_t(vars.snpwords), 0u, vars.memerr, routine);
             readidentifiers(r);
             if (vars.dataform == 1) readlayout1(r);

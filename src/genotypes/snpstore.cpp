@@ -3,14 +3,11 @@
 #include <array>
 #include <cstring>
 
-#include "genotypes/genotypes.hpp"
+#include "genotypes/snpstore.hpp"
 #include "run/alloc.hpp"
 #include "run/variables.hpp"
 
 namespace {
-
-// Allele pairs of the four codes: missing, 1/1, 2/2, 1/2.
-constexpr int8_t codepair[4][2] = {{0, 0}, {1, 1}, {2, 2}, {1, 2}};
 
 // Unpack table: for every byte value, the allele pairs of its four loci.
 struct unpacktable {
@@ -20,8 +17,8 @@ struct unpacktable {
         for (int v = 0; v < 256; ++v)
             for (int q = 0; q < 4; ++q) {
                 int code = (v >> (2 * q)) & 3;
-                entry[std::size_t(v)][std::size_t(2 * q)] = codepair[code][0];
-                entry[std::size_t(v)][std::size_t(2 * q + 1)] = codepair[code][1];
+                entry[std::size_t(v)][std::size_t(2 * q)] = snppair[code][0];
+                entry[std::size_t(v)][std::size_t(2 * q + 1)] = snppair[code][1];
             }
     }
 };
@@ -99,7 +96,7 @@ void convertgtype2(const char* block, int32_t first, int32_t last, int32_t numin
 
 void retrivesnp(int32_t n, int32_t indiv, int8_t* out)
 {
-    const uint32_t* column = vars.snp.data() + snpcol(indiv);
+    const uint32_t* column = snpcolumn(indiv);
     int32_t full = n / 4;  // whole bytes of four loci
     for (int32_t b = 0; b < full; ++b) {
         uint32_t byte = (column[b >> 2] >> (8 * (b & 3))) & 0xFFu;

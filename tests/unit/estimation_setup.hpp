@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "genotypes/snpstore.hpp"
 #include "run/stop.hpp"
 #include "run/variables.hpp"
 
@@ -64,7 +65,7 @@ inline void snpdata(const std::vector<std::vector<int>>& copies, const std::vect
         for (int32_t l = 1; l <= u; ++l) {
             int c = copies[std::size_t(i - 1)][std::size_t(l - 1)];
             uint32_t code = c == 2 ? 1u : c == 1 ? 3u : c == 0 ? 2u : 0u;
-            vars.snp[snpcol(i) + std::size_t((l - 1) / 16)] |= code << (2 * ((l - 1) % 16));
+            putsnpcode(vars.snp.data() + snpcol(i), l, int(code));
         }
 }
 
