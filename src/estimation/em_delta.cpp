@@ -8,6 +8,7 @@
 #include "estimation/emlanes.hpp"
 #include "estimation/emwork.hpp"
 #include "estimation/estimation.hpp"
+#include "estimation/workshare.hpp"
 #include "genotypes/genotypes.hpp"
 #include "run/alloc.hpp"
 #include "run/screen.hpp"
@@ -178,7 +179,7 @@ void em_delta()
         if (!pairs && !snpcount) snprow(w, i);
         for (int32_t j = i + 1; j <= n; ++j) {
             const int64_t k = dyadnum(i, j, n);
-            if (k % vars.numthreads != vars.threadid) {
+            if (!owndyad(k)) {
                 setcolumn(j, i, zeros);
                 setcolumn(i, j, zeros);
                 continue;

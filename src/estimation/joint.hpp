@@ -11,11 +11,18 @@
 
 #include "estimation/simd.hpp"
 
-// Working data of one replicate; created at its start, gone at its end.
-struct jointwork {
+// What the E-steps of an iteration write besides each dyad's sums: the
+// expected independent genes of every allele and, in the first iteration,
+// the dyads compared at every locus.  Every locus belongs to one thread,
+// every allele to one locus.
+struct jointgenes {
     std::vector<double> allelesum;    // 1..A: expected independent genes
-    std::vector<double> locustotal;   // 1..U: sum of allelecnt at the locus
     std::vector<int32_t> locusdyads;  // 1..U: dyads genotyped at the locus
+};
+
+// The state of a replicate; the E-steps only read it.
+struct jointwork {
+    std::vector<double> locustotal;   // 1..U: sum of allelecnt at the locus
     std::vector<int32_t> distinctcnt; // 1..A: four-distinct-allele counts
     std::vector<int8_t> dyadflag;     // 1..D: 1 when the dyad has a compared locus
     std::vector<float> dyadhist;      // 18 x D: older then newer Deltas
@@ -30,16 +37,20 @@ struct jointwork {
     int32_t emstart = 0;              // wall clock at the start of the EM
 };
 
-// Everything the threads of one dyad's E-step read and write.
+// What the E-step of one dyad reads.
 struct estepdyad {
     const int8_t* g1 = nullptr;  // allele pairs of individual 1 per locus
     const int8_t* g2 = nullptr;  // allele pairs of individual 2 per locus
     int32_t t = 0;               // iteration number
     double d[9] = {};            // current Deltas
     bool h1one = false;          // the dyad's own kinship lifts h1 to 1
-    jointwork* work = nullptr;
-    double a[9] = {};            // accumulators, start at the prior
-    double w = 0.0;              // weight sum of the compared loci
+};
+
+// What it sums: the accumulators (they start at the prior) and the weight
+// of the compared loci.
+struct dyadsums {
+    double a[9] = {};
+    double w = 0.0;
 };
 
 // One replicate of the joint estimation (after em_delta in replicate 1).
@@ -49,7 +60,7 @@ void jointreplicate(int32_t replicate);
 
 // New allele counts from allelesum: scaled by 1/sqrt(2 locusdyads), none
 // below 3; a locus no dyad compares keeps its counts.
-void newallelecounts(const jointwork& wk);
+void newallelecounts(const jointgenes& gs);
 
 // True when iteration t ends the replicate (tol2 already divided).
 bool jointstop(const jointwork& wk, int32_t t);
@@ -62,26 +73,32 @@ void fourdistinct(jointwork& wk);
 
 // ---- one dyad (jointdyad.cpp, jointlocus.cpp) ----
 
-// E-step, M-step, acceleration and storage of dyad (j, i), j < i, with
-// serial number k; adds its change to tol2.
-void dyadupdate(jointwork& wk, int32_t j, int32_t i, int64_t k, const int8_t* g1, const int8_t* g2, int32_t t);
+// E-step (divided among threads), M-step, acceleration and storage of dyad
+// (j, i), j < i, with serial number k and allele pairs g1, g2; adds its
+// change to tol2.
+void dyadupdate(jointwork& wk, jointgenes& gs, int32_t j, int32_t i, int64_t k, const int8_t* g1, const int8_t* g2,
+                int32_t t);
 
 // The prior of iteration t, and the parts of the dyad update around the
-// E-step: its record (Deltas, h1 lifted by its own kinship, accumulators
-// at the prior), and after the E-step its M-step, acceleration, change and
-// storage (jointdyad.cpp).
+// E-step: what the E-step reads (Deltas, h1 lifted by the dyad's own
+// kinship) and its sums at the prior; after the E-step its M-step,
+// acceleration (the history in wk), change and storage.
 double dyadprior(const jointwork& wk, int32_t t);
-void dyadrecord(jointwork& wk, int32_t j, int32_t i, int32_t t, estepdyad& rec);
-void dyadfinish(jointwork& wk, int32_t j, int32_t i, int64_t k, int32_t t, const estepdyad& rec);
+void dyadrecord(const jointwork& wk, int32_t j, int32_t i, int32_t t, estepdyad& rec, dyadsums& sums);
+void dyadfinish(jointwork& wk, int32_t j, int32_t i, int64_t k, int32_t t, const estepdyad& rec, const dyadsums& sums);
+
+// True when this process updates dyad (j, i) with serial number k in this
+// iteration; the dyads of other processes are zeroed for the sum.
+bool dyadtoupdate(const jointwork& wk, int32_t j, int32_t i, int64_t k);
 
 // The factors on Delta9 of a locus with k alleles, the first counted one l
 // of a dyad (or after a change of k), in iteration t (jointlocus.cpp).
 void delta9factors(int32_t k, int32_t l, int32_t t, const jointwork& wk, double& h1, double& h2, double& h3);
 
-// The E-step over unique loci first..last (1-based) of one dyad, with
-// private accumulators a and w; writes allelesum and locusdyads of its own
-// loci only.
-void estepblock(const estepdyad& rec, int32_t first, int32_t last, double* a, double& w);
+// The E-step over unique loci first..last (1-based) of one dyad into sums;
+// writes the genes of its own loci only.
+void estepblock(const estepdyad& rec, const jointwork& wk, int32_t first, int32_t last, dyadsums& sums,
+                jointgenes& gs);
 
 // ---- the E-step of two-allele data, eight dyads at a time (jointsnp.cpp) ----
 //
@@ -115,7 +132,8 @@ struct snpsums {
 
 // One E-step sweep over a run of batches.
 struct snpsweep {
-    jointwork* work = nullptr;
+    const jointwork* work = nullptr;
+    jointgenes* genes = nullptr;
     int32_t t = 0;
     std::vector<snpbatch> batch;
     int32_t nbatch = 0;
@@ -141,7 +159,32 @@ bool snpjoint();
 
 // The E-step, M-step and storage of every dyad this process updates in
 // iteration t, for two-allele data (jointsnp.cpp).
-void snpdyadloop(jointwork& wk, int32_t t);
+void snpdyadloop(jointwork& wk, jointgenes& gs, int32_t t);
+
+// ---- the thread team's work (jointteam.cpp) ----
+
+// Per thread, the sums of a dyad's E-step over its block of loci, apart so
+// that threads do not share cache lines.
+struct alignas(64) threadsums {
+    dyadsums s;
+};
+
+// What a team does: one dyad's scalar E-step, each thread into its own
+// part, or a sweep of two-allele batches.
+struct teamjob {
+    const estepdyad* dyad = nullptr;
+    const jointwork* work = nullptr;
+    jointgenes* genes = nullptr;
+    threadsums* part = nullptr;
+    snpsweep* sweep = nullptr;
+};
+
+// One dyad's E-step over all loci with the team's threads; the parts are
+// added to sums in thread order.
+void runestep(const estepdyad& rec, const jointwork& wk, jointgenes& gs, dyadsums& sums);
+
+// A sweep's E-step with the team's threads; sets s.threads.
+void runsnpsweep(snpsweep& s);
 
 // ---- after the iterations (background.cpp) ----
 void backgroundkinship();

@@ -1,10 +1,11 @@
 // One dyad's update in an iteration of the joint EM: E-step over the loci
 // (divided among threads), M-step with the prior, extrapolation from the
 // two previous iterations, and storage in both orders of the pair.
+#include <algorithm>
 #include <cmath>
 
 #include "estimation/joint.hpp"
-#include "estimation/threadteam.hpp"
+#include "estimation/workshare.hpp"
 #include "run/variables.hpp"
 
 // The extrapolated vector when it points the same way as the history, or
@@ -50,24 +51,23 @@ double dyadprior(const jointwork& wk, int32_t t)
     return (t >= 50 && spread >= 0.05) ? wk.deltaprior[1] : wk.deltaprior[0];
 }
 
-void dyadrecord(jointwork& wk, int32_t j, int32_t i, int32_t t, estepdyad& rec)
+void dyadrecord(const jointwork& wk, int32_t j, int32_t i, int32_t t, estepdyad& rec, dyadsums& sums)
 {
     const float* dst = vars.delta.data() + deltaat(1, i, j);
     rec.t = t;
-    rec.work = &wk;
     for (int s = 0; s < 9; ++s) rec.d[s] = double(dst[s]);
     const double spread = wk.kinmax - wk.kinmin;
     rec.h1one = vars.inbreed == 1 && spread > 0.05 && kinship(dst) > 0.025;
     const double prior = dyadprior(wk, t);
-    for (int s = 0; s < 9; ++s) rec.a[s] = prior;
-    rec.w = 0.0;
+    for (int s = 0; s < 9; ++s) sums.a[s] = prior;
+    sums.w = 0.0;
 }
 
-void dyadfinish(jointwork& wk, int32_t j, int32_t i, int64_t k, int32_t t, const estepdyad& rec)
+void dyadfinish(jointwork& wk, int32_t j, int32_t i, int64_t k, int32_t t, const estepdyad& rec, const dyadsums& sums)
 {
     double nd[9];
-    const double denom = 9.0 * dyadprior(wk, t) + rec.w + 1e-300;
-    for (int s = 0; s < 9; ++s) nd[s] = rec.a[s] / denom;
+    const double denom = 9.0 * dyadprior(wk, t) + sums.w + 1e-300;
+    for (int s = 0; s < 9; ++s) nd[s] = sums.a[s] / denom;
     accelerate(wk, k, t, nd);
 
     double change = 0.0;
@@ -81,12 +81,24 @@ void dyadfinish(jointwork& wk, int32_t j, int32_t i, int64_t k, int32_t t, const
     for (int s = 0; s < 9; ++s) mir[s] = dst[swapped[s]];
 }
 
-void dyadupdate(jointwork& wk, int32_t j, int32_t i, int64_t k, const int8_t* g1, const int8_t* g2, int32_t t)
+bool dyadtoupdate(const jointwork& wk, int32_t j, int32_t i, int64_t k)
+{
+    if (!owndyad(k)) {
+        std::fill_n(vars.delta.data() + deltaat(1, i, j), 9, 0.0f);
+        std::fill_n(vars.delta.data() + deltaat(1, j, i), 9, 0.0f);
+        return false;
+    }
+    return wk.dyadflag[std::size_t(k)] != 0;
+}
+
+void dyadupdate(jointwork& wk, jointgenes& gs, int32_t j, int32_t i, int64_t k, const int8_t* g1, const int8_t* g2,
+                int32_t t)
 {
     estepdyad rec;
-    dyadrecord(wk, j, i, t, rec);
+    dyadsums sums;
+    dyadrecord(wk, j, i, t, rec, sums);
     rec.g1 = g1;
     rec.g2 = g2;
-    runestep(rec, teamsize());
-    dyadfinish(wk, j, i, k, t, rec);
+    runestep(rec, wk, gs, sums);
+    dyadfinish(wk, j, i, k, t, rec, sums);
 }

@@ -10,56 +10,7 @@
 
 #define KX_INLINE inline __attribute__((always_inline))
 
-KX_INLINE double fl(double v) { return v < termfloor ? termfloor : v; }
-
-// The terms of one way at one locus into t[0..8] (state order), as
-// estepblock forms them; n the locus total, ca and cb the counts of the
-// alleles the pattern names.
-KX_INLINE void homhom(double n, double ca, double* t)  // AA / AA
-{
-    const double c = cterm, c2 = c2term, c3 = c3term;
-    const double q1 = ((ca / n) * (ca - c)) / (n - c);
-    const double q2 = (q1 * (ca - c2)) / (n - c2);
-    const double q3 = (q2 * (ca - c3)) / (n - c3);
-    const double v[9] = {ca / n, q1, q1, q2, q1, q2, q1, q2, q3};
-    for (int s = 0; s < 9; ++s) t[s] = v[s];
-}
-
-KX_INLINE void homother(double n, double ca, double cb, double* t)  // AA / BB
-{
-    const double c = cterm, c2 = c2term, c3 = c3term;
-    const double x1 = fl((ca * cb) / (n * (n - c)));
-    const double x2 = fl((x1 * (ca - c)) / (n - c2));
-    const double x4 = fl((x1 * (cb - c)) / (n - c2));
-    const double x3 = fl((x2 * (cb - c)) / (n - c3));
-    const double v[9] = {0, x1, 0, x4, 0, x2, 0, 0, x3};
-    for (int s = 0; s < 9; ++s) t[s] = v[s];
-}
-
-// AA / AB (state 3 autozygous, 4 twice the second) with a = A, or AB / BB
-// (states 5 and 6) with a = S: the same expressions.
-KX_INLINE void homhet(double n, double ca, double cb, int first, double* t)
-{
-    const double c = cterm, c2 = c2term, c3 = c3term;
-    const double x1 = fl((cb * ca) / ((n - c) * n));
-    const double x2 = fl((x1 * (ca - c)) / (n - c2));
-    const double x3 = fl(((2.0 * x2) * (ca - c2)) / (n - c3));
-    for (int s = 0; s < 9; ++s) t[s] = 0.0;
-    t[first] = x1;
-    t[first + 1] = 2.0 * x2;
-    t[7] = x2;
-    t[8] = x3;
-}
-
-KX_INLINE void hethet(double n, double ca, double cb, double* t)  // AB / AB
-{
-    const double c = cterm, c2 = c2term, c3 = c3term;
-    const double xx = fl((ca * cb) / ((n - c) * n));
-    const double y8 = fl((xx * ((ca + cb) - c2)) / (n - c2));
-    const double y9 = fl((((4.0 * xx) * (ca - c)) * (cb - c)) / ((n - c3) * (n - c2)));
-    const double v[9] = {0, 0, 0, 0, 0, 0, 2.0 * xx, y8, y9};
-    for (int s = 0; s < 9; ++s) t[s] = v[s];
-}
+#include "estimation/jointterms.hpp"
 
 // Table of a locus: for individual 1's code c1 (1 = 1/1, 2 = 2/2, 3 =
 // 1/2) and state s, the term for individual 2's code c2 at element c2
@@ -117,15 +68,14 @@ KX_INLINE lanevec lookup(const lanerow& r, lanemask code) { return __builtin_shu
 template <bool Inb>
 void batchloci(snpsweep& s, const snpbatch& b, snpsums& sum, int32_t first, int32_t last, const lanerow* tab)
 {
-    jointwork& wk = *s.work;
     const int32_t nloc = vars.numloci2;
     const uint32_t* snp = vars.snp.data();
     const uint32_t* col1 = snpcolumn(b.j);
     const int32_t* loc = vars.locusloc.data();
     const int32_t* cnt = vars.markercnt.data();
     const double* allelecnt = vars.allelecnt.data();
-    double* asum = wk.allelesum.data();
-    int32_t* ldyads = wk.locusdyads.data();
+    double* asum = s.genes->allelesum.data();
+    int32_t* ldyads = s.genes->locusdyads.data();
     const bool first_it = s.t == 1;
 
     int64_t used[nlanes];
@@ -195,18 +145,19 @@ void batchloci(snpsweep& s, const snpbatch& b, snpsums& sum, int32_t first, int3
 
         // expected independent genes of alleles 1 and 2
         lanevec g1, g2;
+        const lanevec two = splat(2.0);
         if (c1 == 3) {
             const int32_t base = loc[l - 1];
             const double ca = allelecnt[base + 1], cb = allelecnt[base + 2], cab = ca + cb;
-            const lanevec x5 = (splat(2.0) - p[4]) + p[8];
-            const lanevec x7a = (one + p[8]) + (p[7] * splat(ca)) / splat(cab);
-            const lanevec x7b = (one + p[8]) + (p[7] * splat(cb)) / splat(cab);
+            const lanevec x5 = geneshomhet(p, 4, two);
+            const lanevec x7a = geneshethet(p, one, splat(ca), splat(cab));
+            const lanevec x7b = geneshethet(p, one, splat(cb), splat(cab));
             g1 = pick(c2 == 1, x5, pick(c2 == 2, one, x7a));
             g2 = pick(c2 == 1, one, pick(c2 == 2, x5, x7b));
         } else {
-            const lanevec x1 = ((((splat(2.0) - p[0]) + p[3]) + p[5]) + p[7]) + splat(2.0) * p[8];
-            const lanevec x2a = (one + p[5]) + p[8], x2b = (one + p[3]) + p[8];
-            const lanevec x3 = (splat(2.0) - p[2]) + p[8];
+            const lanevec x1 = geneshomhom(p, two);
+            const lanevec x2a = geneshomother(p, 5, one), x2b = geneshomother(p, 3, one);
+            const lanevec x3 = geneshomhet(p, 2, two);
             if (c1 == 1) {
                 g1 = pick(c2 == 1, x1, pick(c2 == 2, x2a, x3));
                 g2 = pick(c2 == 1, zero, pick(c2 == 2, x2b, one));

@@ -8,11 +8,10 @@
 #include "estimation/estimation.hpp"
 #include "estimation/modes.hpp"
 #include "estimation/joint.hpp"
+#include "estimation/jointterms.hpp"
 #include "run/variables.hpp"
 
 namespace {
-
-inline double floored(double v) { return v < termfloor ? termfloor : v; }
 
 // Factors on Delta9, recomputed when the number of alleles changes.
 struct d9factors {
@@ -26,18 +25,112 @@ void makefactors(d9factors& h, int32_t k, int32_t l, int32_t t, const jointwork&
     delta9factors(k, l, t, wk, h.h1, h.h2, h.h3);
 }
 
-// Up to four alleles receive expected genes from one locus.
-struct genes {
-    int n = 0;
-    int32_t allele[4];
-    double amount[4];
-    void add(int32_t a, double v)
-    {
-        allele[n] = a;
-        amount[n] = v;
-        ++n;
-    }
+// The pattern of a compared locus (1..9 as the IIS modes, pattern 5 AB /
+// BB and 6 AB / CC), its terms t[0..8] and the alleles it names: aa, bb,
+// cc as the expected genes use them.
+struct locuspattern {
+    int pattern = 0;
+    int32_t aa = 0, bb = 0, cc = 0;
+    double t[9];
 };
+
+void patternof(const int8_t* x, const int8_t* y, const double* cnt, int32_t base, double n, locuspattern& q)
+{
+    if (x[0] == x[1]) {
+        const int32_t A = x[0];
+        const double cA = cnt[base + A];
+        q.aa = A;
+        if (y[0] == y[1]) {
+            if (y[0] == A) {
+                q.pattern = 1;
+                homhom(n, cA, q.t);
+            } else {
+                q.pattern = 2;
+                q.bb = y[0];
+                homother(n, cA, cnt[base + q.bb], q.t);
+            }
+        } else if (y[0] == A || y[1] == A) {
+            q.pattern = 3;
+            q.bb = y[0] == A ? y[1] : y[0];
+            homhet(n, cA, cnt[base + q.bb], 2, q.t);
+        } else {
+            q.pattern = 4;
+            q.bb = y[0];
+            q.cc = y[1];
+            homdistinct(n, cA, cnt[base + q.bb], cnt[base + q.cc], 3, q.t);
+        }
+        return;
+    }
+    const int32_t A = x[0], B = x[1];
+    if (y[0] == y[1]) {
+        const int32_t C = y[0];
+        if (C == A || C == B) {  // S the shared allele (aa), U the other (bb)
+            q.pattern = 5;
+            q.aa = C;
+            q.bb = C == A ? B : A;
+            homhet(n, cnt[base + q.aa], cnt[base + q.bb], 4, q.t);
+        } else {
+            q.pattern = 6;
+            q.aa = A;
+            q.bb = B;
+            q.cc = C;
+            homdistinct(n, cnt[base + C], cnt[base + A], cnt[base + B], 5, q.t);
+        }
+        return;
+    }
+    const int32_t C = y[0], D = y[1];
+    const bool ac = A == C || A == D, bc = B == C || B == D;
+    if (ac && bc) {
+        q.pattern = 7;
+        q.aa = A;
+        q.bb = B;
+        hethet(n, cnt[base + A], cnt[base + B], q.t);
+    } else if (ac || bc) {  // S shared (aa), U of individual 1 (bb), V of individual 2 (cc)
+        q.pattern = 8;
+        q.aa = ac ? A : B;
+        q.bb = ac ? B : A;
+        q.cc = C == q.aa ? D : C;
+        hetshare(n, cnt[base + q.aa], cnt[base + q.bb], cnt[base + q.cc], q.t);
+    } else {  // only Delta9, counted once per replicate
+        q.pattern = 9;
+    }
+}
+
+// Adds the expected independent genes of the locus to allelesum.
+void addgenes(const locuspattern& q, const double* p, const double* cnt, int32_t base, double* asum)
+{
+    switch (q.pattern) {
+    case 1: asum[base + q.aa] += geneshomhom(p, 2.0); break;
+    case 2:
+        asum[base + q.aa] += geneshomother(p, 5, 1.0);
+        asum[base + q.bb] += geneshomother(p, 3, 1.0);
+        break;
+    case 3:
+    case 5:
+        asum[base + q.aa] += geneshomhet(p, q.pattern == 3 ? 2 : 4, 2.0);
+        asum[base + q.bb] += 1.0;
+        break;
+    case 4:
+    case 8:
+        asum[base + q.aa] += 1.0 + p[8];
+        asum[base + q.bb] += 1.0;
+        asum[base + q.cc] += 1.0;
+        break;
+    case 6:
+        asum[base + q.cc] += 1.0 + p[8];
+        asum[base + q.aa] += 1.0;
+        asum[base + q.bb] += 1.0;
+        break;
+    case 7: {
+        const double cA = cnt[base + q.aa], cB = cnt[base + q.bb];
+        const double gA = geneshethet(p, 1.0, cA, cA + cB), gB = geneshethet(p, 1.0, cB, cA + cB);
+        asum[base + q.aa] += gA;
+        asum[base + q.bb] += gB;
+        break;
+    }
+    default: break;
+    }
+}
 
 }  // namespace
 
@@ -65,207 +158,54 @@ void delta9factors(int32_t k, int32_t l, int32_t t, const jointwork& wk, double&
     }
 }
 
-void estepblock(const estepdyad& rec, int32_t first, int32_t last, double* a, double& w)
+void estepblock(const estepdyad& rec, const jointwork& wk, int32_t first, int32_t last, dyadsums& sums,
+                jointgenes& gs)
 {
-    jointwork& wk = *rec.work;
-    const bool inb1 = vars.inbreed == 1;
-    const double c = cterm, c2 = c2term, c3 = c3term;
+    const int from = vars.inbreed == 1 ? 0 : 6;  // the states that take part
     const double nn = double(vars.numindiv);
     const double selfterm = 1.0 + 2.0 / (nn * nn);
     const double* d = rec.d;
     const double* cnt = vars.allelecnt.data();
     const int32_t* loc = vars.locusloc.data();
-    double* asum = wk.allelesum.data();
+    double* asum = gs.allelesum.data();
     d9factors h;
 
     for (int32_t l = first; l <= last; ++l) {
         const int8_t* x = rec.g1 + 2 * std::size_t(l - 1);
         const int8_t* y = rec.g2 + 2 * std::size_t(l - 1);
         if (x[0] <= 0 || y[0] <= 0) continue;
-        if (rec.t == 1) wk.locusdyads[std::size_t(l)] += 1;
+        if (rec.t == 1) gs.locusdyads[std::size_t(l)] += 1;
         const int32_t nal = loc[l] - loc[l - 1];
         if (nal != h.k) makefactors(h, nal, l, rec.t, wk);
-        const double h1 = rec.h1one ? 1.0 : h.h1;
         const int32_t base = loc[l - 1];
-        const double n = wk.locustotal[std::size_t(l)];
+        locuspattern q;
+        patternof(x, y, cnt, base, wk.locustotal[std::size_t(l)], q);
+
         double wt[9] = {0, 0, 0, 0, 0, 0, 0, 0, 0};
-        genes gn;
-        // the amounts below are filled after the posteriors are known
-        int pattern = 0;
-        int32_t aa = 0, bb = 0, cc = 0;  // alleles named by the pattern
-        if (x[0] == x[1]) {
-            const int32_t A = x[0];
-            const double cA = cnt[base + A];
-            if (y[0] == y[1]) {
-                if (y[0] == A) {  // AA / AA
-                    pattern = 1;
-                    aa = A;
-                    double q1 = ((cA / n) * (cA - c)) / (n - c);
-                    double q2 = (q1 * (cA - c2)) / (n - c2);
-                    double q3 = (q2 * (cA - c3)) / (n - c3);
-                    if (inb1) {
-                        wt[0] = d[0] * (cA / n);
-                        wt[1] = d[1] * q1;
-                        wt[2] = d[2] * q1;
-                        wt[4] = d[4] * q1;
-                        wt[3] = d[3] * q2;
-                        wt[5] = d[5] * q2;
-                    }
-                    wt[6] = d[6] * q1;
-                    wt[7] = d[7] * q2;
-                    wt[8] = (d[8] * q3) * h1;
-                } else {  // AA / BB
-                    pattern = 2;
-                    aa = A;
-                    bb = y[0];
-                    const double cB = cnt[base + bb];
-                    double x1 = floored((cA * cB) / (n * (n - c)));
-                    double x2 = floored((x1 * (cA - c)) / (n - c2));
-                    double x4 = floored((x1 * (cB - c)) / (n - c2));
-                    double x3 = floored((x2 * (cB - c)) / (n - c3));
-                    if (inb1) {
-                        wt[1] = d[1] * x1;
-                        wt[3] = d[3] * x4;
-                        wt[5] = d[5] * x2;
-                    }
-                    wt[8] = d[8] * x3;
-                }
-            } else if (y[0] == A || y[1] == A) {  // AA / AB
-                pattern = 3;
-                aa = A;
-                bb = y[0] == A ? y[1] : y[0];
-                const double cB = cnt[base + bb];
-                double x1 = floored((cB * cA) / ((n - c) * n));
-                double x2 = floored((x1 * (cA - c)) / (n - c2));
-                double x3 = floored(((2.0 * x2) * (cA - c2)) / (n - c3));
-                if (inb1) {
-                    wt[2] = d[2] * x1;
-                    wt[3] = (d[3] * 2.0) * x2;
-                }
-                wt[7] = d[7] * x2;
-                wt[8] = (d[8] * x3) * h1;
-            } else {  // AA / BC
-                pattern = 4;
-                aa = A;
-                bb = y[0];
-                cc = y[1];
-                const double cB = cnt[base + bb], cC = cnt[base + cc];
-                double x1 = floored((((2.0 * cA) * cB) * cC) / (((n - c) * n) * (n - c2)));
-                double x2 = floored((x1 * (cA - c)) / (n - c3));
-                if (inb1) wt[3] = d[3] * x1;
-                wt[8] = d[8] * x2;
-            }
+        if (q.pattern == 9) {
+            wt[8] = 1.0;
         } else {
-            const int32_t A = x[0], B = x[1];
-            if (y[0] == y[1]) {
-                const int32_t C = y[0];
-                if (C == A || C == B) {  // AB / BB: S the shared allele, U the other
-                    pattern = 5;
-                    aa = C;                 // S
-                    bb = C == A ? B : A;    // U
-                    const double cS = cnt[base + aa], cU = cnt[base + bb];
-                    double x1 = floored((cU * cS) / ((n - c) * n));
-                    double x2 = floored((x1 * (cS - c)) / (n - c2));
-                    double x3 = floored(((2.0 * x2) * (cS - c2)) / (n - c3));
-                    if (inb1) {
-                        wt[4] = d[4] * x1;
-                        wt[5] = (d[5] * 2.0) * x2;
-                    }
-                    wt[7] = d[7] * x2;
-                    wt[8] = (d[8] * x3) * h1;
-                } else {  // AB / CC
-                    pattern = 6;
-                    aa = A;
-                    bb = B;
-                    cc = C;
-                    const double cA = cnt[base + A], cB = cnt[base + B], cC = cnt[base + C];
-                    double x1 = floored((((2.0 * cC) * cA) * cB) / (((n - c) * n) * (n - c2)));
-                    double x2 = floored((x1 * (cC - c)) / (n - c3));
-                    if (inb1) wt[5] = d[5] * x1;
-                    wt[8] = d[8] * x2;
-                }
-            } else {
-                const int32_t C = y[0], D = y[1];
-                const bool ac = A == C || A == D, bc = B == C || B == D;
-                if (ac && bc) {  // AB / AB
-                    pattern = 7;
-                    aa = A;
-                    bb = B;
-                    const double cA = cnt[base + A], cB = cnt[base + B];
-                    double xx = floored((cA * cB) / ((n - c) * n));
-                    double y8 = floored((xx * ((cA + cB) - c2)) / (n - c2));
-                    double y9 = floored((((4.0 * xx) * (cA - c)) * (cB - c)) / ((n - c3) * (n - c2)));
-                    wt[6] = ((d[6] * 2.0) * xx) * selfterm;
-                    wt[7] = d[7] * y8;
-                    wt[8] = (d[8] * y9) * h.h2;
-                } else if (ac || bc) {  // AB / AC: S shared, U of individual 1, V of individual 2
-                    pattern = 8;
-                    aa = ac ? A : B;
-                    bb = ac ? B : A;
-                    cc = C == aa ? D : C;
-                    const double cS = cnt[base + aa], cU = cnt[base + bb], cV = cnt[base + cc];
-                    double xx = floored(((cU * cS) * cV) / (((n - c) * n) * (n - c2)));
-                    double yy = floored(((4.0 * xx) * (cS - c)) / (n - c3));
-                    wt[7] = d[7] * xx;
-                    wt[8] = (d[8] * yy) * h.h3;
-                } else {  // AB / CD: only Delta9, counted once per replicate
-                    pattern = 9;
-                    wt[8] = 1.0;
-                }
-            }
+            for (int s = from; s < 9; ++s) wt[s] = d[s] * q.t[s];
+            if (q.pattern == 1 || q.pattern == 3 || q.pattern == 5) wt[8] = wt[8] * (rec.h1one ? 1.0 : h.h1);
+            else if (q.pattern == 7) {
+                wt[6] = wt[6] * selfterm;
+                wt[8] = wt[8] * h.h2;
+            } else if (q.pattern == 8) wt[8] = wt[8] * h.h3;
         }
 
         double sum = 0.0;
         for (int s = 0; s < 9; ++s) sum += wt[s];
         if (sum == 0.0) continue;  // no state explains the pair: nothing to add
         double p[9];
-        if (pattern == 9) {
+        if (q.pattern == 9) {
             for (int s = 0; s < 8; ++s) p[s] = 0.0;
             p[8] = 1.0;
         } else {
             for (int s = 0; s < 9; ++s) p[s] = wt[s] / sum;
         }
         const double weight = double(vars.markercnt[std::size_t(l)]);
-        w += weight;
-        for (int s = 0; s < 9; ++s) a[s] += weight * p[s];
-
-        switch (pattern) {
-        case 1: gn.add(aa, (((2.0 - p[0]) + p[3]) + p[5]) + p[7] + 2.0 * p[8]); break;
-        case 2:
-            gn.add(aa, (1.0 + p[5]) + p[8]);
-            gn.add(bb, (1.0 + p[3]) + p[8]);
-            break;
-        case 3:
-            gn.add(aa, (2.0 - p[2]) + p[8]);
-            gn.add(bb, 1.0);
-            break;
-        case 4:
-            gn.add(aa, 1.0 + p[8]);
-            gn.add(bb, 1.0);
-            gn.add(cc, 1.0);
-            break;
-        case 5:
-            gn.add(aa, (2.0 - p[4]) + p[8]);
-            gn.add(bb, 1.0);
-            break;
-        case 6:
-            gn.add(cc, 1.0 + p[8]);
-            gn.add(aa, 1.0);
-            gn.add(bb, 1.0);
-            break;
-        case 7: {
-            const double cA = cnt[base + aa], cB = cnt[base + bb];
-            gn.add(aa, (1.0 + p[8]) + (p[7] * cA) / (cA + cB));
-            gn.add(bb, (1.0 + p[8]) + (p[7] * cB) / (cA + cB));
-            break;
-        }
-        case 8:
-            gn.add(aa, 1.0 + p[8]);
-            gn.add(bb, 1.0);
-            gn.add(cc, 1.0);
-            break;
-        default: break;
-        }
-        for (int g = 0; g < gn.n; ++g) asum[base + gn.allele[g]] += gn.amount[g];
+        sums.w += weight;
+        for (int s = 0; s < 9; ++s) sums.a[s] += weight * p[s];
+        addgenes(q, p, cnt, base, asum);
     }
 }

@@ -17,13 +17,13 @@ namespace {
 
 const char* routine = "EM_Delta_P";
 
-void creatework(jointwork& wk)
+void creatework(jointwork& wk, jointgenes& gs)
 {
     const int32_t n = vars.numindiv;
     const int64_t dyads = int64_t(n) * (n - 1) / 2;
-    allocarray(wk.allelesum, std::size_t(vars.numallallele) + 1, 0.0, vars.memerr, routine);
+    allocarray(gs.allelesum, std::size_t(vars.numallallele) + 1, 0.0, vars.memerr, routine);
     allocarray(wk.locustotal, std::size_t(vars.numloci2) + 1, 0.0, vars.memerr, routine);
-    allocarray(wk.locusdyads, std::size_t(vars.numloci2) + 1, 0, vars.memerr, routine);
+    allocarray(gs.locusdyads, std::size_t(vars.numloci2) + 1, 0, vars.memerr, routine);
     allocarray(wk.dyadhist, 18 * std::size_t(dyads), 0.0f, vars.memerr, routine);
     wk.allelewt = 1000.0 * double(n);
     wk.deltaprior[0] = double(vars.inbreed) * 0.1 / 9.0;
@@ -90,58 +90,53 @@ void adaptallelewt(jointwork& wk)
     else if (v > 0.01) wk.allelewt = std::max(0.95 * wk.allelewt, 1.0);
 }
 
-void startsums(jointwork& wk, int32_t t)
+void startsums(jointwork& wk, jointgenes& gs, int32_t t)
 {
     const double share = wk.allelewt / double(vars.numthreads);
     for (int32_t l = 1; l <= vars.numloci2; ++l) {
         double total = 0.0;
         for (int32_t a = vars.locusloc[std::size_t(l - 1)] + 1; a <= vars.locusloc[std::size_t(l)]; ++a) {
             total += vars.allelecnt[std::size_t(a)];
-            wk.allelesum[std::size_t(a)] = share;
+            gs.allelesum[std::size_t(a)] = share;
         }
         wk.locustotal[std::size_t(l)] = total;
     }
     vars.tol2 = 0.0;
-    if (t == 1) std::fill(wk.locusdyads.begin(), wk.locusdyads.end(), 0);
+    if (t == 1) std::fill(gs.locusdyads.begin(), gs.locusdyads.end(), 0);
 }
 
-void dyadloop(jointwork& wk, int32_t t)
+void dyadloop(jointwork& wk, jointgenes& gs, int32_t t)
 {
     if (snpjoint()) {
-        snpdyadloop(wk, t);
+        snpdyadloop(wk, gs, t);
         return;
     }
     static std::vector<int8_t> buf1, buf2;
     gtypebuffer(buf1, routine);
     gtypebuffer(buf2, routine);
-    const int32_t n = vars.numindiv, p = vars.numthreads, me = vars.threadid;
+    const int32_t n = vars.numindiv;
     for (int32_t j = 1; j < n; ++j) {
         const int8_t* g1 = nullptr;
         for (int32_t i = j + 1; i <= n; ++i) {
             const int64_t k = dyadnum(j, i, n);
-            if (k % p != me) {
-                std::fill_n(vars.delta.data() + deltaat(1, i, j), 9, 0.0f);
-                std::fill_n(vars.delta.data() + deltaat(1, j, i), 9, 0.0f);
-                continue;
-            }
-            if (wk.dyadflag[std::size_t(k)] == 0) continue;
+            if (!dyadtoupdate(wk, j, i, k)) continue;
             if (!g1) g1 = fetchgtype(j, buf1);
             const int8_t* g2 = fetchgtype(i, buf2);
-            dyadupdate(wk, j, i, k, g1, g2, t);
+            dyadupdate(wk, gs, j, i, k, g1, g2, t);
         }
     }
 }
 
 // Sums the iteration's results over processes; the send buffers are
 // copies, never the arrays being completed.
-void sumiteration(jointwork& wk, int32_t t)
+void sumiteration(jointgenes& gs, int32_t t)
 {
     if (vars.numthreads < 2) return;
-    std::vector<double> sendd(wk.allelesum);
-    parsumdouble(sendd.data(), wk.allelesum.data(), wk.allelesum.size());
+    std::vector<double> sendd(gs.allelesum);
+    parsumdouble(sendd.data(), gs.allelesum.data(), gs.allelesum.size());
     if (t == 1) {
-        std::vector<int32_t> sendi(wk.locusdyads);
-        parsumint(sendi.data(), wk.locusdyads.data(), wk.locusdyads.size());
+        std::vector<int32_t> sendi(gs.locusdyads);
+        parsumint(sendi.data(), gs.locusdyads.data(), gs.locusdyads.size());
     }
     double tol = vars.tol2;
     parsumdouble(&tol, &vars.tol2, 1);
@@ -159,12 +154,12 @@ void sumiteration(jointwork& wk, int32_t t)
 
 // New allele counts, scaled by the number of dyads compared at the locus,
 // none below 3.  A locus no dyad compares keeps its counts.
-void newallelecounts(const jointwork& wk)
+void newallelecounts(const jointgenes& gs)
 {
     int32_t previous = -1;
     double scale = 0.0;
     for (int32_t l = 1; l <= vars.numloci2; ++l) {
-        const int32_t ld = wk.locusdyads[std::size_t(l)];
+        const int32_t ld = gs.locusdyads[std::size_t(l)];
         if (ld == 0) continue;
         if (ld != previous) {
             scale = 1.0 / std::sqrt(2.0 * double(ld));
@@ -173,7 +168,7 @@ void newallelecounts(const jointwork& wk)
         const int32_t a0 = vars.locusloc[std::size_t(l - 1)] + 1, a1 = vars.locusloc[std::size_t(l)];
         double mn = 0.0;
         for (int32_t a = a0; a <= a1; ++a) {
-            double v = wk.allelesum[std::size_t(a)] * scale;
+            double v = gs.allelesum[std::size_t(a)] * scale;
             vars.allelecnt[std::size_t(a)] = v;
             mn = a == a0 ? v : std::min(mn, v);
         }
@@ -204,7 +199,8 @@ bool jointstop(const jointwork& wk, int32_t t)
 void jointreplicate(int32_t replicate)
 {
     jointwork wk;
-    creatework(wk);
+    jointgenes gs;
+    creatework(wk, gs);
 
     if (replicate == 1 && vars.rnddelta0 == 1) randomstart();
     else if (vars.inbreed == 1) shiftdeltas();
@@ -235,13 +231,13 @@ void jointreplicate(int32_t replicate)
         wk.kinmin = lo;
         wk.kinmax = hi;
         adaptallelewt(wk);
-        startsums(wk, t);
-        dyadloop(wk, t);
+        startsums(wk, gs, t);
+        dyadloop(wk, gs, t);
         if (!wk.distinctcnt.empty())
-            for (std::size_t a = 1; a < wk.allelesum.size(); ++a) wk.allelesum[a] += double(wk.distinctcnt[a]);
-        sumiteration(wk, t);
+            for (std::size_t a = 1; a < gs.allelesum.size(); ++a) gs.allelesum[a] += double(wk.distinctcnt[a]);
+        sumiteration(gs, t);
         computef();
-        newallelecounts(wk);
+        newallelecounts(gs);
         vars.tol2 = vars.tol2 / (9.0 * double(n) * double(n));
         vars.toliter[std::size_t(t)] = vars.tol2;
         if (t >= 4 && (vars.tol2 > vars.toliter[std::size_t(t - 1)]) !=
@@ -253,9 +249,9 @@ void jointreplicate(int32_t replicate)
     if (wk.lastprinted != t) printline(replicate, t, walltime() - wk.emstart);
     vars.iter2 = t;
     for (int32_t l = 1; l <= vars.numloci2; ++l) {
-        if (wk.locusdyads[std::size_t(l)] == 0) continue;
+        if (gs.locusdyads[std::size_t(l)] == 0) continue;
         for (int32_t a = vars.locusloc[std::size_t(l - 1)] + 1; a <= vars.locusloc[std::size_t(l)]; ++a)
-            vars.allelecnt[std::size_t(a)] = wk.allelesum[std::size_t(a)] - wk.allelewt;
+            vars.allelecnt[std::size_t(a)] = gs.allelesum[std::size_t(a)] - wk.allelewt;
     }
     backgroundkinship();
     if (vars.inbreed == 1) backgroundinbreeding();

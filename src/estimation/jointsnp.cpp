@@ -9,7 +9,7 @@
 #include "estimation/modes.hpp"
 #include "genotypes/snpstore.hpp"
 #include "estimation/joint.hpp"
-#include "estimation/threadteam.hpp"
+#include "estimation/workshare.hpp"
 #include "run/alloc.hpp"
 #include "run/variables.hpp"
 
@@ -56,6 +56,7 @@ struct pending {
     int32_t j, i;
     int64_t k;
     estepdyad rec;
+    dyadsums sums;
 };
 
 void runsweep(jointwork& wk, int32_t t, snpsweep& s, std::vector<pending>& dyads, int32_t count)
@@ -79,7 +80,7 @@ void runsweep(jointwork& wk, int32_t t, snpsweep& s, std::vector<pending>& dyads
         }
     }
 
-    runsnpsweep(s, teamsize());
+    runsnpsweep(s);
 
     // each dyad's sums: its prior, then every thread's part in thread order
     int32_t x = 0;
@@ -89,10 +90,10 @@ void runsweep(jointwork& wk, int32_t t, snpsweep& s, std::vector<pending>& dyads
             pending& y = dyads[std::size_t(x)];
             for (int32_t th = 0; th < s.threads; ++th) {
                 const snpsums& part = s.sums[std::size_t(th) * std::size_t(s.nbatch) + std::size_t(bi)];
-                for (int st = 0; st < 9; ++st) y.rec.a[st] += part.a[st].x[q];
-                y.rec.w += part.w.x[q];
+                for (int st = 0; st < 9; ++st) y.sums.a[st] += part.a[st].x[q];
+                y.sums.w += part.w.x[q];
             }
-            dyadfinish(wk, y.j, y.i, y.k, t, y.rec);
+            dyadfinish(wk, y.j, y.i, y.k, t, y.rec, y.sums);
         }
     }
 }
@@ -111,12 +112,13 @@ void snpsweepblock(snpsweep& s, int32_t thread, int32_t first, int32_t last)
     jointbase::sweep(s, thread, first, last);
 }
 
-void snpdyadloop(jointwork& wk, int32_t t)
+void snpdyadloop(jointwork& wk, jointgenes& gs, int32_t t)
 {
-    const int32_t n = vars.numindiv, p = vars.numthreads, me = vars.threadid;
+    const int32_t n = vars.numindiv;
     const int32_t threads = std::max(teamsize(), 1);
     snpsweep s;
     s.work = &wk;
+    s.genes = &gs;
     s.t = t;
     const int32_t most = sweepbatches * nlanes;
     allocarray(s.batch, std::size_t(sweepbatches), snpbatch{}, vars.memerr, routine);
@@ -139,12 +141,7 @@ void snpdyadloop(jointwork& wk, int32_t t)
     for (int32_t j = 1; j < n; ++j)
         for (int32_t i = j + 1; i <= n; ++i) {
             const int64_t k = dyadnum(j, i, n);
-            if (k % p != me) {
-                std::fill_n(vars.delta.data() + deltaat(1, i, j), 9, 0.0f);
-                std::fill_n(vars.delta.data() + deltaat(1, j, i), 9, 0.0f);
-                continue;
-            }
-            if (wk.dyadflag[std::size_t(k)] == 0) continue;
+            if (!dyadtoupdate(wk, j, i, k)) continue;
             if (batches == 0 || j != lastj || inbatch == nlanes) {
                 if (batches == sweepbatches) {
                     runsweep(wk, t, s, dyads, count);
@@ -159,7 +156,7 @@ void snpdyadloop(jointwork& wk, int32_t t)
             y.j = j;
             y.i = i;
             y.k = k;
-            dyadrecord(wk, j, i, t, y.rec);
+            dyadrecord(wk, j, i, t, y.rec, y.sums);
         }
     if (count > 0) runsweep(wk, t, s, dyads, count);
 }

@@ -5,6 +5,7 @@
 #include "estimation/joint.hpp"
 #include "genotypes/genotypes.hpp"
 #include "run/alloc.hpp"
+#include "estimation/workshare.hpp"
 #include "run/parlayer.hpp"
 #include "run/variables.hpp"
 
@@ -88,7 +89,7 @@ void fourdistinct(jointwork& wk)
     if (vars.maxnumallele < 4) return;
     allocarray(wk.distinctcnt, std::size_t(vars.numallallele) + 1, 0, allocfailmessage("four-allele counts"),
                "EM_Delta_P");
-    const int32_t n = vars.numindiv, u = vars.numloci2, p = vars.numthreads, me = vars.threadid;
+    const int32_t n = vars.numindiv, u = vars.numloci2, p = vars.numthreads;
     int32_t found = 0;
     for (int32_t l = 1; l <= u; ++l) {
         const int32_t base = vars.locusloc[std::size_t(l - 1)];
@@ -100,7 +101,7 @@ void fourdistinct(jointwork& wk)
             for (int32_t s = m + 1; s <= n; ++s) {
                 if (p > 1) {
                     ++counter;
-                    if (counter % p != me || !het) continue;
+                    if (!ownpair(counter) || !het) continue;
                 }
                 const int8_t* y = vars.indivgtype.data() + gtypeat(1, l, s);
                 if (y[0] == y[1]) continue;

@@ -20,6 +20,7 @@
 
 #include "estimation/estimation.hpp"
 #include "estimation/modes.hpp"
+#include "estimation/workshare.hpp"
 #include "genotypes/snpstore.hpp"
 #include "run/alloc.hpp"
 #include "run/variables.hpp"
@@ -54,7 +55,7 @@ __attribute__((always_inline)) inline void countloop(const uint64_t* a, const ui
 struct chunkrow {
     const uint64_t* plane;  // the chunk's planes, individual 1 first
     std::size_t stride;     // words per individual
-    int32_t width, s, i, n, p, me;
+    int32_t width, s, i, n;
     int64_t k;
 };
 
@@ -62,11 +63,12 @@ __attribute__((always_inline)) inline void rowloop(const chunkrow& r)
 {
     const uint64_t* a = r.plane + std::size_t(r.i - 1) * r.stride;
     int64_t k = r.k;
-    int32_t owner = int32_t(k % r.p);
+    const int32_t me = vars.threadid;
+    int32_t owner = dyadowner(k);
     for (int32_t j = r.i + 1; j <= r.n; ++j, ++k) {
-        if (owner == r.me)
+        if (owner == me)
             countloop(a, r.plane + std::size_t(j - 1) * r.stride, r.width, r.s, vars.iisdyad.data() + iisat(1, k));
-        if (++owner == r.p) owner = 0;
+        owner = nextowner(owner);
     }
 }
 
@@ -103,7 +105,6 @@ void snpmodecounts()
 {
     const int32_t n = vars.numindiv, words = vars.snpwords;
     const int32_t slots = (words + 1) / 2;
-    const int32_t p = vars.numthreads, me = vars.threadid;
     const chunkcounter count = pickcounter();
 
     // Chunks of about 4 MB of planes for all individuals, at least 8 slots.
@@ -120,7 +121,7 @@ void snpmodecounts()
             uint64_t* out = plane.data() + std::size_t(i - 1) * stride;
             for (int32_t q = 0; q < s; ++q) snpplanes(col, 2 * (first + q), words, out, width, q);
         }
-        for (int32_t i = 1; i < n; ++i) count(chunkrow{plane.data(), stride, width, s, i, n, p, me, dyadnum(i, i + 1, n)});
+        for (int32_t i = 1; i < n; ++i) count(chunkrow{plane.data(), stride, width, s, i, n, dyadnum(i, i + 1, n)});
     }
 
     // The rest of the weight of loci that stand for several.
@@ -133,7 +134,7 @@ void snpmodecounts()
             for (int32_t j = i + 1; j <= n; ++j) {
                 const int64_t k = dyadnum(i, j, n);
                 const int cj = snpcodeof(j, l);
-                if (k % p != me || cj == 0) continue;
+                if (!owndyad(k) || cj == 0) continue;
                 vars.iisdyad[iisat(codemode(ci, cj), k)] += extra;
             }
         }

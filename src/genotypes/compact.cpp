@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "estimation/workshare.hpp"
 #include "genotypes/gtypework.hpp"
 #include "genotypes/snpstore.hpp"
 #include "run/alloc.hpp"

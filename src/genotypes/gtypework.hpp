@@ -37,8 +37,6 @@ inline std::size_t rawat(int a, int l, int i)
 const int32_t* gathercolumn(const gtypework& w, int32_t l, std::vector<int32_t>& column,
                             std::vector<int32_t>& summed);
 
-inline bool myindiv(int32_t i) { return i >= vars.indivl1 && i <= vars.indivl2; }
-
 // The first half of readgtype: reads the genotype file into the packed
 // store (SNP layouts) or w.rawallele (layout 0) (readgtype.cpp).
 void readgtypefile(gtypework& w);

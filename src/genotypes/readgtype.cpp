@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "genotypes/genotypes.hpp"
+#include "estimation/workshare.hpp"
 #include "genotypes/gtypework.hpp"
 #include "run/alloc.hpp"
 #include "run/freeform.hpp"

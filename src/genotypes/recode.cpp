@@ -5,6 +5,7 @@
 #include <array>
 #include <utility>
 
+#include "estimation/workshare.hpp"
 #include "genotypes/gtypework.hpp"
 #include "run/alloc.hpp"
 #include "run/parlayer.hpp"

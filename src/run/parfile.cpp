@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "estimation/workshare.hpp"
 #include "run/clock.hpp"
 #include "run/freeform.hpp"
 #include "run/screen.hpp"
@@ -130,13 +131,7 @@ void initialpara()
     const int8_t table[8] = {0, 0, 1, 1, 2, 2, 1, 2};
     for (int k = 0; k < 8; ++k) vars.snpgtype[std::size_t(k)] = table[k];
 
-    int32_t n = vars.numindiv, p = vars.numthreads;
-    int32_t q = n / p, r = n % p;
-    int32_t below = 0;
-    for (int32_t rank = 0; rank < vars.threadid; ++rank) below += rank < r ? q + 1 : q;
-    int32_t mine = vars.threadid < r ? q + 1 : q;
-    vars.indivl1 = below + 1;
-    vars.indivl2 = below + mine;
+    indivshare();
 
     vars.memerr = "Too many individuals and/or loci. Out of memory!";
 }

@@ -14,9 +14,6 @@ void initializethreads();
 // Shuts the parallel runtime down at the end of a run (if it was started).
 void finishthreads();
 
-// True in the parallel program.
-bool parallelbuild();
-
 void parsumint(const int32_t* send, int32_t* recv, std::size_t n);
 void parsumreal(const float* send, float* recv, std::size_t n);
 void parsumdouble(const double* send, double* recv, std::size_t n);

@@ -31,8 +31,6 @@ void finishthreads()
     if (started && !finished) MPI_Finalize();
 }
 
-bool parallelbuild() { return true; }
-
 // MPI counts are int: long arrays go in pieces.
 template <class T>
 static void sumpieces(const T* send, T* recv, std::size_t n, MPI_Datatype type)

@@ -13,8 +13,6 @@ void initializethreads()
 
 void finishthreads() {}
 
-bool parallelbuild() { return false; }
-
 template <class T>
 static void copyover(const T* send, T* recv, std::size_t n)
 {

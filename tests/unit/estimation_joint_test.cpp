@@ -21,10 +21,12 @@ const double c = 0.95000000000000007, c2 = 1.9000000000000001, c3 = 2.8500000000
 // One locus with four alleles of counts 10, 20, 30, 40 and weight 3.
 struct onelocus {
     jointwork wk;
+    jointgenes gs;
     estepdyad rec;
     int8_t g1[2], g2[2];
-    double a[9] = {0, 0, 0, 0, 0, 0, 0, 0, 0};
-    double w = 0.0;
+    dyadsums sums;
+    const double* a = sums.a;
+    const double& w = sums.w;
 
     explicit onelocus(int inbreed)
     {
@@ -35,22 +37,21 @@ struct onelocus {
         vars.locusloc = {0, 4};
         vars.markercnt = {0, 3};
         vars.allelecnt = {0, 10, 20, 30, 40};
-        wk.allelesum.assign(5, 0.0);
+        gs.allelesum.assign(5, 0.0);
         wk.locustotal = {0, 100};
-        wk.locusdyads = {0, 0};
+        gs.locusdyads = {0, 0};
         wk.inbmin = 0.5;
         wk.inbshare = 0.5;
         wk.kinmin = 0.01;
         rec.g1 = g1;
         rec.g2 = g2;
         rec.t = 5;
-        rec.work = &wk;
         for (double& d : rec.d) d = 1.0 / 9.0;
     }
     void run(int a1, int a2, int b1, int b2)
     {
         g1[0] = int8_t(a1), g1[1] = int8_t(a2), g2[0] = int8_t(b1), g2[1] = int8_t(b2);
-        estepblock(rec, 1, 1, a, w);
+        estepblock(rec, wk, 1, 1, sums, gs);
     }
     double posterior(int s) const { return a[s - 1] / 3.0; }
     double total() const { return std::accumulate(a, a + 9, 0.0); }
@@ -91,9 +92,9 @@ TEST(joint, homozygoteWithHeterozygoteByHand)
     EXPECT_NEAR(t.posterior(8), w8 / sum, 1e-15);
     EXPECT_NEAR(t.posterior(9), w9 / sum, 1e-15);
     // expected independent genes, not weighted by the locus weight
-    EXPECT_NEAR(t.wk.allelesum[2], 2 - w3 / sum + w9 / sum, 1e-15);
-    EXPECT_DOUBLE_EQ(t.wk.allelesum[3], 1.0);
-    EXPECT_EQ(t.wk.allelesum[1] + t.wk.allelesum[4], 0.0);
+    EXPECT_NEAR(t.gs.allelesum[2], 2 - w3 / sum + w9 / sum, 1e-15);
+    EXPECT_DOUBLE_EQ(t.gs.allelesum[3], 1.0);
+    EXPECT_EQ(t.gs.allelesum[1] + t.gs.allelesum[4], 0.0);
 }
 
 TEST(joint, bothHeterozygousSharingBothAllelesByHand)
@@ -109,8 +110,8 @@ TEST(joint, bothHeterozygousSharingBothAllelesByHand)
     EXPECT_NEAR(t.posterior(7), w7 / sum, 1e-15);
     EXPECT_NEAR(t.posterior(9), w9 / sum, 1e-15);
     double p8 = w8 / sum, p9 = w9 / sum;
-    EXPECT_NEAR(t.wk.allelesum[1], 1 + p9 + p8 * cA / (cA + cB), 1e-15);
-    EXPECT_NEAR(t.wk.allelesum[4], 1 + p9 + p8 * cB / (cA + cB), 1e-15);
+    EXPECT_NEAR(t.gs.allelesum[1], 1 + p9 + p8 * cA / (cA + cB), 1e-15);
+    EXPECT_NEAR(t.gs.allelesum[4], 1 + p9 + p8 * cB / (cA + cB), 1e-15);
 }
 
 TEST(joint, fourDifferentAllelesOnlyWeighDelta9)
@@ -119,7 +120,7 @@ TEST(joint, fourDifferentAllelesOnlyWeighDelta9)
     t.run(1, 2, 3, 4);
     EXPECT_EQ(t.a[8], 3.0);
     EXPECT_EQ(t.total(), 3.0);
-    for (int a = 1; a <= 4; ++a) EXPECT_EQ(t.wk.allelesum[std::size_t(a)], 0.0);  // counted once per replicate
+    for (int a = 1; a <= 4; ++a) EXPECT_EQ(t.gs.allelesum[std::size_t(a)], 0.0);  // counted once per replicate
 }
 
 TEST(joint, missingAndUnexplainedLoci)
@@ -127,7 +128,7 @@ TEST(joint, missingAndUnexplainedLoci)
     onelocus t(0);
     t.run(0, 0, 1, 2);  // missing in individual 1: not compared at all
     EXPECT_EQ(t.w, 0.0);
-    EXPECT_EQ(t.wk.locusdyads[1], 0);
+    EXPECT_EQ(t.gs.locusdyads[1], 0);
 
     // Opposite homozygotes once Delta9 is 0 and inbreeding is off: no state
     // explains them, so the locus adds nothing (but still counts the dyad).
@@ -139,9 +140,9 @@ TEST(joint, missingAndUnexplainedLoci)
     u.run(1, 1, 2, 2);
     EXPECT_EQ(u.w, 0.0);
     EXPECT_EQ(u.total(), 0.0);
-    EXPECT_EQ(u.wk.allelesum[1] + u.wk.allelesum[2], 0.0);
-    EXPECT_EQ(u.wk.locusdyads[1], 1);
-    for (double v : u.a) EXPECT_FALSE(std::isnan(v));
+    EXPECT_EQ(u.gs.allelesum[1] + u.gs.allelesum[2], 0.0);
+    EXPECT_EQ(u.gs.locusdyads[1], 1);
+    for (double v : u.sums.a) EXPECT_FALSE(std::isnan(v));
 }
 
 TEST(joint, randomStartDrawsInItsOrder)
@@ -244,9 +245,10 @@ TEST(joint, alleleCountsScaledAndFloored)
     vars.locusloc = {0, 2, 4};
     vars.allelecnt = {0, 7, 7, 5, 6};
     jointwork wk;
-    wk.allelesum = {0, 2, 100, 50, 50};
-    wk.locusdyads = {0, 2, 0};
-    newallelecounts(wk);
+    jointgenes gs;
+    gs.allelesum = {0, 2, 100, 50, 50};
+    gs.locusdyads = {0, 2, 0};
+    newallelecounts(gs);
     EXPECT_EQ(vars.allelecnt[1], 3.0);  // 2 x 0.5 = 1, lifted by 2
     EXPECT_EQ(vars.allelecnt[2], 52.0);
     EXPECT_EQ(vars.allelecnt[3], 5.0);  // no dyad at locus 2: counts kept

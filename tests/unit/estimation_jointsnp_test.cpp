@@ -9,7 +9,7 @@
 
 #include "estimation/estimation.hpp"
 #include "estimation/joint.hpp"
-#include "estimation/threadteam.hpp"
+#include "estimation/workshare.hpp"
 #include "estimation_setup.hpp"
 
 using esttest::missing;
@@ -18,6 +18,7 @@ namespace {
 
 struct setup {
     jointwork wk;
+    jointgenes gs;
     std::vector<int32_t> dyadj, dyadi;
 };
 
@@ -44,12 +45,13 @@ void makedata(setup& z, int32_t n, int32_t u, uint64_t seed, int inbreed, int32_
     vars.allelecnt.assign(std::size_t(vars.numallallele) + 1, 0.0);
     for (int32_t a = 1; a <= vars.numallallele; ++a) vars.allelecnt[std::size_t(a)] = 3.0 + 40.0 * r.uniform();
     jointwork& wk = z.wk;
-    wk.allelesum.assign(std::size_t(vars.numallallele) + 1, 0.0);
-    for (double& s : wk.allelesum) s = 7.25;
+    jointgenes& gs = z.gs;
+    gs.allelesum.assign(std::size_t(vars.numallallele) + 1, 0.0);
+    for (double& s : gs.allelesum) s = 7.25;
     wk.locustotal.assign(std::size_t(u) + 1, 0.0);
     for (int32_t l = 1; l <= u; ++l)
         wk.locustotal[std::size_t(l)] = vars.allelecnt[std::size_t(2 * l - 1)] + vars.allelecnt[std::size_t(2 * l)];
-    wk.locusdyads.assign(std::size_t(u) + 1, 0);
+    gs.locusdyads.assign(std::size_t(u) + 1, 0);
     wk.kinmin = 0.00003;
     wk.kinmax = 0.3;
     wk.inbmin = 0.0002;  // below 0.001: h1 takes the kinship term
@@ -87,46 +89,50 @@ void compare(int inbreed, int32_t t, int32_t threads, uint64_t seed)
     const int32_t n = 19, u = 157;
     makedata(z, n, u, seed, inbreed, t);
     jointwork& wk = z.wk;
+    jointgenes& gs = z.gs;
     const std::size_t dyads = z.dyadj.size();
-    const std::vector<double> startsum = wk.allelesum;
+    const std::vector<double> startsum = gs.allelesum;
 
     // scalar: every dyad in order, each thread block on its own
     std::vector<estepdyad> want(dyads);
+    std::vector<dyadsums> wantsums(dyads);
     std::vector<int8_t> b1, b2;
     gtypebuffer(b1, "test");
     gtypebuffer(b2, "test");
     for (std::size_t x = 0; x < dyads; ++x) {
         estepdyad& rec = want[x];
-        dyadrecord(wk, z.dyadj[x], z.dyadi[x], t, rec);
+        dyadrecord(wk, z.dyadj[x], z.dyadi[x], t, rec, wantsums[x]);
         rec.g1 = fetchgtype(z.dyadj[x], b1);
         rec.g2 = fetchgtype(z.dyadi[x], b2);
         for (int32_t k = 0; k < threads; ++k) {
             int32_t first, last;
             lociblock(u, threads, k, first, last);
-            double a[9] = {0, 0, 0, 0, 0, 0, 0, 0, 0}, w = 0.0;
-            estepblock(rec, first, last, a, w);
-            for (int s = 0; s < 9; ++s) rec.a[s] += a[s];
-            rec.w += w;
+            dyadsums part;
+            estepblock(rec, wk, first, last, part, gs);
+            for (int s = 0; s < 9; ++s) wantsums[x].a[s] += part.a[s];
+            wantsums[x].w += part.w;
         }
     }
-    const std::vector<double> wantsum = wk.allelesum;
-    const std::vector<int32_t> wantdyads = wk.locusdyads;
+    const std::vector<double> wantsum = gs.allelesum;
+    const std::vector<int32_t> wantdyads = gs.locusdyads;
 
     // batches of eight of one individual 1
-    wk.allelesum = startsum;
-    std::fill(wk.locusdyads.begin(), wk.locusdyads.end(), 0);
+    gs.allelesum = startsum;
+    std::fill(gs.locusdyads.begin(), gs.locusdyads.end(), 0);
     snpsweep s;
     s.work = &wk;
+    s.genes = &gs;
     s.t = t;
     double h2, h3;
     delta9factors(2, 1, t, wk, s.h1, h2, h3);
     delta9factors(2, u, t, wk, s.h1last, h2, h3);
     s.selfterm = 1.0 + 2.0 / (double(n) * double(n));
     std::vector<estepdyad> got(dyads);
+    std::vector<dyadsums> gotsums(dyads);
     std::vector<std::pair<int32_t, int>> place(dyads);  // batch and lane of each dyad
     std::size_t lifted = 0;
     for (std::size_t x = 0; x < dyads; ++x) {
-        dyadrecord(wk, z.dyadj[x], z.dyadi[x], t, got[x]);
+        dyadrecord(wk, z.dyadj[x], z.dyadi[x], t, got[x], gotsums[x]);
         if (s.batch.empty() || s.batch.back().j != z.dyadj[x] || s.batch.back().used == nlanes) {
             s.batch.emplace_back();
             s.batch.back().j = z.dyadj[x];
@@ -152,23 +158,23 @@ void compare(int inbreed, int32_t t, int32_t threads, uint64_t seed)
     for (std::size_t x = 0; x < dyads; ++x) {
         for (int32_t k = 0; k < threads; ++k) {
             const snpsums& part = s.sums[std::size_t(k) * s.batch.size() + std::size_t(place[x].first)];
-            for (int st = 0; st < 9; ++st) got[x].a[st] += part.a[st].x[place[x].second];
-            got[x].w += part.w.x[place[x].second];
+            for (int st = 0; st < 9; ++st) gotsums[x].a[st] += part.a[st].x[place[x].second];
+            gotsums[x].w += part.w.x[place[x].second];
         }
         for (int st = 0; st < 9; ++st)
-            ASSERT_TRUE(same(got[x].a[st], want[x].a[st]))
-                << "dyad " << z.dyadj[x] << "-" << z.dyadi[x] << " state " << st + 1 << ": " << got[x].a[st] << " vs "
-                << want[x].a[st];
-        ASSERT_TRUE(same(got[x].w, want[x].w));
+            ASSERT_TRUE(same(gotsums[x].a[st], wantsums[x].a[st]))
+                << "dyad " << z.dyadj[x] << "-" << z.dyadi[x] << " state " << st + 1 << ": " << gotsums[x].a[st]
+                << " vs " << wantsums[x].a[st];
+        ASSERT_TRUE(same(gotsums[x].w, wantsums[x].w));
         lifted += got[x].h1one ? 1 : 0;
     }
     if (inbreed == 1) {
         EXPECT_GT(lifted, 0u);
         EXPECT_LT(lifted, dyads);
     }
-    for (std::size_t a = 0; a < wantsum.size(); ++a) ASSERT_TRUE(same(wk.allelesum[a], wantsum[a])) << "allele " << a;
+    for (std::size_t a = 0; a < wantsum.size(); ++a) ASSERT_TRUE(same(gs.allelesum[a], wantsum[a])) << "allele " << a;
     if (t == 1) {
-        EXPECT_EQ(wk.locusdyads, wantdyads);
+        EXPECT_EQ(gs.locusdyads, wantdyads);
     }
 }
 
