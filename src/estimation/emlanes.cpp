@@ -10,32 +10,8 @@
 #include "run/alloc.hpp"
 #include "run/variables.hpp"
 
-// The vectors go by value only between routines inlined into one another,
-// so the calling convention that GCC warns about never applies.
-#pragma GCC diagnostic ignored "-Wpsabi"
-
-#ifdef KINEX_SIMD_LEVELS
-#pragma GCC push_options
-#pragma GCC target("arch=x86-64-v4")
-namespace lanes512 {
-#include "estimation/lanevec.hpp"
-#include "estimation/lanekernel.hpp"
-}
-#pragma GCC pop_options
-#pragma GCC push_options
-#pragma GCC target("arch=x86-64-v3")
-#define KX_HALVES 1
-namespace lanes256 {
-#include "estimation/lanevec.hpp"
-#include "estimation/lanekernel.hpp"
-}
-#undef KX_HALVES
-#pragma GCC pop_options
-#endif
-namespace lanesbase {
-#include "estimation/lanevec.hpp"
-#include "estimation/lanekernel.hpp"
-}
+#define KX_KERNEL "estimation/lanekernel.hpp"
+#include "estimation/simdversions.hpp"
 
 namespace {
 
@@ -127,20 +103,10 @@ void lanedeltas(const emlanes& z, int lane, double* d)
 uint32_t lanesiterate(emlanes& z, double tol)
 {
     for (int m = 1; m <= 8; ++m) emcount.steps += z.mode[m].most;
-#ifdef KINEX_SIMD_LEVELS
-    static const simdlevel level = machinesimd();
-    if (level == simdlevel::avx512) return lanes512::iterate(z, tol);
-    if (level == simdlevel::avx2) return lanes256::iterate(z, tol);
-#endif
-    return lanesbase::iterate(z, tol);
+    return SIMDCALL(iterate, z, tol);
 }
 
 void entryterms(emwork& w, int m)
 {
-#ifdef KINEX_SIMD_LEVELS
-    static const simdlevel level = machinesimd();
-    if (level == simdlevel::avx512) return lanes512::terms(w, m);
-    if (level == simdlevel::avx2) return lanes256::terms(w, m);
-#endif
-    lanesbase::terms(w, m);
+    SIMDCALL(terms, w, m);
 }

@@ -37,32 +37,6 @@ KX_INLINE void locustable(int32_t l, const jointwork& wk, lanerow* tab)
         }
 }
 
-// Element code[q] (0..3) of a table row, whose two halves hold the same
-// four elements.
-#if defined(KX_HALVES)
-// AVX2: each half picks within itself, element c being the 32-bit words
-// 2c and 2c + 1.
-KX_INLINE lanevec lookup(const lanerow& r, lanemask code)
-{
-    const lanemask two = code << 1;
-    const lanemask words = two | ((two + 1) << 32);
-    halfvec v;
-    __builtin_memcpy(&v, r.x, sizeof v);
-    return lanevec{(halfvec)_mm256_permutevar8x32_epi32((__m256i)v, (__m256i)words.lo),
-                   (halfvec)_mm256_permutevar8x32_epi32((__m256i)v, (__m256i)words.hi)};
-}
-#elif defined(__clang__)
-// Clang has no variable-index shuffle of generic vectors.
-KX_INLINE lanevec lookup(const lanerow& r, lanemask code)
-{
-    double out[nlanes];
-    for (int q = 0; q < nlanes; ++q) out[q] = r.x[code[q] & 3];
-    return load(out);
-}
-#else
-KX_INLINE lanevec lookup(const lanerow& r, lanemask code) { return __builtin_shuffle(load(r), code); }
-#endif
-
 // One batch over loci first..last, whose tables start at tab (27 rows a
 // locus).  Inb: Inbreed 1 (all nine states), else states 7, 8 and 9 only.
 template <bool Inb>
@@ -120,7 +94,7 @@ void batchloci(snpsweep& s, const snpbatch& b, snpsums& sum, int32_t first, int3
         const lanerow* row = tab + 9 * (c1 - 1);
         lanevec wt[9];
         constexpr int from = Inb ? 0 : 6;
-        for (int q = from; q < 9; ++q) wt[q] = d[q] * lookup(row[q], c2);
+        for (int q = from; q < 9; ++q) wt[q] = d[q] * pickof4(row[q], c2);
         // Delta9's factor: h1 for AA/AA, AA/AB and AB/AA patterns; Delta7's:
         // the self term for AB/AB
         lanemask withh1, withself = {};

@@ -13,36 +13,8 @@
 #include "run/alloc.hpp"
 #include "run/variables.hpp"
 
-#ifdef KINEX_SIMD_LEVELS
-#include <immintrin.h>
-#endif
-
-// The vectors go by value only between routines inlined into one another,
-// so the calling convention that GCC warns about never applies.
-#pragma GCC diagnostic ignored "-Wpsabi"
-
-#ifdef KINEX_SIMD_LEVELS
-#pragma GCC push_options
-#pragma GCC target("arch=x86-64-v4")
-namespace joint512 {
-#include "estimation/lanevec.hpp"
-#include "estimation/jointkernel.hpp"
-}
-#pragma GCC pop_options
-#pragma GCC push_options
-#pragma GCC target("arch=x86-64-v3")
-#define KX_HALVES 1
-namespace joint256 {
-#include "estimation/lanevec.hpp"
-#include "estimation/jointkernel.hpp"
-}
-#undef KX_HALVES
-#pragma GCC pop_options
-#endif
-namespace jointbase {
-#include "estimation/lanevec.hpp"
-#include "estimation/jointkernel.hpp"
-}
+#define KX_KERNEL "estimation/jointkernel.hpp"
+#include "estimation/simdversions.hpp"
 
 namespace {
 
@@ -104,12 +76,7 @@ bool snpjoint() { return vars.dataform != 0 && vars.maxnumallele <= 2; }
 
 void snpsweepblock(snpsweep& s, int32_t thread, int32_t first, int32_t last)
 {
-#ifdef KINEX_SIMD_LEVELS
-    static const simdlevel level = machinesimd();
-    if (level == simdlevel::avx512) return joint512::sweep(s, thread, first, last);
-    if (level == simdlevel::avx2) return joint256::sweep(s, thread, first, last);
-#endif
-    jointbase::sweep(s, thread, first, last);
+    SIMDCALL(sweep, s, thread, first, last);
 }
 
 void snpdyadloop(jointwork& wk, jointgenes& gs, int32_t t)

@@ -1,8 +1,8 @@
 // Vectors of eight doubles (lanevec) and eight 64-bit masks (lanemask) for
 // the loops that run eight dyads side by side, and the few helpers the
 // loops use beyond plain arithmetic.  Included inside each instruction
-// set's namespace (emlanes.cpp, jointsnp.cpp), so that each gets its own
-// types:
+// set's namespace (simdversions.hpp), so that each gets its own types and
+// this file holds all that differs between the sets:
 // - AVX-512 and the plain baseline: GCC's generic vectors of 64 bytes.
 // - AVX2 (KX_HALVES defined): two halves of four.  GCC keeps a generic
 //   vector wider than the machine's registers in memory and goes through
@@ -152,5 +152,31 @@ KX_INLINE void save(lanerow& r, lanevec v) { store(r.x, v); }
 // v where the mask is set, +0.0 elsewhere; a where the mask is set, else b.
 KX_INLINE lanevec keep(lanevec v, lanemask m) { return frombits(bits(v) & m); }
 KX_INLINE lanevec pick(lanemask m, lanevec a, lanevec b) { return frombits((bits(a) & m) | (bits(b) & ~m)); }
+
+// Element code[q] (0..3) of a row of eight whose two halves hold the same
+// four elements, for every lane q.
+#if defined(KX_HALVES)
+// AVX2: each half picks within itself, element c being the 32-bit words
+// 2c and 2c + 1.
+KX_INLINE lanevec pickof4(const lanerow& r, lanemask code)
+{
+    const lanemask two = code << 1;
+    const lanemask words = two | ((two + 1) << 32);
+    halfvec v;
+    __builtin_memcpy(&v, r.x, sizeof v);
+    return lanevec{(halfvec)_mm256_permutevar8x32_epi32((__m256i)v, (__m256i)words.lo),
+                   (halfvec)_mm256_permutevar8x32_epi32((__m256i)v, (__m256i)words.hi)};
+}
+#elif defined(__clang__)
+// Clang has no variable-index shuffle of generic vectors.
+KX_INLINE lanevec pickof4(const lanerow& r, lanemask code)
+{
+    double out[nlanes];
+    for (int q = 0; q < nlanes; ++q) out[q] = r.x[code[q] & 3];
+    return load(out);
+}
+#else
+KX_INLINE lanevec pickof4(const lanerow& r, lanemask code) { return __builtin_shuffle(load(r), code); }
+#endif
 
 #undef KX_INLINE

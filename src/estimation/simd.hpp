@@ -1,13 +1,16 @@
-// Vectors of eight doubles for the loops that run eight dyads side by side
-// (one dyad per lane).  Every lane does exactly the arithmetic of the
-// scalar code, in the same order, so the results are the same to the bit;
-// only independent dyads share an instruction.
+// The vector versions of the hot loops: which instruction sets exist, which
+// one this machine runs, and the one way a loop is compiled for each and
+// called.
 //
-// The hot loops are compiled several times, for AVX-512, for AVX2 and for
-// the plain x86-64 baseline (their source is included once per instruction
-// set under a target pragma), and the first call picks the one the machine
-// runs.  Contraction of a*b+c into one instruction is off for the whole
-// build (-ffp-contract=off): it would change the rounding.
+// A kernel header (lanekernel.hpp, jointkernel.hpp, modecount.hpp) is
+// compiled once per instruction set: the .cpp that uses it defines
+// KX_KERNEL as the header's name and includes simdversions.hpp, which puts
+// the header, with the vector types of lanevec.hpp, into the namespaces
+// simd512 (AVX-512 with its vector popcount), simd256 (AVX2) and simdbase
+// (plain x86-64), each under its target pragma.  SIMDCALL(f, args...)
+// calls f of the version this machine runs.  Every version does the same
+// IEEE arithmetic in the same order, so the results do not depend on the
+// version; contraction of a*b+c is off for the whole build.
 #pragma once
 
 #include <cstdint>
@@ -26,13 +29,15 @@ enum class simdlevel { avx512, avx2, base };
 
 // The best level this machine runs (and the build has).  The environment
 // variable KINEX_SIMD set to "avx2" or "base" caps it, so that the tests
-// can run every compiled version of the loops on one machine.
+// can run every compiled version of the loops on one machine.  AVX-512
+// needs its vector popcount too (Ice Lake, Zen 4 and later); machines
+// without it take the AVX2 loops.
 inline simdlevel machinesimd()
 {
     simdlevel best = simdlevel::base;
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
     __builtin_cpu_init();
-    if (__builtin_cpu_supports("x86-64-v4")) best = simdlevel::avx512;
+    if (__builtin_cpu_supports("x86-64-v4") && __builtin_cpu_supports("avx512vpopcntdq")) best = simdlevel::avx512;
     else if (__builtin_cpu_supports("x86-64-v3")) best = simdlevel::avx2;
 #endif
     const char* cap = std::getenv("KINEX_SIMD");
@@ -41,6 +46,19 @@ inline simdlevel machinesimd()
     return best;
 }
 
+// The level of this run, found once.
+inline simdlevel simdchoice()
+{
+    static const simdlevel level = machinesimd();
+    return level;
+}
+
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
 #define KINEX_SIMD_LEVELS 1
+#define SIMDCALL(f, ...)                                                                              \
+    (simdchoice() == simdlevel::avx512 ? simd512::f(__VA_ARGS__)                                      \
+     : simdchoice() == simdlevel::avx2 ? simd256::f(__VA_ARGS__)                                      \
+                                       : simdbase::f(__VA_ARGS__))
+#else
+#define SIMDCALL(f, ...) simdbase::f(__VA_ARGS__)
 #endif

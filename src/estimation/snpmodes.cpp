@@ -29,27 +29,6 @@ namespace {
 
 const char* const routine = "EM_Delta";
 
-// Counts modes 1, 2, 3, 5 and 7 of one dyad over the s slots of a chunk.
-__attribute__((always_inline)) inline void countloop(const uint64_t* a, const uint64_t* b, int32_t width, int32_t s,
-                                                     int32_t* iis)
-{
-    const uint64_t *a1 = a, *a2 = a + width, *ah = a + 2 * width;
-    const uint64_t *b1 = b, *b2 = b + width, *bh = b + 2 * width;
-    int32_t m1 = 0, m2 = 0, m3 = 0, m5 = 0, m7 = 0;
-    for (int32_t q = 0; q < s; ++q) {
-        m1 += int32_t(std::popcount((a1[q] & b1[q]) | (a2[q] & b2[q])));
-        m2 += int32_t(std::popcount((a1[q] & b2[q]) | (a2[q] & b1[q])));
-        m3 += int32_t(std::popcount((a1[q] | a2[q]) & bh[q]));
-        m5 += int32_t(std::popcount(ah[q] & (b1[q] | b2[q])));
-        m7 += int32_t(std::popcount(ah[q] & bh[q]));
-    }
-    iis[0] += m1;
-    iis[1] += m2;
-    iis[2] += m3;
-    iis[4] += m5;
-    iis[6] += m7;
-}
-
 // One row of a chunk: dyads (i, j) for j = i + 1..n, the first of them
 // dyad number k, those of this process only.
 struct chunkrow {
@@ -59,53 +38,15 @@ struct chunkrow {
     int64_t k;
 };
 
-__attribute__((always_inline)) inline void rowloop(const chunkrow& r)
-{
-    const uint64_t* a = r.plane + std::size_t(r.i - 1) * r.stride;
-    int64_t k = r.k;
-    const int32_t me = vars.threadid;
-    int32_t owner = dyadowner(k);
-    for (int32_t j = r.i + 1; j <= r.n; ++j, ++k) {
-        if (owner == me)
-            countloop(a, r.plane + std::size_t(j - 1) * r.stride, r.width, r.s, vars.iisdyad.data() + iisat(1, k));
-        owner = nextowner(owner);
-    }
-}
-
-typedef void (*chunkcounter)(const chunkrow&);
-
-void countplain(const chunkrow& r) { rowloop(r); }
-
-#if defined(__x86_64__) && defined(__GNUC__)
-// Compiled again for machines with a popcount instruction, and with
-// AVX-512's vector popcount; the first call picks what the machine has.
-__attribute__((target("popcnt"))) void countpopcnt(const chunkrow& r) { rowloop(r); }
-
-__attribute__((target("avx512f,avx512bw,avx512vl,avx512vpopcntdq,popcnt"))) void countvector(const chunkrow& r)
-{
-    rowloop(r);
-}
-#endif
-
-chunkcounter pickcounter()
-{
-#if defined(__x86_64__) && defined(__GNUC__)
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx512vpopcntdq") && __builtin_cpu_supports("avx512bw") &&
-        __builtin_cpu_supports("avx512vl"))
-        return countvector;
-    if (__builtin_cpu_supports("popcnt")) return countpopcnt;
-#endif
-    return countplain;
-}
-
 }  // namespace
+
+#define KX_KERNEL "estimation/modecount.hpp"
+#include "estimation/simdversions.hpp"
 
 void snpmodecounts()
 {
     const int32_t n = vars.numindiv, words = vars.snpwords;
     const int32_t slots = (words + 1) / 2;
-    const chunkcounter count = pickcounter();
 
     // Chunks of about 4 MB of planes for all individuals, at least 8 slots.
     const std::size_t slotbytes = 3 * sizeof(uint64_t) * std::size_t(n);
@@ -121,7 +62,10 @@ void snpmodecounts()
             uint64_t* out = plane.data() + std::size_t(i - 1) * stride;
             for (int32_t q = 0; q < s; ++q) snpplanes(col, 2 * (first + q), words, out, width, q);
         }
-        for (int32_t i = 1; i < n; ++i) count(chunkrow{plane.data(), stride, width, s, i, n, dyadnum(i, i + 1, n)});
+        for (int32_t i = 1; i < n; ++i) {
+            const chunkrow row{plane.data(), stride, width, s, i, n, dyadnum(i, i + 1, n)};
+            SIMDCALL(countrow, row);
+        }
     }
 
     // The rest of the weight of loci that stand for several.
