@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "estimation/emcounters.hpp"
 #include "estimation/estimation.hpp"
 #include "genotypes/gtypework.hpp"
 #include "output/output.hpp"

@@ -2,6 +2,7 @@
 // every dyad, and the second orientation of every pair.
 #include <algorithm>
 
+#include "estimation/emsteps.hpp"
 #include "estimation/estimation.hpp"
 #include "run/alloc.hpp"
 #include "run/parlayer.hpp"

@@ -7,6 +7,8 @@
 
 #include "estimation/emlanes.hpp"
 #include "estimation/emwork.hpp"
+#include "estimation/emcounters.hpp"
+#include "estimation/emsteps.hpp"
 #include "estimation/estimation.hpp"
 #include "estimation/workshare.hpp"
 #include "genotypes/genotypes.hpp"
@@ -78,6 +80,7 @@ bool finishlanes(emrunner& r)
     bool any = false;
     for (int l = 0; l < nlanes; ++l) any = any || r.z.busy[l];
     if (!any) return false;
+    for (int m = 1; m <= 8; ++m) emcount.steps += r.z.mode[m].most;
     const uint32_t done = lanesiterate(r.z, r.tol);
     for (int l = 0; l < nlanes; ++l) {
         if (!(done >> l & 1u)) continue;
@@ -100,7 +103,7 @@ bool finishlanes(emrunner& r)
 
 // Puts the dyad whose entries w holds into a free lane, iterating the
 // lanes until one is free.
-void startdyad(emrunner& r, const emwork& w, double d9, int32_t i, int32_t j, int64_t k, int64_t count)
+void startdyad(emrunner& r, const termentries& w, double d9, int32_t i, int32_t j, int64_t k, int64_t count)
 {
     int lane = -1;
     for (;;) {
@@ -176,7 +179,7 @@ void em_delta()
     if (snpcount) snpmodecounts();
     for (int32_t i = 1; i <= n; ++i) {
         const int8_t* gi = pairs ? fetchgtype(i, w.buf1) : nullptr;
-        if (!pairs && !snpcount) snprow(w, i);
+        if (!pairs && !snpcount) snprow(w.plan, w.scratch, i);
         for (int32_t j = i + 1; j <= n; ++j) {
             const int64_t k = dyadnum(i, j, n);
             if (!owndyad(k)) {
@@ -188,11 +191,11 @@ void em_delta()
             const int8_t* gj = pairs ? fetchgtype(j, w.buf2) : nullptr;
             int32_t* iis = vars.iisdyad.data() + iisat(1, k);
             if (vars.rnddelta0 == 1) {
-                if (!snpcount) countmodes(w, gi, gj, iis);
+                if (!snpcount) countmodes(w.plan, gi, gj, iis);
             } else {
                 const double made = emtime.entrytimes ? stageseconds() : 0.0;
-                if (pairs) dyadentries(w, gi, gj, iis);
-                else snpentries(w, j, iis);
+                if (pairs) dyadentries(w.plan, w.scratch, w.entries, gi, gj, iis);
+                else snpentries(w.plan, w.scratch, w.entries, j, iis);
                 if (emtime.entrytimes) emtime.entries += stageseconds() - made;
             }
             if (nocommon(iis)) {
@@ -201,7 +204,7 @@ void em_delta()
                 continue;
             }
             if (vars.rnddelta0 == 1) continue;
-            startdyad(run, w, d9, i, j, k, count);
+            startdyad(run, w.entries, d9, i, j, k, count);
         }
     }
     while (finishlanes(run)) {

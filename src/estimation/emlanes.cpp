@@ -39,6 +39,19 @@ void setmost(lanemode& m)
 
 }  // namespace
 
+// The EM starts every dyad from the same Deltas: Delta9 = d9 and the rest
+// spread evenly over the states in use.
+void emstart(double d9, double* d)
+{
+    if (vars.inbreed == 1) {
+        for (int s = 1; s <= 8; ++s) d[s] = (1.0 - d9) * 0.125;
+    } else {
+        for (int s = 1; s <= 6; ++s) d[s] = 0.0;
+        d[7] = d[8] = (1.0 - d9) * 0.5;
+    }
+    d[9] = d9;
+}
+
 void lanesetup(emlanes& z, int32_t entries)
 {
     for (int m = 1; m <= 8; ++m) {
@@ -57,7 +70,7 @@ void lanesetup(emlanes& z, int32_t entries)
     std::fill(std::begin(z.iter), std::end(z.iter), 0);
 }
 
-void laneload(emlanes& z, int lane, const emwork& w, double d9)
+void laneload(emlanes& z, int lane, const termentries& w, double d9)
 {
     for (int m = 1; m <= 8; ++m) {
         lanemode& x = z.mode[m];
@@ -102,11 +115,10 @@ void lanedeltas(const emlanes& z, int lane, double* d)
 
 uint32_t lanesiterate(emlanes& z, double tol)
 {
-    for (int m = 1; m <= 8; ++m) emcount.steps += z.mode[m].most;
     return SIMDCALL(iterate, z, tol);
 }
 
-void entryterms(emwork& w, int m)
+void entryterms(termentries& w, int m)
 {
     SIMDCALL(terms, w, m);
 }

@@ -41,9 +41,9 @@ struct emlanes {
 // to start with (they grow when a dyad needs more).
 void lanesetup(emlanes& z, int32_t entries);
 
-// Gives lane L the dyad whose entries w holds, from the starting Deltas for
-// d9.
-void laneload(emlanes& z, int lane, const emwork& w, double d9);
+// Gives lane L the dyad whose term entries are w, from the starting Deltas
+// for d9.
+void laneload(emlanes& z, int lane, const termentries& w, double d9);
 
 // Lane L holds no dyad any more.
 void lanefree(emlanes& z, int lane);

@@ -1,27 +1,18 @@
-// Work state of one call of em_delta: the loci in visiting order, the term
-// entries of the dyad at hand and the caches that merge entries with equal
-// terms.  Everything here is sized once per call; the dyad loop allocates
-// nothing.
+// Work state of one call of em_delta, in three parts that say who writes
+// what:
+// - emplan: the loci in visiting order and the merge decision, made once
+//   by planmerge and only read by the dyad loop;
+// - emscratch: the caches that merge entries with equal terms and the
+//   entries while they are made, written by every dyad's pass;
+// - termentries: the dyad's term entries, written by the pass and read by
+//   the EM (the lanes) and the tests.
+// Everything is sized once per call; the dyad loop allocates nothing.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
 #include "estimation/modes.hpp"
-
-// Term entries.  An entry stands for a locus, or several loci of one dyad
-// whose terms are equal, in one IIS mode; its weight is their summed
-// markercnt.  Its terms (termcount of them) are those of the mode's
-// non-base states, from the entry's key: the sample size n and the counts
-// x1, x2 of the alleles that termalleles names (modes.hpp).
-
-// A merge cache: allele count (or pair of counts) to entry.  A key is
-// valid only while its stamp equals the current stamp, so clearing the
-// caches is one increment.
-struct keycache {
-    std::vector<uint32_t> stamp;
-    std::vector<int32_t> entry;
-};
 
 // What the dyad loop needs of a locus, kept in visiting order so that the
 // loop reads it front to back.
@@ -36,36 +27,51 @@ struct locusinfo {
     int8_t newn;      // 1 where n differs from the previous position's
 };
 
-struct emwork {
-    // genotype buffers of the dyad's two individuals (SNP layouts)
-    std::vector<int8_t> buf1, buf2;
+// Per position, what the pass over two-allele loci reads: the locus's
+// place in a column of the packed store (snpplaceof) and its weight.
+struct hotlocus {
+    uint32_t place;
+    int32_t weight;
+};
 
+struct emplan {
     std::vector<int32_t> locusn;    // sample size n(l) of locus l = 1..numloci2
     bool alltwo = false;            // no locus has more than two alleles
     // the loci in visiting order, positions 1..numloci2: store order, or
     // ascending n when merging is prepared
     std::vector<locusinfo> info;
-
-    // merging
+    std::vector<hotlocus> hot;      // two-allele data: positions 1..numloci2
     bool merging = false;           // merging prepared for this call
     int32_t cmax = 0;               // largest allele count
     int32_t pmax = 0;               // pair keys are cached below this count
+    // Two-allele loci: the nine ways a compared pair of genotypes can fall
+    // (twovariant) have each a slot per position, slotof[9p + v]; positions
+    // whose entries merge share the slot of an equal key.
+    std::vector<int32_t> slotof;
+    int32_t nslots = 0;
+};
+
+// A merge cache: allele count (or pair of counts) to entry.  A key is
+// valid only while its stamp equals the current stamp, so clearing the
+// caches is one increment.
+struct keycache {
+    std::vector<uint32_t> stamp;
+    std::vector<int32_t> entry;
+};
+
+struct emscratch {
     keycache single[10];            // modes 1..8: one allele count
     keycache pair2, pair7;          // modes 2 and 7 at loci of more alleles
     uint32_t stamp = 0;
-
-    // Two-allele loci: the nine ways a compared pair of genotypes can fall
-    // (twovariant) have each a slot per position, slotof[9p + v]; positions
-    // whose entries merge share the slot of an equal key.  A dyad's slot
-    // holds the entry of that key, its weight and the locus that made it
-    // (9p + v), while its stamp is the dyad's.
+    // A dyad's slot (two-allele loci) holds the entry of its key, its
+    // weight and the locus that made it (9p + v), while its stamp is the
+    // dyad's.
     struct slot {
         uint32_t stamp;
         int32_t entry;
         int32_t weight;
         int32_t rep;
     };
-    std::vector<int32_t> slotof;
     std::vector<slot> slots;
     uint32_t slotstamp = 0;
     // The first individual's row (rowslots): for every position and the
@@ -73,24 +79,6 @@ struct emwork {
     // first is missing) and, with merging, its slot.
     std::vector<int32_t> rowslot;
     std::vector<int8_t> rowway;
-    // Per position, what the pass over the loci reads: the locus's place
-    // in a column of the packed store (snpplaceof) and its weight.
-    struct hotlocus {
-        uint32_t place;
-        int32_t weight;
-    };
-    std::vector<hotlocus> hot;
-
-    // The dyad's term entries grouped by mode: mode m owns positions
-    // first[m] .. first[m] + made[m] - 1, in the order made.  Weights ew,
-    // terms et[0..2], keys en, ex1, ex2.
-    std::vector<double> ew;
-    std::vector<double> et[3];
-    std::vector<int32_t> en, ex1, ex2;
-    int32_t first[10] = {};
-    int32_t made[10] = {};
-    double w9 = 0.0;                // summed weight of the mode-9 loci
-
     // entries while they are made, of all modes in one sequence; sslot:
     // the slot of the entry (two-allele loci)
     std::vector<int64_t> sweight;
@@ -100,8 +88,31 @@ struct emwork {
     int32_t nstaged = 0;
 };
 
-// Sample sizes, the visiting order, the merge decision and caches, the
-// entry buffers (mergeplan.cpp).
+// The dyad's term entries grouped by mode: mode m owns positions first[m]
+// .. first[m] + made[m] - 1, in the order made.  An entry stands for a
+// locus, or several loci of the dyad whose terms are equal, in one IIS
+// mode: weight ew (their summed markercnt), the terms et[0..termcount - 1]
+// of the mode's non-base states, and the key the terms come from: the
+// sample size en and the counts ex1, ex2 of the alleles that termalleles
+// names.
+struct termentries {
+    std::vector<double> ew;
+    std::vector<double> et[3];
+    std::vector<int32_t> en, ex1, ex2;
+    int32_t first[10] = {};
+    int32_t made[10] = {};
+    double w9 = 0.0;                // summed weight of the mode-9 loci
+};
+
+struct emwork {
+    std::vector<int8_t> buf1, buf2;  // genotype buffers of the dyad's two individuals
+    emplan plan;
+    emscratch scratch;
+    termentries entries;
+};
+
+// Sample sizes, the visiting order, the merge decision; the caches and the
+// entry buffers sized (mergeplan.cpp).
 void planmerge(emwork& w);
 
 // The mode of the locus at a position for the dyad whose allele pairs are
@@ -118,38 +129,28 @@ inline int locusmode(const locusinfo& f, const int8_t* gi, const int8_t* gj, con
 // The nine weighted mode counts of the dyad (first individual's genotypes
 // gi, second's gj) into iis[0..8] (modes 1..9), for runs that only count
 // (entries.cpp).
-void countmodes(const emwork& w, const int8_t* gi, const int8_t* gj, int32_t* iis);
-
-// Terms of a locus in mode m (1..8) with sample size n and the counts x1,
-// x2 of the alleles that the mode names (see termalleles) into t.
-void locusterms(int m, int32_t n, int32_t x1, int32_t x2, double* t);
+void countmodes(const emplan& plan, const int8_t* gi, const int8_t* gj, int32_t* iis);
 
 // One pass over the loci: the weighted mode counts as countmodes gives
 // them, and the dyad's term entries, merged where the plan allows, with
-// their terms; w.w9 the mode-9 weight (entries.cpp).  dyadentries reads
-// the allele pairs gi, gj of the two individuals.  In the SNP layouts,
-// snprow prepares the first individual i and snpentries then makes the
-// entries of dyad (i, j) straight from the packed store.
-void dyadentries(emwork& w, const int8_t* gi, const int8_t* gj, int32_t* iis);
-void snprow(emwork& w, int32_t i);
-void snpentries(emwork& w, int32_t j, int32_t* iis);
+// their terms and the mode-9 weight (entries.cpp).  dyadentries reads the
+// allele pairs gi, gj of the two individuals.  In the SNP layouts, snprow
+// prepares the first individual i and snpentries then makes the entries
+// of dyad (i, j) straight from the packed store.
+void dyadentries(const emplan& plan, emscratch& s, termentries& e, const int8_t* gi, const int8_t* gj, int32_t* iis);
+void snprow(const emplan& plan, emscratch& s, int32_t i);
+void snpentries(const emplan& plan, emscratch& s, termentries& e, int32_t j, int32_t* iis);
 
-// The terms of mode m's entries from their keys, as locusterms gives
-// them, eight at a time (emlanes.cpp).
-void entryterms(emwork& w, int m);
+// The terms of mode m's entries from their keys, eight at a time
+// (emlanes.cpp).
+void entryterms(termentries& e, int m);
 
-// Starting Deltas d[1..9] for d9.
+// Starting Deltas d[1..9] for d9 (emlanes.cpp).
 void emstart(double d9, double* d);
-
-// Expected counts e[1..9] of one E-step from the Deltas d[1..9].
-void estep(const emwork& w, const double* d, double* e);
 
 // True when the mean change of an iteration stops the EM: strictly below
 // the tolerance.
 inline bool emconverged(double tol, double change) { return tol > change; }
-
-// EM of one dyad from d[1..9] to its estimate; returns the iterations used.
-int emiterate(const emwork& w, double* d, double tol);
 
 // Progress line of the count-th dyad of this process (from 0), (i, j), as
 // stored in delta; the header every 20 lines.

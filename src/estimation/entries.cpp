@@ -24,35 +24,35 @@
 namespace {
 
 // Starts a new generation of keys: every cache is empty again.
-void clearcaches(emwork& w)
+void clearcaches(emscratch& s)
 {
-    if (++w.stamp != 0) return;
-    for (int m = 1; m <= 8; ++m) std::fill(w.single[m].stamp.begin(), w.single[m].stamp.end(), 0u);
-    std::fill(w.pair2.stamp.begin(), w.pair2.stamp.end(), 0u);
-    std::fill(w.pair7.stamp.begin(), w.pair7.stamp.end(), 0u);
-    w.stamp = 1;
+    if (++s.stamp != 0) return;
+    for (int m = 1; m <= 8; ++m) std::fill(s.single[m].stamp.begin(), s.single[m].stamp.end(), 0u);
+    std::fill(s.pair2.stamp.begin(), s.pair2.stamp.end(), 0u);
+    std::fill(s.pair7.stamp.begin(), s.pair7.stamp.end(), 0u);
+    s.stamp = 1;
 }
 
-inline int32_t lookup(const emwork& w, const keycache& kc, std::size_t key)
+inline int32_t lookup(const emscratch& s, const keycache& kc, std::size_t key)
 {
-    return kc.stamp[key] == w.stamp ? kc.entry[key] : -1;
+    return kc.stamp[key] == s.stamp ? kc.entry[key] : -1;
 }
 
-inline void enter(const emwork& w, keycache& kc, std::size_t key, int32_t e)
+inline void enter(const emscratch& s, keycache& kc, std::size_t key, int32_t e)
 {
-    kc.stamp[key] = w.stamp;
+    kc.stamp[key] = s.stamp;
     kc.entry[key] = e;
 }
 
 // A new entry of mode m, with no weight yet.
-inline int32_t newentry(emwork& w, int m, int32_t n, int32_t x1, int32_t x2)
+inline int32_t newentry(emscratch& s, int m, int32_t n, int32_t x1, int32_t x2)
 {
-    const int32_t e = w.nstaged++;
-    w.smode[std::size_t(e)] = int8_t(m);
-    w.sweight[std::size_t(e)] = 0;
-    w.sn[std::size_t(e)] = n;
-    w.sx1[std::size_t(e)] = x1;
-    w.sx2[std::size_t(e)] = x2;
+    const int32_t e = s.nstaged++;
+    s.smode[std::size_t(e)] = int8_t(m);
+    s.sweight[std::size_t(e)] = 0;
+    s.sn[std::size_t(e)] = n;
+    s.sx1[std::size_t(e)] = x1;
+    s.sx2[std::size_t(e)] = x2;
     return e;
 }
 
@@ -60,7 +60,7 @@ inline int32_t newentry(emwork& w, int m, int32_t n, int32_t x1, int32_t x2)
 // store, or from its allele pairs (layout 0 loci of two alleles, tests).
 struct packedcode {
     const uint32_t* column;
-    const emwork::hotlocus* hot;
+    const hotlocus* hot;
     int operator()(int32_t p) const { return snpcodeatplace(column, hot[p].place); }
 };
 
@@ -78,12 +78,12 @@ struct paircode {
 // second individual, the way v and, with merging, its slot (without, every
 // locus makes its own entry and the slot is not used).
 template <class Code>
-void rowslots(emwork& w, Code code)
+void rowslots(const emplan& plan, emscratch& s, Code code)
 {
     const int32_t nloc = vars.numloci2;
-    int32_t* row = w.rowslot.data();
-    int8_t* way = w.rowway.data();
-    const int32_t* slotof = w.slotof.data();
+    int32_t* row = s.rowslot.data();
+    int8_t* way = s.rowway.data();
+    const int32_t* slotof = plan.slotof.data();
     for (int32_t p = 1; p <= nloc; ++p) {
         const int c = code(p);
         for (int c2 = 1; c2 <= 3; ++c2) {
@@ -95,7 +95,7 @@ void rowslots(emwork& w, Code code)
             }
             const int v = wayof(c, c2);
             way[at] = int8_t(v);
-            row[at] = w.merging ? slotof[9 * std::size_t(p) + std::size_t(v)] : 0;
+            row[at] = plan.merging ? slotof[9 * std::size_t(p) + std::size_t(v)] : 0;
         }
     }
 }
@@ -107,21 +107,21 @@ void rowslots(emwork& w, Code code)
 // has no branch that depends on the genotypes: whether a slot is taken
 // follows no pattern, so such a branch would mostly be mispredicted.
 template <bool Merge, class Code>
-void twoallelepass(emwork& w, Code code, int64_t* weighted)
+void twoallelepass(const emplan& plan, emscratch& s, termentries& te, Code code, int64_t* weighted)
 {
     const int32_t nloc = vars.numloci2;
-    const emwork::hotlocus* hot = w.hot.data();
-    const int32_t* row = w.rowslot.data();
-    const int8_t* way = w.rowway.data();
-    int32_t* sslot = w.sslot.data();
-    int64_t* sweight = w.sweight.data();
-    emwork::slot* slots = w.slots.data();
+    const hotlocus* hot = plan.hot.data();
+    const int32_t* row = s.rowslot.data();
+    const int8_t* way = s.rowway.data();
+    int32_t* sslot = s.sslot.data();
+    int64_t* sweight = s.sweight.data();
+    emscratch::slot* slots = s.slots.data();
     uint32_t now = 0;
     if constexpr (Merge) {
-        now = ++w.slotstamp;
+        now = ++s.slotstamp;
         if (now == 0) {
-            for (emwork::slot& s : w.slots) s.stamp = 0;
-            now = w.slotstamp = 1;
+            for (emscratch::slot& s : s.slots) s.stamp = 0;
+            now = s.slotstamp = 1;
         }
     }
     int64_t byway[9] = {};
@@ -135,7 +135,7 @@ void twoallelepass(emwork& w, Code code, int64_t* weighted)
         const int32_t wt = hot[p].weight;
         const int32_t rep = 9 * p + v;
         if constexpr (Merge) {
-            emwork::slot& x = slots[row[at]];
+            emscratch::slot& x = slots[row[at]];
             const int32_t hit = int32_t(x.stamp == now);
             const int32_t all = -hit;
             x.stamp = now;
@@ -155,32 +155,32 @@ void twoallelepass(emwork& w, Code code, int64_t* weighted)
 
     // the entries in the order made: weight and key from the locus and way
     // that made each
-    const locusinfo* info = w.info.data();
+    const locusinfo* info = plan.info.data();
     for (int32_t e = 0; e < made; ++e) {
         int32_t rep = sslot[e];
         if constexpr (Merge) {
-            const emwork::slot& x = slots[sslot[e]];
+            const emscratch::slot& x = slots[sslot[e]];
             sweight[e] = x.weight;
             rep = x.rep;
         }
         const int32_t p = rep / 9, v = rep % 9;
         const locusinfo& f = info[p];
-        w.smode[std::size_t(e)] = int8_t(twovariant[v].mode);
-        w.sn[std::size_t(e)] = f.n;
-        w.sx1[std::size_t(e)] = f.count[twovariant[v].sel];
-        w.sx2[std::size_t(e)] = f.count[1 - twovariant[v].sel];
+        s.smode[std::size_t(e)] = int8_t(twovariant[v].mode);
+        s.sn[std::size_t(e)] = f.n;
+        s.sx1[std::size_t(e)] = f.count[twovariant[v].sel];
+        s.sx2[std::size_t(e)] = f.count[1 - twovariant[v].sel];
     }
-    w.nstaged = made;
-    w.w9 = 0.0;
+    s.nstaged = made;
+    te.w9 = 0.0;
 }
 
 // Loci of any number of alleles.
-void anypass(emwork& w, const int8_t* gi, const int8_t* gj, int64_t* weighted)
+void anypass(const emplan& plan, emscratch& s, termentries& te, const int8_t* gi, const int8_t* gj, int64_t* weighted)
 {
     const int32_t nloc = vars.numloci2;
     const int32_t* numa = vars.numa.data();
-    const locusinfo* info = w.info.data();
-    int64_t* weight = w.sweight.data();
+    const locusinfo* info = plan.info.data();
+    int64_t* weight = s.sweight.data();
     int64_t w9 = 0;
     int32_t curn = -1;
     for (int32_t p = 1; p <= nloc; ++p) {
@@ -202,26 +202,26 @@ void anypass(emwork& w, const int8_t* gi, const int8_t* gj, int64_t* weighted)
         std::size_t key = 0, key2 = 0;
         if (f.merge) {
             if (f.n != curn) {
-                clearcaches(w);
+                clearcaches(s);
                 curn = f.n;
             }
             if (m == 7 && f.two) {
-                kc = kc2 = &w.single[7];
+                kc = kc2 = &s.single[7];
                 key = std::size_t(x1);
                 key2 = std::size_t(x2);
             } else if (m == 7 || (m == 2 && !f.two)) {
-                if (x1 < w.pmax && x2 < w.pmax) {
+                if (x1 < plan.pmax && x2 < plan.pmax) {
                     int32_t lo = x1, hi = x2;
                     if (m == 7 && lo > hi) std::swap(lo, hi);
-                    kc = m == 7 ? &w.pair7 : &w.pair2;
-                    key = std::size_t(lo) + std::size_t(w.pmax) * std::size_t(hi);
+                    kc = m == 7 ? &s.pair7 : &s.pair2;
+                    key = std::size_t(lo) + std::size_t(plan.pmax) * std::size_t(hi);
                 }
             } else {
-                kc = &w.single[m];
+                kc = &s.single[m];
                 key = std::size_t(x1);
             }
             if (kc) {
-                int32_t e = lookup(w, *kc, key);
+                int32_t e = lookup(s, *kc, key);
                 if (e >= 0) {
                     weight[e] += f.weight;
                     continue;
@@ -229,76 +229,76 @@ void anypass(emwork& w, const int8_t* gi, const int8_t* gj, int64_t* weighted)
             }
         }
 
-        const int32_t e = newentry(w, m, f.n, x1, x2);
+        const int32_t e = newentry(s, m, f.n, x1, x2);
         weight[e] += f.weight;
-        if (kc) enter(w, *kc, key, e);
-        if (kc2) enter(w, *kc2, key2, e);
+        if (kc) enter(s, *kc, key, e);
+        if (kc2) enter(s, *kc2, key2, e);
     }
-    w.w9 = double(w9);
+    te.w9 = double(w9);
 }
 
 // The staged entries grouped by mode, their terms, and the nine counts.
-void groupentries(emwork& w, const int64_t* weighted, int32_t* iis)
+void groupentries(const emscratch& s, termentries& te, const int64_t* weighted, int32_t* iis)
 {
     for (int m = 1; m <= 9; ++m) iis[m - 1] = int32_t(weighted[m]);
 
     int32_t per[10] = {};
-    for (int32_t e = 0; e < w.nstaged; ++e) ++per[w.smode[std::size_t(e)]];
+    for (int32_t e = 0; e < s.nstaged; ++e) ++per[s.smode[std::size_t(e)]];
     int32_t start = 0;
     for (int m = 1; m <= 8; ++m) {
-        w.first[m] = start;
-        w.made[m] = 0;
+        te.first[m] = start;
+        te.made[m] = 0;
         start += per[m];
     }
-    for (int32_t e = 0; e < w.nstaged; ++e) {
-        const int m = w.smode[std::size_t(e)];
-        const std::size_t to = std::size_t(w.first[m] + w.made[m]++);
-        w.ew[to] = double(w.sweight[std::size_t(e)]);
-        w.en[to] = w.sn[std::size_t(e)];
-        w.ex1[to] = w.sx1[std::size_t(e)];
-        w.ex2[to] = w.sx2[std::size_t(e)];
+    for (int32_t e = 0; e < s.nstaged; ++e) {
+        const int m = s.smode[std::size_t(e)];
+        const std::size_t to = std::size_t(te.first[m] + te.made[m]++);
+        te.ew[to] = double(s.sweight[std::size_t(e)]);
+        te.en[to] = s.sn[std::size_t(e)];
+        te.ex1[to] = s.sx1[std::size_t(e)];
+        te.ex2[to] = s.sx2[std::size_t(e)];
     }
-    for (int m = 1; m <= 8; ++m) entryterms(w, m);
+    for (int m = 1; m <= 8; ++m) entryterms(te, m);
 }
 
 }  // namespace
 
-void countmodes(const emwork& w, const int8_t* gi, const int8_t* gj, int32_t* iis)
+void countmodes(const emplan& plan, const int8_t* gi, const int8_t* gj, int32_t* iis)
 {
     int64_t weighted[10] = {};  // element 0 gathers the loci missing in either
     const int8_t *x, *y;
     for (int32_t p = 1; p <= vars.numloci2; ++p) {
-        const locusinfo& f = w.info[std::size_t(p)];
+        const locusinfo& f = plan.info[std::size_t(p)];
         weighted[locusmode(f, gi, gj, x, y)] += f.weight;
     }
     for (int m = 1; m <= 9; ++m) iis[m - 1] = int32_t(weighted[m]);
 }
 
-void dyadentries(emwork& w, const int8_t* gi, const int8_t* gj, int32_t* iis)
+void dyadentries(const emplan& plan, emscratch& s, termentries& te, const int8_t* gi, const int8_t* gj, int32_t* iis)
 {
-    w.nstaged = 0;
+    s.nstaged = 0;
     int64_t weighted[10] = {};
-    if (!w.alltwo) {
-        anypass(w, gi, gj, weighted);
+    if (!plan.alltwo) {
+        anypass(plan, s, te, gi, gj, weighted);
     } else {
-        rowslots(w, paircode{gi, w.info.data()});
-        if (w.merging) twoallelepass<true>(w, paircode{gj, w.info.data()}, weighted);
-        else twoallelepass<false>(w, paircode{gj, w.info.data()}, weighted);
+        rowslots(plan, s, paircode{gi, plan.info.data()});
+        if (plan.merging) twoallelepass<true>(plan, s, te, paircode{gj, plan.info.data()}, weighted);
+        else twoallelepass<false>(plan, s, te, paircode{gj, plan.info.data()}, weighted);
     }
-    groupentries(w, weighted, iis);
+    groupentries(s, te, weighted, iis);
 }
 
-void snprow(emwork& w, int32_t i)
+void snprow(const emplan& plan, emscratch& s, int32_t i)
 {
-    rowslots(w, packedcode{snpcolumn(i), w.hot.data()});
+    rowslots(plan, s, packedcode{snpcolumn(i), plan.hot.data()});
 }
 
-void snpentries(emwork& w, int32_t j, int32_t* iis)
+void snpentries(const emplan& plan, emscratch& s, termentries& te, int32_t j, int32_t* iis)
 {
-    w.nstaged = 0;
+    s.nstaged = 0;
     int64_t weighted[10] = {};
-    const packedcode code{snpcolumn(j), w.hot.data()};
-    if (w.merging) twoallelepass<true>(w, code, weighted);
-    else twoallelepass<false>(w, code, weighted);
-    groupentries(w, weighted, iis);
+    const packedcode code{snpcolumn(j), plan.hot.data()};
+    if (plan.merging) twoallelepass<true>(plan, s, te, code, weighted);
+    else twoallelepass<false>(plan, s, te, code, weighted);
+    groupentries(s, te, weighted, iis);
 }

@@ -1,5 +1,6 @@
 // One individual's allele pairs at every unique locus: read in place from
 // indivgtype (layout 0) or unpacked from the packed SNP store.
+#include "estimation/emsteps.hpp"
 #include "estimation/estimation.hpp"
 #include "genotypes/genotypes.hpp"
 #include "run/alloc.hpp"

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "estimation/emsteps.hpp"
 #include "estimation/estimation.hpp"
 #include "estimation/joint.hpp"
 #include "run/alloc.hpp"

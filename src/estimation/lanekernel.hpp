@@ -240,7 +240,7 @@ KX_INLINE void terms8(int m, const int32_t* n, const int32_t* x1, const int32_t*
     }
 }
 
-void terms(emwork& w, int m)
+void terms(termentries& w, int m)
 {
     const std::size_t f = std::size_t(w.first[m]);
     const int32_t made = w.made[m];

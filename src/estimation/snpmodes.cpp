@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "estimation/emsteps.hpp"
 #include "estimation/estimation.hpp"
 #include "estimation/modes.hpp"
 #include "estimation/workshare.hpp"

@@ -4,6 +4,7 @@
 // share of the individuals; the sums over processes complete them.
 #include <algorithm>
 
+#include "estimation/emsteps.hpp"
 #include "estimation/estimation.hpp"
 #include "run/alloc.hpp"
 #include "run/parlayer.hpp"

@@ -5,10 +5,6 @@
 // status (0 after a normal end or the help text, 1 after a failure).
 int runkinex(int argc, char** argv);
 
-// Runs the estimation once per replicate and averages Delta over five
-// replicates when the first one needed every iteration.
-void replicateloop();
-
 // The stop for a failed allocation that no stage caught (a text or buffer
 // grown from the input): prints the out-of-memory message as stoponerror
 // does and returns the exit status 1.

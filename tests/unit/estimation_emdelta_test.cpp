@@ -4,7 +4,10 @@
 #include <cmath>
 #include <string>
 
+#include "emreference.hpp"
 #include "estimation/emwork.hpp"
+#include "estimation/emsteps.hpp"
+#include "estimation/emcounters.hpp"
 #include "estimation/estimation.hpp"
 #include "estimation_setup.hpp"
 #include "genotypes/genotypes.hpp"
@@ -297,13 +300,13 @@ TEST(estimation_emdelta, outbredStepIsTheFullStepToTheBit)
     bool allmodes[10] = {};
     for (int32_t i = 1; i <= n; ++i) {
         for (int32_t j = i + 1; j <= n; ++j) {
-            dyadentries(w, fetchgtype(i, w.buf1), fetchgtype(j, w.buf2), iis);
+            dyadentries(w.plan, w.scratch, w.entries, fetchgtype(i, w.buf1), fetchgtype(j, w.buf2), iis);
             for (int m = 1; m <= 9; ++m) allmodes[m] |= iis[m - 1] > 0;
             double d[10] = {0, 0, 0, 0, 0, 0, 0, 0.3, 0.2, 0.5}, full[10], lean[10];
             vars.inbreed = 1;
-            estep(w, d, full);
+            estep(w.entries, d, full);
             vars.inbreed = 0;
-            estep(w, d, lean);
+            estep(w.entries, d, lean);
             for (int s = 1; s <= 9; ++s) ASSERT_EQ(full[s], lean[s]) << "dyad " << i << "-" << j << " state " << s;
         }
     }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "estimation/emwork.hpp"
+#include "estimation/emsteps.hpp"
 #include "estimation/estimation.hpp"
 #include "estimation_setup.hpp"
 
@@ -39,20 +40,20 @@ made copyof(const emwork& w, const int32_t* iis)
     made m;
     int32_t total = 0;
     for (int k = 1; k <= 8; ++k) {
-        m.first[k] = w.first[k];
-        m.made[k] = w.made[k];
-        total += w.made[k];
+        m.first[k] = w.entries.first[k];
+        m.made[k] = w.entries.made[k];
+        total += w.entries.made[k];
     }
     for (int k = 0; k < 9; ++k) m.iis[k] = iis[k];
-    m.w9 = w.w9;
+    m.w9 = w.entries.w9;
     auto take = [total](const auto& v) { return std::vector(v.begin(), v.begin() + total); };
-    m.ew = take(w.ew);
-    m.t0 = take(w.et[0]);
-    m.t1 = take(w.et[1]);
-    m.t2 = take(w.et[2]);
-    m.en = take(w.en);
-    m.ex1 = take(w.ex1);
-    m.ex2 = take(w.ex2);
+    m.ew = take(w.entries.ew);
+    m.t0 = take(w.entries.et[0]);
+    m.t1 = take(w.entries.et[1]);
+    m.t2 = take(w.entries.et[2]);
+    m.en = take(w.entries.en);
+    m.ex1 = take(w.entries.ex1);
+    m.ex2 = take(w.entries.ex2);
     return m;
 }
 
@@ -69,10 +70,10 @@ int64_t compareall()
     for (int32_t i = 1; i <= n; ++i) {
         for (int32_t j = i + 1; j <= n; ++j) {
             int32_t a[9], b[9];
-            dyadentries(w, fetchgtype(i, w.buf1), fetchgtype(j, w.buf2), a);
+            dyadentries(w.plan, w.scratch, w.entries, fetchgtype(i, w.buf1), fetchgtype(j, w.buf2), a);
             const made frompairs = copyof(w, a);
-            snprow(w, i);
-            snpentries(w, j, b);
+            snprow(w.plan, w.scratch, i);
+            snpentries(w.plan, w.scratch, w.entries, j, b);
             const made frompacked = copyof(w, b);
             for (int k = 1; k <= 8; ++k) {
                 EXPECT_EQ(frompacked.first[k], frompairs.first[k]);
@@ -111,7 +112,7 @@ TEST(estimation_entries, packedStoreGivesTheEntriesOfTheAllelePairs)
     emwork probe;
     tallygtypes();
     planmerge(probe);
-    ASSERT_TRUE(probe.merging);
+    ASSERT_TRUE(probe.plan.merging);
     const int64_t entries = compareall();
     EXPECT_LT(entries, int64_t(14 * 13 / 2) * 700 / 2);  // merging at work
 }
@@ -123,7 +124,7 @@ TEST(estimation_entries, packedStoreWithoutMerging)
     emwork probe;
     tallygtypes();
     planmerge(probe);
-    ASSERT_FALSE(probe.merging);
+    ASSERT_FALSE(probe.plan.merging);
     compareall();
 }
 
@@ -151,20 +152,20 @@ TEST(estimation_entries, entryOrderIsTheOrderOfFirstOccurrence)
     tallygtypes();
     emwork w;
     planmerge(w);
-    ASSERT_TRUE(w.merging);
+    ASSERT_TRUE(w.plan.merging);
     int32_t iis[9];
-    snprow(w, 1);
-    snpentries(w, 2, iis);
+    snprow(w.plan, w.scratch, 1);
+    snpentries(w.plan, w.scratch, w.entries, 2, iis);
     EXPECT_EQ(iis[0], 6);   // loci 1..6 in mode 1
     EXPECT_EQ(iis[6], 10);  // the rest in mode 7
-    ASSERT_EQ(w.made[1], 3);
-    const std::size_t f = std::size_t(w.first[1]);
-    EXPECT_EQ(w.ew[f], 4.0);  // loci 1, 3, 5, 6
-    EXPECT_EQ(w.ex1[f], 5);
-    EXPECT_EQ(w.ew[f + 1], 1.0);  // locus 2
-    EXPECT_EQ(w.ex1[f + 1], 6);
-    EXPECT_EQ(w.ew[f + 2], 1.0);  // locus 4
-    EXPECT_EQ(w.ex1[f + 2], 4);
-    EXPECT_EQ(w.made[7], 1);
-    EXPECT_EQ(w.ew[std::size_t(w.first[7])], 10.0);
+    ASSERT_EQ(w.entries.made[1], 3);
+    const std::size_t f = std::size_t(w.entries.first[1]);
+    EXPECT_EQ(w.entries.ew[f], 4.0);  // loci 1, 3, 5, 6
+    EXPECT_EQ(w.entries.ex1[f], 5);
+    EXPECT_EQ(w.entries.ew[f + 1], 1.0);  // locus 2
+    EXPECT_EQ(w.entries.ex1[f + 1], 6);
+    EXPECT_EQ(w.entries.ew[f + 2], 1.0);  // locus 4
+    EXPECT_EQ(w.entries.ex1[f + 2], 4);
+    EXPECT_EQ(w.entries.made[7], 1);
+    EXPECT_EQ(w.entries.ew[std::size_t(w.entries.first[7])], 10.0);
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "estimation/emsteps.hpp"
 #include "estimation/estimation.hpp"
 #include "estimation/joint.hpp"
 #include "estimation/workshare.hpp"

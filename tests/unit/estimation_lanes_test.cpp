@@ -8,8 +8,10 @@
 #include <utility>
 #include <vector>
 
+#include "emreference.hpp"
 #include "estimation/emlanes.hpp"
 #include "estimation/emwork.hpp"
+#include "estimation/emsteps.hpp"
 #include "estimation/estimation.hpp"
 #include "estimation_setup.hpp"
 
@@ -89,17 +91,17 @@ std::pair<int, int> compare(double tol, const double* start)
     for (int32_t i = 1; i <= n; ++i)
         for (int32_t j = i + 1; j <= n; ++j) {
             int32_t iis[9];
-            dyadentries(w, fetchgtype(i, w.buf1), fetchgtype(j, w.buf2), iis);
+            dyadentries(w.plan, w.scratch, w.entries, fetchgtype(i, w.buf1), fetchgtype(j, w.buf2), iis);
             solved s;
             emstart(d9, s.d);
             if (start) std::copy(start, start + 10, s.d);
-            s.iterations = emiterate(w, s.d, tol);
+            s.iterations = emiterate(w.entries, s.d, tol);
             scalar.push_back(s);
 
             drain(false);
             int lane = 0;
             while (z.busy[lane]) ++lane;
-            laneload(z, lane, w, d9);
+            laneload(z, lane, w.entries, d9);
             if (start)
                 for (int k = 1; k <= 9; ++k) z.d[k].x[lane] = start[k];
             z.serial[lane] = serial++;

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "emreference.hpp"
 #include "estimation/emwork.hpp"
+#include "estimation/emsteps.hpp"
 #include "estimation/estimation.hpp"
 #include "estimation_setup.hpp"
 
@@ -48,11 +50,11 @@ void randomdata(int32_t n, int32_t u, double miss, bool snps, uint64_t seed)
 // of every entry found by mode rather than by the two-allele table.
 void unmerged(emwork& w)
 {
-    w.merging = false;
-    w.alltwo = false;
-    std::sort(w.info.begin() + 1, w.info.end(),
+    w.plan.merging = false;
+    w.plan.alltwo = false;
+    std::sort(w.plan.info.begin() + 1, w.plan.info.end(),
               [](const locusinfo& a, const locusinfo& b) { return a.locus < b.locus; });
-    for (int32_t p = 1; p <= vars.numloci2; ++p) w.info[std::size_t(p)].merge = 0;
+    for (int32_t p = 1; p <= vars.numloci2; ++p) w.plan.info[std::size_t(p)].merge = 0;
 }
 
 struct dyadresult {
@@ -66,20 +68,20 @@ dyadresult rundyad(emwork& w, int32_t i, int32_t j)
     dyadresult res;
     const int8_t* gi = fetchgtype(i, w.buf1);
     const int8_t* gj = fetchgtype(j, w.buf2);
-    dyadentries(w, gi, gj, res.iis);
+    dyadentries(w.plan, w.scratch, w.entries, gi, gj, res.iis);
     int32_t counted[9];
-    countmodes(w, gi, gj, counted);
+    countmodes(w.plan, gi, gj, counted);
     for (int m = 0; m < 9; ++m) EXPECT_EQ(counted[m], res.iis[m]);
     res.entries = 0;
     for (int m = 1; m <= 8; ++m) {
-        res.entries += w.made[m];
+        res.entries += w.entries.made[m];
         double weight = 0;
-        for (int32_t e = 0; e < w.made[m]; ++e) weight += w.ew[std::size_t(w.first[m] + e)];
+        for (int32_t e = 0; e < w.entries.made[m]; ++e) weight += w.entries.ew[std::size_t(w.entries.first[m] + e)];
         EXPECT_EQ(weight, double(res.iis[m - 1])) << "mode " << m;  // every locus's weight is somewhere
     }
-    EXPECT_EQ(w.w9, double(res.iis[8]));
+    EXPECT_EQ(w.entries.w9, double(res.iis[8]));
     emstart(0.8, res.d);
-    emiterate(w, res.d, 1e-10);
+    emiterate(w.entries, res.d, 1e-10);
     return res;
 }
 
@@ -91,7 +93,7 @@ void compareplans(int inbreed, emwork& merged)
     emwork plain;
     planmerge(merged);
     planmerge(plain);
-    ASSERT_TRUE(merged.merging);
+    ASSERT_TRUE(merged.plan.merging);
     unmerged(plain);
     for (emwork* w : {&merged, &plain}) {
         gtypebuffer(w->buf1, "test");
@@ -118,19 +120,19 @@ TEST(estimation_merge, preparedOnlyWhenSomeSampleSizeHasManyLoci)
     tallygtypes();
     emwork w;
     planmerge(w);
-    EXPECT_FALSE(w.merging);
-    for (int32_t p = 1; p <= 15; ++p) EXPECT_EQ(w.info[std::size_t(p)].locus, p);
+    EXPECT_FALSE(w.plan.merging);
+    for (int32_t p = 1; p <= 15; ++p) EXPECT_EQ(w.plan.info[std::size_t(p)].locus, p);
 
     esttest::freshstate();
     randomdata(10, 60, 0.0, true, 1);
     tallygtypes();
     planmerge(w);
-    EXPECT_TRUE(w.merging);
-    EXPECT_LT(w.cmax, 60);
+    EXPECT_TRUE(w.plan.merging);
+    EXPECT_LT(w.plan.cmax, 60);
 
     vars.rnddelta0 = 1;  // counting only: nothing to merge
     planmerge(w);
-    EXPECT_FALSE(w.merging);
+    EXPECT_FALSE(w.plan.merging);
 }
 
 TEST(estimation_merge, lociVisitedInAscendingSampleSizeStably)
@@ -140,23 +142,23 @@ TEST(estimation_merge, lociVisitedInAscendingSampleSizeStably)
     tallygtypes();
     emwork w;
     planmerge(w);
-    ASSERT_TRUE(w.merging);
+    ASSERT_TRUE(w.plan.merging);
     std::vector<int> seen(201, 0);
     for (int32_t p = 1; p <= 200; ++p) {
-        int32_t l = w.info[std::size_t(p)].locus;
+        int32_t l = w.plan.info[std::size_t(p)].locus;
         ++seen[std::size_t(l)];
-        EXPECT_EQ(w.info[std::size_t(p)].n, w.locusn[std::size_t(l)]);
+        EXPECT_EQ(w.plan.info[std::size_t(p)].n, w.plan.locusn[std::size_t(l)]);
         if (p > 1) {
-            int32_t prev = w.info[std::size_t(p - 1)].locus;
-            ASSERT_LE(w.locusn[std::size_t(prev)], w.locusn[std::size_t(l)]);
-            if (w.locusn[std::size_t(prev)] == w.locusn[std::size_t(l)]) {
+            int32_t prev = w.plan.info[std::size_t(p - 1)].locus;
+            ASSERT_LE(w.plan.locusn[std::size_t(prev)], w.plan.locusn[std::size_t(l)]);
+            if (w.plan.locusn[std::size_t(prev)] == w.plan.locusn[std::size_t(l)]) {
                 ASSERT_LT(prev, l);
             }
         }
         // merging only in groups larger than the largest count
         int32_t group = 0;
-        for (int32_t k = 1; k <= 200; ++k) group += w.locusn[std::size_t(k)] == w.locusn[std::size_t(l)];
-        EXPECT_EQ(w.info[std::size_t(p)].merge != 0, group > w.cmax);
+        for (int32_t k = 1; k <= 200; ++k) group += w.plan.locusn[std::size_t(k)] == w.plan.locusn[std::size_t(l)];
+        EXPECT_EQ(w.plan.info[std::size_t(p)].merge != 0, group > w.plan.cmax);
     }
     for (int32_t l = 1; l <= 200; ++l) EXPECT_EQ(seen[std::size_t(l)], 1);
 }
@@ -170,7 +172,7 @@ TEST(estimation_merge, snpsWithMissingGiveTheSameEstimates)
     compareplans(0, w);
     // some sample sizes merge, the rarer ones do not
     int merging = 0;
-    for (int32_t p = 1; p <= 600; ++p) merging += w.info[std::size_t(p)].merge;
+    for (int32_t p = 1; p <= 600; ++p) merging += w.plan.info[std::size_t(p)].merge;
     EXPECT_GT(merging, 0);
     EXPECT_LT(merging, 600);
 }
@@ -182,13 +184,13 @@ TEST(estimation_merge, multiAllelicLociUseThePairTables)
     tallygtypes();
     emwork w;
     planmerge(w);
-    ASSERT_TRUE(w.merging);
-    EXPECT_EQ(w.pmax, std::min(w.cmax, 99));
-    EXPECT_EQ(w.pair2.stamp.size(), std::size_t(w.pmax) * std::size_t(w.pmax));
+    ASSERT_TRUE(w.plan.merging);
+    EXPECT_EQ(w.plan.pmax, std::min(w.plan.cmax, 99));
+    EXPECT_EQ(w.scratch.pair2.stamp.size(), std::size_t(w.plan.pmax) * std::size_t(w.plan.pmax));
     compareplans(1, w);
     int used2 = 0, used7 = 0;
-    for (uint32_t s : w.pair2.stamp) used2 += s != 0;
-    for (uint32_t s : w.pair7.stamp) used7 += s != 0;
+    for (uint32_t s : w.scratch.pair2.stamp) used2 += s != 0;
+    for (uint32_t s : w.scratch.pair7.stamp) used7 += s != 0;
     EXPECT_GT(used2, 0);
     EXPECT_GT(used7, 0);
 }
@@ -216,8 +218,8 @@ TEST(estimation_merge, mixedLociMergeTwoAlleleModesBySingleCounts)
     emwork w;
     compareplans(1, w);
     int used2 = 0, used7 = 0;
-    for (uint32_t s : w.single[2].stamp) used2 += s != 0;
-    for (uint32_t s : w.single[7].stamp) used7 += s != 0;
+    for (uint32_t s : w.scratch.single[2].stamp) used2 += s != 0;
+    for (uint32_t s : w.scratch.single[7].stamp) used7 += s != 0;
     EXPECT_GT(used2, 0);
     EXPECT_GT(used7, 0);
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "estimation/emwork.hpp"
+#include "estimation/emsteps.hpp"
 #include "estimation/estimation.hpp"
 #include "estimation/modes.hpp"
 #include "estimation_setup.hpp"
@@ -80,11 +81,11 @@ TEST(estimation_countmodes, weightsByMarkercntAndSkipsMissing)
     const int8_t* g1 = fetchgtype(1, w.buf1);
     const int8_t* g2 = fetchgtype(2, w.buf2);
     int32_t iis[9];
-    countmodes(w, g1, g2, iis);
+    countmodes(w.plan, g1, g2, iis);
     const int32_t expect[9] = {3, 1, 1, 0, 1, 0, 2, 0, 0};
     for (int m = 0; m < 9; ++m) EXPECT_EQ(iis[m], expect[m]) << "mode " << m + 1;
     // the other order of the same pair: modes 3 and 5 exchange
-    countmodes(w, g2, g1, iis);
+    countmodes(w.plan, g2, g1, iis);
     EXPECT_EQ(iis[2], 1);
     EXPECT_EQ(iis[4], 1);
     EXPECT_EQ(iis[0], 3);
@@ -100,10 +101,10 @@ TEST(estimation_countmodes, multiAllelicLociUseFindconf)
     tallygtypes();
     planmerge(w);
     int32_t iis[9];
-    countmodes(w, fetchgtype(1, w.buf1), fetchgtype(2, w.buf2), iis);
+    countmodes(w.plan, fetchgtype(1, w.buf1), fetchgtype(2, w.buf2), iis);
     const int32_t expect[9] = {0, 0, 0, 1, 1, 0, 0, 0, 3};
     for (int m = 0; m < 9; ++m) EXPECT_EQ(iis[m], expect[m]) << "mode " << m + 1;
-    countmodes(w, fetchgtype(1, w.buf1), fetchgtype(3, w.buf2), iis);
+    countmodes(w.plan, fetchgtype(1, w.buf1), fetchgtype(3, w.buf2), iis);
     const int32_t expect13[9] = {0, 0, 0, 0, 1, 0, 0, 3, 0};
     for (int m = 0; m < 9; ++m) EXPECT_EQ(iis[m], expect13[m]) << "mode " << m + 1;
 }
@@ -188,7 +189,7 @@ TEST(estimation_snpmodecounts, equalsTheLocusByLocusCount)
                         continue;
                     }
                     int32_t want[9];
-                    countmodes(w, fetchgtype(i, w.buf1), fetchgtype(j, w.buf2), want);
+                    countmodes(w.plan, fetchgtype(i, w.buf1), fetchgtype(j, w.buf2), want);
                     for (int m = 0; m < 9; ++m) {
                         ASSERT_EQ(got[m], want[m]) << "dyad " << i << "," << j << " mode " << m + 1;
                         total[iisat(m + 1, k)] += got[m];

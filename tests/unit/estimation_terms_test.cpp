@@ -5,6 +5,7 @@
 #include <bit>
 #include <cmath>
 
+#include "emreference.hpp"
 #include "estimation/emwork.hpp"
 #include "estimation/estimation.hpp"
 #include "estimation/modes.hpp"

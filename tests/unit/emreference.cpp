@@ -1,11 +1,14 @@
-// The EM of one dyad over its term entries.  E-step: mode by mode, every
+// Reference for the tests: the EM of one dyad over its term entries, one
+// dyad at a time in plain scalar code, which the program's eight-lane EM
+// (emlanes.cpp, lanekernel.hpp) must match to the bit.  E-step: mode by mode, every
 // entry spreads its weight over the mode's states in proportion to
 // Delta_s x term_s; the mode-9 loci all go to Delta9.  M-step: the expected
 // counts normalised.  At most 100 iterations; a state at 0 stays at 0.
+#include <algorithm>
 #include <cmath>
 
+#include "emreference.hpp"
 #include "estimation/emwork.hpp"
-#include "estimation/estimation.hpp"
 #include "run/variables.hpp"
 
 namespace {
@@ -30,7 +33,7 @@ struct entryview {
     const double* t[3];
 };
 
-entryview modeview(const emwork& ew, int m)
+entryview modeview(const termentries& ew, int m)
 {
     const std::size_t f = std::size_t(ew.first[m]);
     return {ew.ew.data() + f, {ew.et[0].data() + f, ew.et[1].data() + f, ew.et[2].data() + f}};
@@ -176,18 +179,7 @@ const int only9[1] = {9};
 
 }  // namespace
 
-void emstart(double d9, double* d)
-{
-    if (vars.inbreed == 1) {
-        for (int s = 1; s <= 8; ++s) d[s] = (1.0 - d9) * 0.125;
-    } else {
-        for (int s = 1; s <= 6; ++s) d[s] = 0.0;
-        d[7] = d[8] = (1.0 - d9) * 0.5;
-    }
-    d[9] = d9;
-}
-
-void estep(const emwork& w, const double* d, double* e)
+void estep(const termentries& w, const double* d, double* e)
 {
     for (int s = 1; s <= 9; ++s) e[s] = 0.0;
     auto en = [&w](int m) { return modeview(w, m); };
@@ -214,7 +206,7 @@ void estep(const emwork& w, const double* d, double* e)
     e[9] += w.w9;
 }
 
-int emiterate(const emwork& w, double* d, double tol)
+int emiterate(const termentries& w, double* d, double tol)
 {
     double e[10];
     for (int t = 1;; ++t) {
@@ -230,5 +222,58 @@ int emiterate(const emwork& w, double* d, double tol)
         }
         change /= 9.0;
         if (emconverged(tol, change) || t >= 100) return t;
+    }
+}
+
+// Probability terms of one locus, one at a time: the ratio of each state's
+// probability to that of the mode's base state, with the frequency
+// products estimated gene copy by gene copy from the counts.  The program
+// makes them eight at a time (lanekernel.hpp, terms8).
+namespace {
+
+inline double floored(double v) { return std::max(v, termfloor); }
+
+}  // namespace
+
+void locusterms(int m, int32_t n, int32_t x1, int32_t x2, double* t)
+{
+    const double c = cterm, c2 = c2term, c3 = c3term;
+    const double dn = double(n), a = double(x1), b = double(x2);
+    switch (m) {
+    case 1: {  // AA, AA: no floor
+        double v = (a - c2) / (dn - c2);
+        t[0] = (dn - c) / (a - c);
+        t[1] = v;
+        t[2] = (a - c3) * v / (dn - c3);
+        break;
+    }
+    case 2: {  // AA, BB: a first individual's allele, b second's
+        double u = floored((a - c) / (dn - c2));
+        t[0] = floored((b - c) / (dn - c2));
+        t[1] = u;
+        t[2] = floored((b - c) * u / (dn - c3));
+        break;
+    }
+    case 3:    // AA, AB: a the first individual's allele
+    case 5: {  // AB, AA: a the second individual's allele
+        double q = floored((a - c) / (dn - c2));
+        t[0] = 2.0 * q;
+        t[1] = q;
+        t[2] = floored((a - c2) * t[0] / (dn - c3));
+        break;
+    }
+    case 4:  // AA, BC
+    case 6:  // AB, CC: a the second individual's allele
+        t[0] = floored((a - c) / (dn - c3));
+        break;
+    case 7:  // AB, AB
+        t[0] = floored((a + b - c2) * 0.5 / (dn - c2));
+        t[1] = floored(2.0 * (a - c) * (b - c) / ((dn - c3) * (dn - c2)));
+        break;
+    case 8:  // AB, AC: a the shared allele
+        t[0] = floored(4.0 * (a - c) / (dn - c3));
+        break;
+    default:
+        break;
     }
 }
