@@ -41,6 +41,22 @@ void storecorrected(int32_t j, int32_t i, double* d)
     for (int s = 0; s < 9; ++s) mir[s] = dst[swapped[s]];
 }
 
+// Every dyad: Dk = max(Dk - mean_k, 0) for the given states, D9 the rest;
+// then inbreeding anew.
+void subtractmean(const double* mean, const int* states, int nstates)
+{
+    const int32_t n = vars.numindiv;
+    for (int32_t j = 1; j <= n; ++j)
+        for (int32_t i = j + 1; i <= n; ++i) {
+            const float* src = vars.delta.data() + deltaat(1, i, j);
+            double d[9];
+            for (int s = 0; s < 9; ++s) d[s] = double(src[s]);
+            for (int q = 0; q < nstates; ++q) d[states[q]] = std::max(d[states[q]] - mean[states[q]], 0.0);
+            storecorrected(j, i, d);
+        }
+    computef();
+}
+
 }  // namespace
 
 void backgroundkinship()
@@ -66,15 +82,8 @@ void backgroundkinship()
         }
     for (int s = 0; s < 9; ++s) mean[s] /= double(count);
 
-    for (int32_t j = 1; j <= n; ++j)
-        for (int32_t i = j + 1; i <= n; ++i) {
-            const float* src = vars.delta.data() + deltaat(1, i, j);
-            double d[9];
-            for (int s = 0; s < 9; ++s) d[s] = double(src[s]);
-            for (int s : {0, 2, 4, 6, 7}) d[s] = std::max(d[s] - mean[s], 0.0);
-            storecorrected(j, i, d);
-        }
-    computef();
+    const int states[5] = {0, 2, 4, 6, 7};
+    subtractmean(mean, states, 5);
 }
 
 void backgroundinbreeding()
@@ -96,13 +105,6 @@ void backgroundinbreeding()
     }
     for (int s = 0; s < 4; ++s) mean[s] /= double(count);
 
-    for (int32_t j = 1; j <= n; ++j)
-        for (int32_t i = j + 1; i <= n; ++i) {
-            const float* src = vars.delta.data() + deltaat(1, i, j);
-            double d[9];
-            for (int s = 0; s < 9; ++s) d[s] = double(src[s]);
-            for (int s = 0; s < 4; ++s) d[s] = std::max(d[s] - mean[s], 0.0);
-            storecorrected(j, i, d);
-        }
-    computef();
+    const int states[4] = {0, 1, 2, 3};
+    subtractmean(mean, states, 4);
 }
