@@ -12,6 +12,33 @@
 
 #include "estimation/jointterms.hpp"
 
+// The nine state terms of each way two genotypes of a two-allele locus
+// meet, in state order (jointterms.hpp gives the non-zero ones).
+KX_INLINE void waysofhomhom(const termshomhom& r, double* t)
+{
+    const double v[9] = {r.q0, r.q1, r.q1, r.q2, r.q1, r.q2, r.q1, r.q2, r.q3};
+    for (int s = 0; s < 9; ++s) t[s] = v[s];
+}
+KX_INLINE void waysofhomother(const termshomother& r, double* t)
+{
+    const double v[9] = {0, r.x1, 0, r.x4, 0, r.x2, 0, 0, r.x3};
+    for (int s = 0; s < 9; ++s) t[s] = v[s];
+}
+// first = 2: AA / AB (states 3, 4); first = 4: AB / AA (states 5, 6).
+KX_INLINE void waysofhomhet(const termshomhet& r, int first, double* t)
+{
+    for (int s = 0; s < 9; ++s) t[s] = 0.0;
+    t[first] = r.x1;
+    t[first + 1] = 2.0 * r.x2;
+    t[7] = r.x2;
+    t[8] = r.x3;
+}
+KX_INLINE void waysofhethet(const termshethet& r, double* t)
+{
+    const double v[9] = {0, 0, 0, 0, 0, 0, 2.0 * r.xx, r.y8, r.y9};
+    for (int s = 0; s < 9; ++s) t[s] = v[s];
+}
+
 // Table of a locus: for individual 1's code c1 (1 = 1/1, 2 = 2/2, 3 =
 // 1/2) and state s, the term for individual 2's code c2 at element c2
 // (element 0, a missing genotype, is 0).  27 rows per locus.
@@ -21,15 +48,15 @@ KX_INLINE void locustable(int32_t l, const jointwork& wk, lanerow* tab)
     const double n = wk.locustotal[std::size_t(l)];
     const double c1 = vars.allelecnt[std::size_t(base + 1)], c2 = vars.allelecnt[std::size_t(base + 2)];
     double way[3][4][9] = {};
-    homhom(n, c1, way[0][1]);
-    homother(n, c1, c2, way[0][2]);
-    homhet(n, c1, c2, 2, way[0][3]);
-    homother(n, c2, c1, way[1][1]);
-    homhom(n, c2, way[1][2]);
-    homhet(n, c2, c1, 2, way[1][3]);
-    homhet(n, c1, c2, 4, way[2][1]);
-    homhet(n, c2, c1, 4, way[2][2]);
-    hethet(n, c1, c2, way[2][3]);
+    waysofhomhom(homhom(n, c1), way[0][1]);
+    waysofhomother(homother(n, c1, c2), way[0][2]);
+    waysofhomhet(homhet(n, c1, c2), 2, way[0][3]);
+    waysofhomother(homother(n, c2, c1), way[1][1]);
+    waysofhomhom(homhom(n, c2), way[1][2]);
+    waysofhomhet(homhet(n, c2, c1), 2, way[1][3]);
+    waysofhomhet(homhet(n, c1, c2), 4, way[2][1]);
+    waysofhomhet(homhet(n, c2, c1), 4, way[2][2]);
+    waysofhethet(hethet(n, c1, c2), way[2][3]);
     for (int a = 0; a < 3; ++a)
         for (int s = 0; s < 9; ++s) {
             lanerow& r = tab[9 * a + s];

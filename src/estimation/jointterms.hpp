@@ -5,88 +5,102 @@
 // (jointkernel.hpp), so that both form every value the same way to the
 // bit.
 //
-// A term function fills t[0..8] (states 1..9) with the probability of the
-// genes that are distinct under each state, drawn in sequence: the first
-// over n, later ones over n - c, n - 2c, n - 3c, each numerator lowered by
-// c for every earlier draw of the same allele.  States that cannot give
-// the pattern get 0.  Products are formed in the order written; floored
-// values (at 1e-8) where the pattern's states can be zero.  The caller
-// multiplies by the Deltas and the factors on Delta7 and Delta9.
+// A term function gives, for the states that can give the pattern, the
+// probability of the genes that are distinct under each state, drawn in
+// sequence: the first over n, later ones over n - c, n - 2c, n - 3c, each
+// numerator lowered by c for every earlier draw of the same allele.
+// Products are formed in the order written; floored values (at 1e-8)
+// where the pattern's states can be zero.  The caller multiplies by the
+// Deltas and the factors on Delta7 and Delta9.
 //
 // No include guard: included inside each instruction set's namespace too.
 
-// AA / AA, cA the count of A; no floor.
-inline void homhom(double n, double ca, double* t)
+// The terms of each pattern, by the names of the states they go with.
+struct termshomhom {
+    double q0, q1, q2, q3;
+};
+struct termshomother {
+    double x1, x2, x4, x3;
+};
+struct termshomhet {
+    double x1, x2, x3;
+};
+struct termshomdistinct {
+    double x1, x2;
+};
+struct termshethet {
+    double xx, y8, y9;
+};
+struct termshetshare {
+    double xx, yy;
+};
+
+// AA / AA, cA the count of A; no floor.  States: Delta1 ca/n; Delta2, 3,
+// 5, 7 q1; Delta4, 6, 8 q2; Delta9 q3.
+inline termshomhom homhom(double n, double ca)
 {
     const double c = cterm, c2 = c2term, c3 = c3term;
+    const double q0 = ca / n;
     const double q1 = ((ca / n) * (ca - c)) / (n - c);
     const double q2 = (q1 * (ca - c2)) / (n - c2);
     const double q3 = (q2 * (ca - c3)) / (n - c3);
-    const double v[9] = {ca / n, q1, q1, q2, q1, q2, q1, q2, q3};
-    for (int s = 0; s < 9; ++s) t[s] = v[s];
+    return {q0, q1, q2, q3};
 }
 
-// AA / BB.
-inline void homother(double n, double ca, double cb, double* t)
+// AA / BB.  States: Delta2 x1, Delta4 x4, Delta6 x2, Delta9 x3.
+inline termshomother homother(double n, double ca, double cb)
 {
     const double c = cterm, c2 = c2term, c3 = c3term;
     const double x1 = std::max((ca * cb) / (n * (n - c)), termfloor);
     const double x2 = std::max((x1 * (ca - c)) / (n - c2), termfloor);
     const double x4 = std::max((x1 * (cb - c)) / (n - c2), termfloor);
     const double x3 = std::max((x2 * (cb - c)) / (n - c3), termfloor);
-    const double v[9] = {0, x1, 0, x4, 0, x2, 0, 0, x3};
-    for (int s = 0; s < 9; ++s) t[s] = v[s];
+    return {x1, x2, x4, x3};
 }
 
 // A homozygote and a heterozygote sharing its allele: AA / AB with ca the
-// count of A and cb of B, autozygous states 3 and 4 (first = 2); or AB /
-// BB with ca the count of the shared allele, states 5 and 6 (first = 4).
-inline void homhet(double n, double ca, double cb, int first, double* t)
+// count of A and cb of B (states: Delta3 x1, Delta4 2 x2), or AB / BB with
+// ca the count of the shared allele (Delta5 x1, Delta6 2 x2); then
+// Delta8 x2 and Delta9 x3.
+inline termshomhet homhet(double n, double ca, double cb)
 {
     const double c = cterm, c2 = c2term, c3 = c3term;
     const double x1 = std::max((cb * ca) / ((n - c) * n), termfloor);
     const double x2 = std::max((x1 * (ca - c)) / (n - c2), termfloor);
     const double x3 = std::max(((2.0 * x2) * (ca - c2)) / (n - c3), termfloor);
-    for (int s = 0; s < 9; ++s) t[s] = 0.0;
-    t[first] = x1;
-    t[first + 1] = 2.0 * x2;
-    t[7] = x2;
-    t[8] = x3;
+    return {x1, x2, x3};
 }
 
-// A homozygote and a heterozygote without its allele: AA / BC (state 4,
-// at = 3) or BC / AA (state 6, at = 5); ch the homozygote's count, cx and
-// cy the heterozygote's.
-inline void homdistinct(double n, double ch, double cx, double cy, int at, double* t)
+// A homozygote and a heterozygote without its allele: AA / BC (Delta4
+// x1) or BC / AA (Delta6 x1), Delta9 x2; ch the homozygote's count, cx
+// and cy the heterozygote's.
+inline termshomdistinct homdistinct(double n, double ch, double cx, double cy)
 {
     const double c = cterm, c2 = c2term, c3 = c3term;
     const double x1 = std::max((((2.0 * ch) * cx) * cy) / (((n - c) * n) * (n - c2)), termfloor);
     const double x2 = std::max((x1 * (ch - c)) / (n - c3), termfloor);
-    for (int s = 0; s < 9; ++s) t[s] = 0.0;
-    t[at] = x1;
-    t[8] = x2;
+    return {x1, x2};
 }
 
-// AB / AB.
-inline void hethet(double n, double ca, double cb, double* t)
+// AB / AB.  States: Delta7 2 xx (times the self term), Delta8 y8, Delta9
+// y9.
+inline termshethet hethet(double n, double ca, double cb)
 {
     const double c = cterm, c2 = c2term, c3 = c3term;
     const double xx = std::max((ca * cb) / ((n - c) * n), termfloor);
     const double y8 = std::max((xx * ((ca + cb) - c2)) / (n - c2), termfloor);
     const double y9 = std::max((((4.0 * xx) * (ca - c)) * (cb - c)) / ((n - c3) * (n - c2)), termfloor);
-    const double v[9] = {0, 0, 0, 0, 0, 0, 2.0 * xx, y8, y9};
-    for (int s = 0; s < 9; ++s) t[s] = v[s];
+    return {xx, y8, y9};
 }
 
 // AB / AC: cs the count of the shared allele, cu and cv of the others.
-inline void hetshare(double n, double cs, double cu, double cv, double* t)
+// States: Delta8 xx, Delta9 yy.
+inline termshetshare hetshare(double n, double cs, double cu, double cv)
 {
     const double c = cterm, c2 = c2term, c3 = c3term;
     const double xx = std::max(((cu * cs) * cv) / (((n - c) * n) * (n - c2)), termfloor);
     const double yy = std::max(((4.0 * xx) * (cs - c)) / (n - c3), termfloor);
-    for (int s = 0; s < 9; ++s) t[s] = 0.0;
-    t[7] = xx;
-    t[8] = yy;
+    return {xx, yy};
 }
 
 // Expected independent genes from the posteriors p[0..8] (states 1..9),
