@@ -14,7 +14,7 @@ std::vector<std::string> programargs;
 
 namespace {
 
-const std::array<std::string, 8> par = {"INP", "OUT", "RAN", "LOC", "IND", "GEN", "UPP", "OMP"};
+const std::array<std::string, 9> par = {"INP", "OUT", "RAN", "LOC", "IND", "GEN", "UPP", "OMP", "MLE"};
 
 // An integer in a fixed field of 12 characters: blanks are ignored, an
 // all-blank field is 0.
@@ -34,6 +34,14 @@ bool readfield12(const std::string& value, int32_t& out)
     return true;
 }
 
+void keyboarderror(const std::string& name, const std::string& value)
+{
+    say("");
+    say("Error in reading parameters from keyboard! Original input: " + name + ":" + trimright(value) +
+        ". The command is ignored!");
+    say("");
+}
+
 void showhelp()
 {
     say("VARN command line Arguments:");
@@ -45,6 +53,7 @@ void showhelp()
     say("  GEN:[Genotype file name]");
     say("  UPP:[Update allele frequency 1/0]");
     say("  OMP:[Number of openMP threads]");
+    say("  MLE:[Maximum likelihood Deltas 0/1/2]");
 }
 
 }  // namespace
@@ -59,9 +68,10 @@ void getcommands()
     vars.idum = 0;
     vars.updatep = -1;
     vars.ompthd = 1;
+    vars.mle = 0;
     vars.commandline = programargs.empty() ? std::string() : trimright(programargs[0]);
 
-    std::array<int, 8> count{};
+    std::array<int, par.size()> count{};
     int errors = 0;
     for (std::size_t i = 1; i <= 999 && i < programargs.size(); ++i) {
         std::string arg = programargs[i].substr(0, 499);
@@ -70,7 +80,7 @@ void getcommands()
 
         int key = -1;
         if (arg.size() >= 4 && arg[3] == ':')
-            for (int k = 0; k < 8 && key < 0; ++k)
+            for (int k = 0; k < int(par.size()) && key < 0; ++k)
                 if (arg.compare(0, 3, par[std::size_t(k)]) == 0) key = k;
 
         if (key >= 0) {
@@ -85,17 +95,24 @@ void getcommands()
             if (name == "INP") vars.parfile = trimright(value);
             else if (name == "OUT") vars.outfile = trimright(value);
             else if (name == "GEN") vars.gtypefile = trimright(value);
-            else {
+            else if (name == "MLE") {
+                // 0 the EM for Delta, 1 maximum likelihood, 2 its pooled form
+                // for SNP data; anything else is faulty
+                int32_t v = 0;
+                if (!readfield12(value, v) || v < 0 || v > 2) {
+                    keyboarderror(name, value);
+                    ++errors;
+                } else {
+                    vars.mle = v;
+                }
+            } else {
                 int32_t* field = name == "RAN"   ? &vars.idum
                                  : name == "LOC" ? &vars.numloci
                                  : name == "IND" ? &vars.numindiv
                                  : name == "UPP" ? &vars.updatep
                                                  : &vars.ompthd;
                 if (!readfield12(value, *field)) {
-                    say("");
-                    say("Error in reading parameters from keyboard! Original input: " + name + ":" + trimright(value) +
-                        ". The command is ignored!");
-                    say("");
+                    keyboarderror(name, value);
                     ++errors;
                 }
             }

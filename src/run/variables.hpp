@@ -36,6 +36,7 @@ struct variables {
     int32_t iseed = 0;               // seed as entered
     int32_t idum = 0;                // generator state word
     int32_t ompthd = 1;              // OpenMP threads for the joint E-step
+    int32_t mle = 0;                 // Deltas: 0 EM, 1 maximum likelihood, 2 pooled SNP classes
     std::string parfile = "VARN.par";
     std::string gtypefile;
     std::string outfile;

@@ -408,7 +408,8 @@ class Kinex:
                           '  OUT:[Output file name]',
                           '  GEN:[Genotype file name]',
                           '  UPP:[Update allele frequency 1/0]',
-                          '  OMP:[Number of openMP threads]']:
+                          '  OMP:[Number of openMP threads]',
+                          '  MLE:[Maximum likelihood Deltas 0/1/2]']:
                     self.line(s)
                 raise StopRun('help')
             self.line()

@@ -112,7 +112,8 @@ TEST(commands, helpInAnyCaseEndsTheRun)
         EXPECT_EQ(screen,
                   "VARN command line Arguments:\n  IND:[Number of individuals]\n  LOC:[Number of loci]\n"
                   "  RAN:[Random number seed]\n  INP:[Input parameter file name]\n  OUT:[Output file name]\n"
-                  "  GEN:[Genotype file name]\n  UPP:[Update allele frequency 1/0]\n  OMP:[Number of openMP threads]\n");
+                  "  GEN:[Genotype file name]\n  UPP:[Update allele frequency 1/0]\n  OMP:[Number of openMP threads]\n"
+                  "  MLE:[Maximum likelihood Deltas 0/1/2]\n");
         EXPECT_EQ(vars.numloci, -2147483647);
     }
 }
