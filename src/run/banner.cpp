@@ -1,5 +1,6 @@
 #include "run/banner.hpp"
 
+#include "output/safefile.hpp"
 #include "run/screen.hpp"
 #include "run/textfile.hpp"
 #include "run/variables.hpp"
@@ -13,7 +14,7 @@ void showversion(int unit)
         return;
     }
     textout out;
-    textopen(out, vars.outfile, false, "ShowVersion");
+    safeopen(out, vars.outslot, vars.outfile, false, "ShowVersion");
     textwrite(out, lines);
     textclose(out);
 }

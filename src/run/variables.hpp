@@ -40,6 +40,8 @@ struct variables {
     std::string gtypefile;
     std::string outfile;
     std::string commandline;
+    int32_t outslot = -1;  // the results file's slot of safefile (-1: none)
+    int32_t rawslot = -1;  // the raw-allele side file's slot (-1: none)
     std::array<std::string, 2> date1{std::string(8, ' '), std::string(8, ' ')};
     std::array<std::string, 2> time1{std::string(10, ' '), std::string(10, ' ')};
 
