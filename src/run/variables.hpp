@@ -71,6 +71,8 @@ struct variables {
     std::vector<int32_t> markeridx;     // 1..L
     std::vector<int32_t> markercnt;     // 1..U
     std::vector<int32_t> locusloc;      // 0..U
+    std::string gtypewarning;           // master: what the genotype file
+                                        // holds beyond what was read, or empty
 
     // ---- estimation and results ----
     std::vector<int32_t> numa;          // 1..A
