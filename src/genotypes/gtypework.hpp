@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,29 @@ void findidentical(gtypework& w);
 // Keeps only the unique polymorphic loci in obsnumallele, indivgtype or
 // snp, and fills numallallele and locusloc (compact.cpp).
 void compactloci(gtypework& w);
+
+// ---- what a genotype file holds beyond what is read (surplus.cpp) ----
+
+struct gtypesurplus {
+    int64_t longrows = 0;   // rows with values or characters past those read
+    int64_t morelines = 0;  // lines that are not blank after the last row read
+    int64_t nottext = 0;    // lines with bytes no text holds (NUL, controls)
+    bool moreids = false;   // layouts 1 and 2: a value after the last identifier
+};
+
+// True when the bytes hold one that no text file does: a control
+// character other than tab, line feed, vertical tab, form feed and CR.
+bool nottextbytes(const char* p, std::size_t n);
+
+// True when the bytes are all blanks, tabs or CRs.
+bool blanktail(const char* p, std::size_t n);
+
+// Counts the lines that follow in f (read in pieces, never a whole line).
+void scanrest(std::FILE* f, gtypesurplus& s);
+
+// The warning line for the screen and the run record ("Warning: genotype
+// file holds more than was read (...): ..."); empty when nothing was found.
+std::string surplustext(const gtypesurplus& s, int32_t dataform);
 
 // One locus's record of the raw-allele file: k, then the k identifiers,
 // each in 4 characters, 127 values to a line (rawallele.cpp).

@@ -37,9 +37,9 @@ std::string id20(const std::string& id)
 
 // The rest of a layout 0 line after the identifier: 2 x numloci integers
 // that fit 16 bits, stored at keep unless it is null.  Values after them
-// are ignored.  False when the line ends early or a value is not such an
-// integer.
-bool parsealleles(const ffreader& r, int16_t* keep)
+// are ignored (more is set when there are some).  False when the line ends
+// early or a value is not such an integer.
+bool parsealleles(const ffreader& r, int16_t* keep, bool& more)
 {
     const char* p = r.buf + r.pos;
     const char* end = r.buf + r.len;
@@ -61,13 +61,24 @@ bool parsealleles(const ffreader& r, int16_t* keep)
         if (x < -32768 || x > 32767) return false;
         if (keep) keep[v] = int16_t(x);
     }
+    while (p < end && ffsep(*p)) ++p;
+    more = p != end;
     return true;
 }
 
 // Progress step of the per-individual counters.
 int32_t progressstep() { return std::max(1, 1000000 / vars.numloci); }
 
-void readlayout0(ffreader& r, gtypework& w)
+// A row read: what it holds beyond its w characters, and bytes that are
+// not text (look is null on the processes that do not report).
+void lookatrow(const ffreader& r, std::size_t w, gtypesurplus* look)
+{
+    if (!look) return;
+    if (r.len > w && !blanktail(r.buf + w, r.len - w)) ++look->longrows;
+    if (nottextbytes(r.buf, r.len)) ++look->nottext;
+}
+
+void readlayout0(ffreader& r, gtypework& w, gtypesurplus* look)
 {
     const int32_t share = std::max(0, vars.indivl2 - vars.indivl1 + 1);
     allocarray(w.rawallele, 2 * std::size_t(vars.numloci) * std::size_t(share), int16_t(0), vars.memerr, routine);
@@ -79,26 +90,37 @@ void readlayout0(ffreader& r, gtypework& w)
     for (int32_t i = 1; i <= vars.numindiv; ++i) {
         if (i % step == 0) sayopen("\r  " + itod(i));
         int16_t* keep = myindiv(i) ? w.rawallele.data() + rawat(1, 1, i) : nullptr;
-        if (!ffnextline(r) || ffvalueinline(r, id) != ffstatus::ok || !parsealleles(r, keep))
+        bool more = false;
+        if (!ffnextline(r) || ffvalueinline(r, id) != ffstatus::ok || !parsealleles(r, keep, more))
             readfailed(r, "Error reading genotype data for individual " + itod(i) + "!");
+        if (look) {
+            look->longrows += more;
+            look->nottext += nottextbytes(r.buf, r.len);
+        }
         vars.individ[std::size_t(i)] = id20(id);
     }
 }
 
 // Layouts 1 and 2 start with all identifiers, as many to a line as the
 // writer liked; the genotype rows follow on the next line.
-void readidentifiers(ffreader& r)
+void readidentifiers(ffreader& r, gtypesurplus* look)
 {
     std::string id;
+    long checked = 0;  // the last line looked at whole
     for (int32_t i = 1; i <= vars.numindiv; ++i) {
         if (!ffvalue(r, id, i == 1)) readfailed(r, "Error reading individual ID in genotype data file!");
         vars.individ[std::size_t(i)] = id20(id);
+        if (look && r.lineno != checked) {
+            checked = r.lineno;
+            look->nottext += nottextbytes(r.buf, r.len);
+        }
     }
+    if (look && ffvalueinline(r, id) != ffstatus::endofline) look->moreids = true;
 }
 
 // Layout 1: one row per locus, read in blocks of 16 rows that fill one
 // word of every individual.
-void readlayout1(ffreader& r)
+void readlayout1(ffreader& r, gtypesurplus* look)
 {
     const std::size_t n = std::size_t(vars.numindiv);
     std::vector<char> block;
@@ -113,6 +135,7 @@ void readlayout1(ffreader& r)
                 readfailed(r, "Error in reading data for Locus = " + itod(first) + " to " + itod(last) + "!");
             // A fixed-width row: longer lines are cut, shorter ones padded
             // with blanks (missing genotypes).
+            lookatrow(r, n, look);
             char* row = block.data() + std::size_t(l - first) * n;
             std::size_t m = std::min(r.len, n);
             std::memcpy(row, r.buf, m);
@@ -124,12 +147,13 @@ void readlayout1(ffreader& r)
 }
 
 // Layout 2: one row per individual, packed into its column at once.
-void readlayout2(ffreader& r)
+void readlayout2(ffreader& r, gtypesurplus* look)
 {
     say("  Reading genotypes for individual:");
     const int32_t step = progressstep();
     for (int32_t i = 1; i <= vars.numindiv; ++i) {
         if (!ffnextline(r)) readfailed(r, "Error reading genotype data for row " + itod(i) + "!");
+        lookatrow(r, std::size_t(vars.numloci), look);
         int32_t len = int32_t(std::min(r.len, std::size_t(vars.numloci)));
         convertgtype1(r.buf, len, vars.snpwords - 1, vars.snp.data() + snpcol(i));
         if (i % step == 0) sayopen("\r  " + itod(i));
@@ -153,20 +177,26 @@ void readgtypefile(gtypework& w)
 
     say("");
     say("Reading genotype file: " + vars.gtypefile);
+    // The master also notes what the file holds beyond what is read.
+    gtypesurplus found;
+    gtypesurplus* look = vars.thd0q ? &found : nullptr;
     {
         ffreader r;
         if (!ffopen(r, vars.gtypefile))
             stoponerror("Cannot open genotype file " + vars.gtypefile + " (" + fferrtext(r) + ")!", routine);
         if (vars.dataform == 0) {
-            readlayout0(r, w);
+            readlayout0(r, w, look);
         } else {
             vars.snpwords = snpwordsfor(vars.numloci);
             allocarray(vars.snp, n * std::size_t(vars.snpwords), 0u, vars.memerr, routine);
-            readidentifiers(r);
-            if (vars.dataform == 1) readlayout1(r);
-            else readlayout2(r);
+            readidentifiers(r, look);
+            if (vars.dataform == 1) readlayout1(r, look);
+            else readlayout2(r, look);
         }
+        if (look) scanrest(r.file, found);
     }
     say("\r  Finished reading genotype data of " + itod(vars.numindiv) + " individuals at " + itod(vars.numloci) +
         " loci." + std::string(16, ' '));
+    vars.gtypewarning = look ? surplustext(found, vars.dataform) : std::string();
+    if (!vars.gtypewarning.empty()) say(vars.gtypewarning);
 }

@@ -7,6 +7,7 @@
 
 #include "estimation/workshare.hpp"
 #include "genotypes/gtypework.hpp"
+#include "output/safefile.hpp"
 #include "run/alloc.hpp"
 #include "run/parlayer.hpp"
 #include "run/stop.hpp"
@@ -61,7 +62,7 @@ void recodeloci(gtypework& w)
 
     textout rawfile;
     const bool writeraw = vars.thd0q && vars.outallelefre == 1;
-    if (writeraw) textopen(rawfile, vars.outfile + ".RawAllele", false, routine);
+    if (writeraw) safeopen(rawfile, vars.rawslot, vars.outfile + ".RawAllele", false, routine);
 
     const double* r1 = w.r1.data();
     const double* r2 = w.r2.data();

@@ -1,19 +1,34 @@
 #include "output/output.hpp"
 
-#include <cstdio>
-
 #include "output/lookup.hpp"
+#include "output/safefile.hpp"
 #include "output/tables.hpp"
 #include "run/screen.hpp"
+#include "run/stop.hpp"
 #include "run/textfile.hpp"
 #include "run/variables.hpp"
+
+void openoutput()
+{
+    const char* routine = "OpenOutput";
+    vars.outslot = safeprepare(vars.outfile, routine);
+    if (vars.dataform == 0 && vars.outallelefre == 1) {
+        // The side file is made beside the results file and removed at the
+        // end: a device or a pipe has no such place.
+        if (!saferegular(vars.outslot))
+            stoponerror("Output file " + vars.outfile + " is not a regular file! With DataForm 0 and OutAlleleFre 1 " +
+                            "the run keeps the side file " + rawallelefile() + " beside a regular results file.",
+                        routine);
+        vars.rawslot = safecreate(rawallelefile(), routine);
+    }
+}
 
 void output()
 {
     say("");
     say("Writing results...");
     textout out;
-    textopen(out, vars.outfile, true, "Output");
+    safeopen(out, vars.outslot, vars.outfile, true, "Output");
     writerunrecord(out);
 
     lookup lk;
@@ -23,9 +38,12 @@ void output()
     writeinb(out, lk);
     if (vars.outallelefre == 1) writefreq(out, lk);
     textclose(out);
+    safecommit(vars.outslot, "Output");
+    vars.outslot = -1;
 
     // The raw-allele file has served its purpose; a failure to delete it is
     // of no consequence.
-    if (vars.outallelefre == 1 && vars.dataform == 0) std::remove(rawallelefile().c_str());
+    if (vars.outallelefre == 1 && vars.dataform == 0) saferemove(vars.rawslot, rawallelefile());
+    vars.rawslot = -1;
     say("  Writing to file, " + vars.outfile + ", completed.");
 }

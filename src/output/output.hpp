@@ -1,5 +1,12 @@
 // The results file: run record and tables.
 #pragma once
 
-// Appends the run record and the tables to the results file (master only).
+// At the start of the run, before the genotypes are read (master only):
+// makes sure the results file can be written (its temporary file is made
+// now) and creates the raw-allele side file when the run needs one
+// (DataForm 0 with OutAlleleFre 1).  Stops the run when either cannot be.
+void openoutput();
+
+// Appends the run record and the tables to the results file and puts it in
+// place; removes the raw-allele side file (master only).
 void output();

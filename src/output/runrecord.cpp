@@ -48,6 +48,7 @@ void writerunrecord(textout& out)
     s += "  Output file = " + vars.outfile + "\n";
     s += "  Random start Delta = " + itod(vars.rnddelta0) + "\n";
     s += "  Update allele frequency = " + itod(vars.updatep) + "\n";
+    if (!vars.gtypewarning.empty()) s += "  " + vars.gtypewarning + "\n";
 
     s += "\n\n" + separator(36) + "\nRunning time, Tolerance and Iterates\n" + separator(36) + "\n";
     datestamp(vars.date1[1], vars.time1[1]);

@@ -1,8 +1,10 @@
 #include "run/commands.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
+#include "run/banner.hpp"
 #include "run/clock.hpp"
 #include "run/freeform.hpp"
 #include "run/screen.hpp"
@@ -73,9 +75,19 @@ void getcommands()
 
     std::array<int, par.size()> count{};
     int errors = 0;
+    // Arguments are taken whole: a file name that does not fit the 499
+    // characters kept is refused by readparfile, never cut.
     for (std::size_t i = 1; i <= 999 && i < programargs.size(); ++i) {
-        std::string arg = programargs[i].substr(0, 499);
-        if (trimright(arg).empty()) break;
+        const std::string& arg = programargs[i];
+        if (trimright(arg).empty()) {
+            // Reported and passed over, so that the arguments after it count.
+            vars.commandline += " \"\"";
+            say("");
+            say("Empty run option: ignored!");
+            say("");
+            ++errors;
+            continue;
+        }
         vars.commandline += " " + trimboth(arg);
 
         int key = -1;
@@ -116,8 +128,11 @@ void getcommands()
                     ++errors;
                 }
             }
-        } else if (trimright(to_case(arg, 1)) == "HELP") {
+        } else if (trimright(to_case(arg, 1)) == "HELP" || trimright(arg) == "-h" || trimright(arg) == "--help") {
             showhelp();
+            endrun(0);
+        } else if (trimright(arg) == "--version") {
+            say(versiontext());
             endrun(0);
         } else {
             say("");
@@ -125,6 +140,14 @@ void getcommands()
             say("");
             ++errors;
         }
+    }
+
+    if (programargs.size() > 1000) {
+        say("");
+        say("Too many run options: the " + itod(int32_t(std::min<std::size_t>(programargs.size() - 1000, 2147483647))) +
+            " after the 999th are ignored!");
+        say("");
+        ++errors;
     }
 
     if (errors != 0 && stopwaitseconds > 0) {

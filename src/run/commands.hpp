@@ -9,5 +9,6 @@ extern std::vector<std::string> programargs;
 
 // Sets the command-line settings to their start values, then reads the
 // arguments.  Faulty, repeated and unknown arguments are reported and
-// ignored; HELP shows the help text and ends the run.
+// ignored (an empty one too); HELP, -h and --help show the help text and
+// end the run, --version shows the version line and ends it.
 void getcommands();

@@ -6,6 +6,7 @@
 #include "estimation/estimation.hpp"
 #include "genotypes/genotypes.hpp"
 #include "output/output.hpp"
+#include "output/safefile.hpp"
 #include "run/alloc.hpp"
 #include "run/banner.hpp"
 #include "run/commands.hpp"
@@ -39,6 +40,7 @@ int runkinex(int argc, char** argv)
         getcommands();
         readparfile();
         initialpara();
+        if (vars.thd0q) openoutput();
         readgtype();
         replicateloop();
         if (vars.thd0q) {
@@ -54,6 +56,9 @@ int runkinex(int argc, char** argv)
     } catch (const std::length_error&) {
         status = memorystop();
     }
+    // A run that stopped leaves no temporary or side file; a results file
+    // it had not finished is not put in place.
+    safedropall();
     screenflush();
     // After a failure the parallel runtime is left as it is: the process
     // ends at once, and mpirun ends the others.

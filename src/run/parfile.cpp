@@ -35,7 +35,6 @@ std::string readtext(ffreader& r, const char* label)
 {
     std::string value;
     if (!ffvalue(r, value, true)) stoponerror(std::string("Error reading ") + label, routine);
-    if (value.size() > 499) value.resize(499);
     return trimright(value);
 }
 
@@ -46,6 +45,16 @@ int32_t readinteger(ffreader& r, const char* label)
     if (!ffvalue(r, value, true) || !parseint(value, INT32_MIN, INT32_MAX, v))
         stoponerror(std::string("Error reading ") + label, routine);
     return int32_t(v);
+}
+
+// A file name in force must fit the 499 characters the run keeps (a cut
+// name would name another file) and stay on one line.
+void checkname(const std::string& name, const char* what)
+{
+    if (name.size() > 499)
+        stoponerror(std::string(what) + " name longer than 499 characters: " + name + "!", routine);
+    if (name.find_first_of(std::string("\n\r\0", 3)) != std::string::npos)
+        stoponerror(std::string(what) + " name holds a line break or NUL character!", routine);
 }
 
 // The results file replaces its content at the end of the run, so it must
@@ -67,6 +76,7 @@ void checkoutputname(const std::string& name)
 void readparfile()
 {
     datestamp(vars.date1[0], vars.time1[0]);
+    checkname(vars.parfile, "Parameter file");
     if (!fileexists(vars.parfile)) stoponerror("Parameter file " + vars.parfile + " does not exist!", routine);
     sayopen("Reading parameter file: " + vars.parfile);
 
@@ -99,10 +109,12 @@ void readparfile()
 
     std::string t = readtext(r, "GtypeFile!");
     if (vars.gtypefile.empty()) vars.gtypefile = t;
+    checkname(vars.gtypefile, "Genotype file");
     if (!fileexists(vars.gtypefile)) stoponerror("Genotype file, " + vars.gtypefile + ", does not exist!", routine);
 
     t = readtext(r, "Outfile!");
     if (vars.outfile.empty()) vars.outfile = t;
+    checkname(vars.outfile, "Output file");
     checkoutputname(vars.outfile);
 
     v = readinteger(r, "seed!");

@@ -14,5 +14,6 @@ void sayopen(const std::string& text);
 // Writes text and ends the line on any process.
 void sayall(const std::string& text);
 
-// Pushes everything written so far to the terminal.
+// Pushes everything written so far to the terminal (say, sayopen and
+// sayall already push each piece they write).
 void screenflush();

@@ -1,5 +1,7 @@
 #include "run/stop.hpp"
 
+#include <cstdio>
+
 #include "run/clock.hpp"
 #include "run/screen.hpp"
 #include "run/textconv.hpp"
@@ -13,6 +15,12 @@ void stoponerror(const std::string& message, const std::string& routine)
     sayall("");
     sayall("Program stopped in subroutine " + trimright(routine));
     screenflush();
+    // A screen that can no longer be written (a pipe whose reader went
+    // away): the message goes to standard error instead.
+    if (std::ferror(stdout)) {
+        std::string text = "\n" + trimright(message) + "\n\nProgram stopped in subroutine " + trimright(routine) + "\n";
+        std::fwrite(text.data(), 1, text.size(), stderr);
+    }
     if (stopwaitseconds > 0) sleeping(stopwaitseconds);
     throw runend{1};
 }

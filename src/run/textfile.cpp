@@ -23,7 +23,15 @@ void textopen(textout& out, const std::string& name, bool append, const std::str
     }
     int flags = ::fcntl(fd, F_GETFL);
     if (flags != -1) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    out.file = ::fdopen(fd, append ? "ab" : "wb");
+    textattach(out, fd, name, routine);
+}
+
+void textattach(textout& out, int fd, const std::string& name, const std::string& routine)
+{
+    out.name = name;
+    out.routine = routine;
+    errno = 0;
+    out.file = ::fdopen(fd, "wb");
     if (!out.file) {
         std::string why = reason();
         ::close(fd);

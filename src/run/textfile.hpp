@@ -19,6 +19,11 @@ struct textout {
 // append, at its end; creates it when needed.
 void textopen(textout& out, const std::string& name, bool append, const std::string& routine);
 
+// Takes an open descriptor for writing under the given name (the name
+// that messages give); the stream owns fd from now on.  A failure stops
+// the run.
+void textattach(textout& out, int fd, const std::string& name, const std::string& routine);
+
 // Writes the text as it stands (line ends included by the caller).
 void textwrite(textout& out, const std::string& text);
 

@@ -41,6 +41,8 @@ struct variables {
     std::string gtypefile;
     std::string outfile;
     std::string commandline;
+    int32_t outslot = -1;  // the results file's slot of safefile (-1: none)
+    int32_t rawslot = -1;  // the raw-allele side file's slot (-1: none)
     std::array<std::string, 2> date1{std::string(8, ' '), std::string(8, ' ')};
     std::array<std::string, 2> time1{std::string(10, ' '), std::string(10, ' ')};
 
@@ -70,6 +72,8 @@ struct variables {
     std::vector<int32_t> markeridx;     // 1..L
     std::vector<int32_t> markercnt;     // 1..U
     std::vector<int32_t> locusloc;      // 0..U
+    std::string gtypewarning;           // master: what the genotype file
+                                        // holds beyond what was read, or empty
 
     // ---- estimation and results ----
     std::vector<int32_t> numa;          // 1..A

@@ -11,8 +11,10 @@ separated by blank lines, `#` starts a comment line.  Keys:
             `name` or `name=newname`
   setup:    shell line run in the working folder before the run (repeatable);
             $KINEX is the serial program
-  run:      the command line: `kinex` and its arguments, split like a shell
-            would (quotes allowed)
+  run:      the command line: `kinex` (or `kinex-sim`) and its arguments,
+            split like a shell would (quotes allowed; \\n \\r \\t in an
+            argument stand for those characters); kinex-sim's standard error
+            goes to the screen text
   prefix:   shell text put before the program (ulimit, trap, ...)
   user:     nobody -- run as user 65534 (file permissions then apply to
             root's tests too); the case is skipped when not root
@@ -22,8 +24,9 @@ separated by blank lines, `#` starts a comment line.  Keys:
   noscreen: text the screen must not contain (repeatable)
   check:    shell line run in the working folder after the run that must
             succeed (repeatable)
-  made:     files the run must leave besides its inputs (space separated;
-            default: none after a stop, out.txt after a normal end)
+  made:     files the run must leave besides its inputs (space separated,
+            shell patterns allowed, each matching one file; default: none
+            after a stop, out.txt after a normal end)
   changes:  inputs the run may replace or remove (space separated)
   par:      N -- run kinex-par with N processes too; it must end with the
             same status within the time limit, and the stop message must
@@ -43,6 +46,7 @@ the error stop.
 """
 import argparse
 import concurrent.futures
+import fnmatch
 import hashlib
 import os
 import shlex
@@ -117,6 +121,7 @@ class runner:
     def __init__(self, args):
         self.kinex = os.path.abspath(args.kinex)
         self.kinexpar = os.path.abspath(args.kinex_par) if args.kinex_par else None
+        self.kinexsim = os.path.abspath(args.kinex_sim) if args.kinex_sim else None
         self.corpus = os.path.join(here, "corpus")
         self.sanitized = args.sanitized
         self.root = os.geteuid() == 0
@@ -130,17 +135,20 @@ class runner:
                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
 
     def start(self, case, folder, parallel):
-        words = shlex.split(case["run"])
-        if words[0] != "kinex":
-            raise ValueError("run must start with kinex")
-        if parallel:
+        words = [unescape(w) for w in shlex.split(case["run"])]
+        if words[0] not in ("kinex", "kinex-sim"):
+            raise ValueError("run must start with kinex or kinex-sim")
+        sim = words[0] == "kinex-sim"
+        if sim:
+            prog = [self.kinexsim]
+        elif parallel:
             prog = ["mpirun", "--allow-run-as-root", "--oversubscribe", "-np", case["par"], self.kinexpar]
         else:
             prog = [self.kinex]
         command = case.get("prefix", "") + " exec " + " ".join(shlex.quote(w) for w in prog + words[1:])
         if case.get("user") == "nobody":
             command = "exec setpriv --reuid=65534 --regid=65534 --clear-groups bash -c " + shlex.quote(command)
-        command += " > screen.txt 2> stderr.txt"
+        command += " > screen.txt 2> " + ("screen.txt" if sim else "stderr.txt")
         env = dict(os.environ, OMPI_ALLOW_RUN_AS_ROOT="1", OMPI_ALLOW_RUN_AS_ROOT_CONFIRM="1")
         began = time.monotonic()
         limit = float(case.get("timeout", 60))
@@ -227,9 +235,11 @@ class runner:
                 elif after[name] != digest:
                     fails.append(f"input {name} was modified")
             default = "out.txt" if want == 0 and "stop" not in case else ""
-            made = set(case.get("made", default).split())
+            made = case.get("made", default).split()
             left = {n for n in after if n not in before or n in changes and after.get(n) != before.get(n)}
-            if left != made:
+            matched = [sorted(n for n in left if fnmatch.fnmatchcase(n, m)) for m in made]
+            if any(len(m) != 1 for m in matched) or len(left) != len(made) or \
+                    set().union(*map(set, matched)) != left:
                 fails.append(f"files left: {sorted(left)}, expected {sorted(made)}")
             for line in case.get("check", []):
                 res = self.shell(folder, line)
@@ -254,6 +264,7 @@ def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     ap.add_argument("--kinex", required=True)
     ap.add_argument("--kinex-par")
+    ap.add_argument("--kinex-sim")
     ap.add_argument("--table", default=os.path.join(here, "cases.txt"))
     ap.add_argument("--sanitized", action="store_true", help="programs built with AddressSanitizer")
     ap.add_argument("--jobs", type=int, default=16)
@@ -272,6 +283,9 @@ def main():
             skipped.append(c["case"])
             continue
         if c.get("user") == "nobody" and not r.root:
+            skipped.append(c["case"])
+            continue
+        if c["run"].split()[0] == "kinex-sim" and not r.kinexsim:
             skipped.append(c["case"])
             continue
         runs.append((c, False))

@@ -269,12 +269,16 @@ class FreeReader:
 
     def read(self, count):
         vals = []
+        self.first = self.pos   # records this read takes values from: first..pos-1
+        self.taken = 0          # values taken from the last of them
         while len(vals) < count:
             if self.pos >= len(self.lines):
                 return None
             got = splitvalues(self.lines[self.pos])
             self.pos += 1
+            self.taken = 0
             for v in got:
+                self.taken += 1
                 if v is None:
                     raise Unsupported('slash ends a free-form read')
                 vals.append(v)
@@ -288,6 +292,67 @@ class FreeReader:
         s = self.lines[self.pos]
         self.pos += 1
         return s
+
+
+def morevalues(line, count):
+    """True when the line holds a value after its first `count` values
+    (blanks, tabs, commas, semicolons and slashes separate values)."""
+    i, n, seen = 0, len(line), 0
+    while i < n:
+        if line[i] in ' \t,;/':
+            i += 1
+            continue
+        if seen == count:
+            return True
+        if line[i] in '\'"':
+            q = line[i]
+            i += 1
+            while i < n:
+                if line[i] == q:
+                    if i + 1 < n and line[i + 1] == q:
+                        i += 2
+                        continue
+                    i += 1
+                    break
+                i += 1
+        else:
+            while i < n and line[i] not in ' \t,;/':
+                i += 1
+        seen += 1
+    return False
+
+
+def nottext(line):
+    """A control character other than tab, vertical tab, form feed and CR."""
+    return any((ord(c) < 32 and not 9 <= ord(c) <= 13) or ord(c) == 127 for c in line)
+
+
+def surplusline(found, layout, N, L):
+    """The warning about what the genotype file holds beyond what was read
+    (None when nothing)."""
+    longrows, morelines, badlines, moreids = found
+
+    def counted(k, one, many):
+        return str(k) + ' ' + (one if k == 1 else many)
+    parts = []
+    if moreids:
+        parts.append('more than %d identifiers' % N)
+    if longrows:
+        if layout == 0:
+            parts.append(counted(longrows, 'line', 'lines') + ' with more than %d allele values' % (2 * L))
+        elif layout == 1:
+            parts.append(counted(longrows, 'locus row', 'locus rows') + ' longer than %d characters' % N)
+        else:
+            parts.append(counted(longrows, 'row', 'rows') + ' longer than %d characters' % L)
+    if morelines:
+        parts.append(counted(morelines, 'further line', 'further lines') + ' after '
+                     + ('locus %d' % L if layout == 1 else 'individual %d' % N))
+    if badlines:
+        parts.append(counted(badlines, 'line', 'lines') + ' with bytes that are not text')
+    if not parts:
+        return None
+    return ('Warning: genotype file holds more than was read (%d individuals at %d loci): ' % (N, L)
+            + ', '.join(parts) + '.')
 
 
 def readlines(path):
@@ -320,6 +385,7 @@ class Kinex:
         self.fixedclock = fixedclock
         self.out = sys.stdout
         self.prntline = '-' * 65
+        self.gtypewarning = None
 
     # screen
     def w(self, text):
@@ -354,9 +420,15 @@ class Kinex:
         seen = dict((k, 0) for k in keys)
         errors = 0
         for raw in self.args[:999]:
-            arg = raw[:499]
+            arg = raw
             if arg.strip(' ') == '':
-                break
+                # reported and passed over; the arguments after it count
+                self.commandline += ' ""'
+                self.line()
+                self.line('Empty run option: ignored!')
+                self.line()
+                errors += 1
+                continue
             self.commandline += ' ' + arg.strip(' ')
             if len(arg) >= 4 and arg[3] == ':' and arg[:3] in keys:
                 key = arg[:3]
@@ -399,7 +471,10 @@ class Kinex:
                 else:
                     self.ompthd = num
                 continue
-            if arg.rstrip(' ').upper() == 'HELP':
+            if arg.rstrip(' ') == '--version':
+                self.line('KINEX, Version 1.0.0.0, Build 20211115')
+                raise StopRun('help')
+            if arg.rstrip(' ').upper() == 'HELP' or arg.rstrip(' ') in ('-h', '--help'):
                 for s in ['VARN command line Arguments:',
                           '  IND:[Number of individuals]',
                           '  LOC:[Number of loci]',
@@ -416,13 +491,25 @@ class Kinex:
             self.line('Run option ' + arg.rstrip(' ') + ' unrecognized: ignored!')
             self.line()
             errors += 1
+        if len(self.args) > 999:
+            self.line()
+            self.line('Too many run options: the %d after the 999th are ignored!' % (len(self.args) - 999))
+            self.line()
         # (the short wait after faulty arguments has no visible effect)
 
     # ------------------------------------------------------ parameter file
+    def checkname(self, name, what):
+        # a name that does not fit the 499 characters kept is refused
+        if len(name) > 499:
+            self.stop(what + ' name longer than 499 characters: ' + name + '!', 'ReadParFile')
+        if any(c in name for c in '\n\r\0'):
+            self.stop(what + ' name holds a line break or NUL character!', 'ReadParFile')
+
     def readparfile(self):
         now = datetime.datetime.now()
         self.date1 = [now.strftime('%Y%m%d'), '']
         self.time1 = [now.strftime('%H%M%S') + '.%03d' % (now.microsecond // 1000), '']
+        self.checkname(self.parfile, 'Parameter file')
         if not os.path.isfile(self.parfile):
             self.stop('Parameter file ' + self.parfile + ' does not exist!', 'ReadParFile')
         self.w('Reading parameter file: ' + self.parfile)
@@ -438,7 +525,7 @@ class Kinex:
                 if n is None:
                     self.stop('Error reading ' + label, 'ReadParFile')
                 return n
-            return v[:499].rstrip(' ')
+            return v.rstrip(' ')
 
         v = item('#individuals!', 'i')
         if self.numindiv == -2147483647:
@@ -461,11 +548,13 @@ class Kinex:
         v = item('GtypeFile!', 't')
         if self.gtypefile == '':
             self.gtypefile = v
+        self.checkname(self.gtypefile, 'Genotype file')
         if not os.path.isfile(self.gtypefile):
             self.stop('Genotype file, ' + self.gtypefile + ', does not exist!', 'ReadParFile')
         v = item('Outfile!', 't')
         if self.outfile == '':
             self.outfile = v
+        self.checkname(self.outfile, 'Output file')
         v = item('seed!', 'i')
         if self.idum == 0:
             self.idum = v
@@ -496,6 +585,11 @@ class Kinex:
         self.line('Reading genotype file: ' + self.gtypefile)
         rd = FreeReader(readlines(self.gtypefile))
         self.individ = [''] * (N + 1)
+        longrows = badlines = 0
+        moreids = False
+
+        def lookrow(s, w):
+            return (len(s) > w and s[w:].strip(' \t\r') != '', nottext(s))
         if self.dataform == 0:
             self.line('  Reading genotypes for individual:')
             k = max(1, 1000000 // L)
@@ -518,6 +612,9 @@ class Kinex:
                               'ReadGType')
                 self.individ[i] = vals[0][:20]
                 rawg[i] = al
+                rec = rd.lines[rd.pos - 1]
+                longrows += rd.first == rd.pos - 1 and morevalues(rec, 1 + 2 * L)
+                badlines += nottext(rec)
             self.rawg = rawg
         else:
             ids = rd.read(N)
@@ -525,6 +622,8 @@ class Kinex:
                 self.stop('Error reading individual ID in genotype data file!', 'ReadGType')
             for i in range(1, N + 1):
                 self.individ[i] = ids[i - 1][:20]
+            badlines += sum(nottext(s) for s in rd.lines[rd.first:rd.pos])
+            moreids = morevalues(rd.lines[rd.pos - 1], rd.taken)
             # genotype codes per individual and locus: 0 missing, 1 = 1/1,
             # 2 = 2/2, 3 = 1/2; character = copies of allele 1
             cmap = {'0': 2, '1': 3, '2': 1}
@@ -543,6 +642,9 @@ class Kinex:
                             self.stop('Error in reading data for Locus = ' + str(first) + ' to '
                                       + str(last) + '!', 'ReadGType')
                         rows.append(s[:N].ljust(N))
+                        lg, bd = lookrow(s, N)
+                        longrows += lg
+                        badlines += bd
                     for l in range(first, last + 1):
                         row = rows[l - first]
                         for i in range(1, N + 1):
@@ -558,15 +660,24 @@ class Kinex:
                     if s is None:
                         self.stop('Error reading genotype data for row ' + str(i) + '!',
                                   'ReadGType')
-                    row = s[:L].ljust(L)
+                    lg, bd = lookrow(s, L)
+                    longrows += lg
+                    badlines += bd
+                    row_ = s[:L].ljust(L)
                     ci = codes[i]
                     for l in range(1, L + 1):
-                        ci[l] = cmap.get(row[l - 1], 0)
+                        ci[l] = cmap.get(row_[l - 1], 0)
                     if i % k == 0:
                         self.w('\r  ' + str(i))
             self.snpcodes = codes
         self.line('\r  Finished reading genotype data of ' + str(N) + ' individuals at '
                   + str(L) + ' loci.' + ' ' * 16)
+        rest = rd.lines[rd.pos:]
+        morelines = sum(s.strip(' \t\r') != '' for s in rest)
+        badlines += sum(nottext(s) for s in rest)
+        self.gtypewarning = surplusline((longrows, morelines, badlines, moreids), self.dataform, N, L)
+        if self.gtypewarning:
+            self.line(self.gtypewarning)
         self.preparation()
 
     def preparation(self):
@@ -1493,6 +1604,8 @@ class Kinex:
                          ('  Random start Delta = ', self.rnddelta0),
                          ('  Update allele frequency = ', self.updatep)]:
             o.append(lab + str(val) + '\n')
+        if self.gtypewarning:
+            o.append('  ' + self.gtypewarning + '\n')
         o.append('\n\n' + sep[:36] + '\nRunning time, Tolerance and Iterates\n' + sep[:36] + '\n')
         now = datetime.datetime.now()
         self.date1[1] = now.strftime('%Y%m%d')

@@ -33,6 +33,7 @@ std::string written(F body)
         return "";
     body(f);
     EXPECT_TRUE(close_out(f, path, err)) << err;
+    EXPECT_TRUE(commit_outs(err)) << err;
     return slurp(path);
 }
 
@@ -112,14 +113,17 @@ TEST(format, plink_ped_and_map)
     ASSERT_EQ(s.id[2], "f0001_po_ch");
     std::string pre = tmp_prefix("x"), err;
     ASSERT_TRUE(write_ped(pre + ".ped", s, three_by_four(), err)) << err;
+    ASSERT_TRUE(commit_outs(err)) << err;
     EXPECT_EQ(slurp(pre + ".ped"),
               "f0001_po f0001_po_fa 0 0 1 -9 A A A G G G 0 0\n"
               "f0001_po f0001_po_mo 0 0 2 -9 G G G G A G A A\n"
               "f0001_po f0001_po_ch f0001_po_fa f0001_po_mo 1 -9 A G 0 0 A A A A\n");
     ASSERT_TRUE(write_map(pre + ".map", 24, err)) << err;
+    ASSERT_TRUE(commit_outs(err)) << err;
     EXPECT_EQ(lines_of(slurp(pre + ".map"))[22], "1 snp23 0 2000000");
     // Positions stay below PLINK's limit of 2^31 - 1.
     ASSERT_TRUE(write_map(pre + ".map", 100000, err)) << err;
+    ASSERT_TRUE(commit_outs(err)) << err;
     std::string last = lines_of(slurp(pre + ".map")).back();
     EXPECT_EQ(last.substr(0, 14), "10 snp100000 0");
     EXPECT_LT(std::stoll(last.substr(15)), 2147483647LL);

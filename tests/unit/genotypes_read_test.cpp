@@ -68,6 +68,9 @@ TEST(readgtype, layout0ScreenAndData)
                           "\r  Finished reading genotype data of 3 individuals at 2 loci." +
                           pad16 +
                           "\n"
+                          // the values after the second locus of 'c d' are not read, and said so
+                          "Warning: genotype file holds more than was read (3 individuals at 2 loci): 1 line with "
+                          "more than 4 allele values.\n"
                           "\nReformatting genotype data, counting #alleles/locus.\n"
                           "  Monomorphic loci: 0\n"
                           "  Polymorphic loci: 2\n"

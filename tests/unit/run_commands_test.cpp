@@ -87,12 +87,47 @@ TEST(commands, repeatedKeyIsIgnoredEvenAfterAFaultyFirst)
               "Repeated parameter values from keyboard! Original input: IND:5. The command is ignored!\n");
 }
 
-TEST(commands, emptyArgumentEndsTheList)
+// An empty argument is reported and passed over: the arguments after it
+// still count (it once ended the list, and a results file named after it
+// was never used).
+TEST(commands, emptyArgumentIsReportedAndPassedOver)
 {
-    run({"IND:5", "   ", "LOC:9"});
+    std::string screen = run({"IND:5", "   ", "", "LOC:9"});
+    EXPECT_EQ(vars.numindiv, 5);
+    EXPECT_EQ(vars.numloci, 9);
+    EXPECT_EQ(vars.commandline, "kinex IND:5 \"\" \"\" LOC:9");
+    EXPECT_EQ(screen, "\nEmpty run option: ignored!\n\n\nEmpty run option: ignored!\n\n");
+}
+
+TEST(commands, argumentsPastThe999thAreReported)
+{
+    std::vector<std::string> args(999, "RAN:1");
+    args[0] = "IND:5";
+    args.push_back("LOC:9");
+    args.push_back("LOC:8");
+    std::string screen = run(args);
     EXPECT_EQ(vars.numindiv, 5);
     EXPECT_EQ(vars.numloci, -2147483647);
-    EXPECT_EQ(vars.commandline, "kinex IND:5");
+    EXPECT_NE(screen.find("\nToo many run options: the 2 after the 999th are ignored!\n\n"), std::string::npos);
+}
+
+TEST(commands, dashHelpAndVersion)
+{
+    for (const char* word : {"-h", "--help", "--version"}) {
+        freshstate();
+        programargs = {"kinex", word, "LOC:3"};
+        testing::internal::CaptureStdout();
+        int status = -1;
+        try {
+            getcommands();
+        } catch (const runend& e) {
+            status = e.status;
+        }
+        std::string screen = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(status, 0) << word;
+        EXPECT_EQ(screen.substr(0, 5), std::string(word) == "--version" ? "KINEX" : "VARN ") << word;
+        EXPECT_EQ(vars.numloci, -2147483647);
+    }
 }
 
 TEST(commands, helpInAnyCaseEndsTheRun)
@@ -134,9 +169,11 @@ TEST(commands, helpOnOtherProcessesIsSilent)
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
 }
 
-TEST(commands, longArgumentsAreCutTo499Characters)
+// Kept whole, so that the parameter file's check refuses a name that does
+// not fit instead of the run using a cut one.
+TEST(commands, longArgumentsAreKeptWhole)
 {
     std::string name(600, 'a');
     run({"GEN:" + name});
-    EXPECT_EQ(vars.gtypefile.size(), 495u);
+    EXPECT_EQ(vars.gtypefile.size(), 600u);
 }

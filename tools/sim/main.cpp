@@ -1,7 +1,9 @@
 // kinex-sim: genotypes with known identity by descent, for testing KINEX.
 #include <cstdio>
 #include <exception>
+#include <new>
 #include "opts.h"
+#include "outfile.h"
 #include "run.h"
 
 int main(int argc, char** argv)
@@ -18,10 +20,19 @@ int main(int argc, char** argv)
             return 0;
         }
         if (!run_sim(o, err)) {
+            discard_outs();
             std::fprintf(stderr, "kinex-sim: %s\n", err.c_str());
             return 1;
         }
+    } catch (const std::bad_alloc&) {
+        discard_outs();
+        std::fprintf(stderr,
+                     "kinex-sim: not enough memory for %lld individuals at %lld loci (pedigree, "
+                     "truth tables and genotype blocks); ask for fewer\n",
+                     o.n, o.loci);
+        return 1;
     } catch (const std::exception& e) {
+        discard_outs();
         std::fprintf(stderr, "kinex-sim: %s\n", e.what());
         return 1;
     }

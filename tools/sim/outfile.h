@@ -1,4 +1,8 @@
-// Output files with large buffers and checked errors.
+// Output files with large buffers and checked errors.  Every file is
+// written under a temporary name beside its own ("P.gen.part-<pid>") and
+// put in place only when all of a run's files are complete: a run that
+// fails leaves none of its files, and the files of an earlier run stay as
+// they were.  A device or a pipe is written directly.
 #pragma once
 #include <cstdio>
 #include <string>
@@ -7,5 +11,12 @@ FILE* open_out(const std::string& path, std::string& err);
 
 // Closes f and reports any write error met since it was opened.
 bool close_out(FILE* f, const std::string& path, std::string& err);
+
+// Renames every file opened since the last commit or discard onto its
+// name; false (and err) when one cannot be, the rest then discarded.
+bool commit_outs(std::string& err);
+
+// Removes every temporary file not yet committed.
+void discard_outs();
 
 inline void put(FILE* f, const std::string& s) { std::fwrite(s.data(), 1, s.size(), f); }

@@ -65,6 +65,16 @@ bool run_sim(const opts& o, std::string& err)
     FILE* fg = open_out(gen, err);
     if (!fg)
         return false;
+    // Closed on every return that follows: a write that fails is reported
+    // by the caller and the file discarded.
+    struct closer {
+        FILE*& f;
+        ~closer()
+        {
+            if (f)
+                std::fclose(f);
+        }
+    } closegen{fg};
     if (o.layout == 1)
         put_id_block(fg, s.id);
 
@@ -117,7 +127,9 @@ bool run_sim(const opts& o, std::string& err)
         put_layout0(fg, s.id, g);
     if (o.layout == 2)
         put_layout2(fg, s.id, g);
-    if (!close_out(fg, gen, err))
+    FILE* done = fg;
+    fg = nullptr;
+    if (!close_out(done, gen, err))
         return false;
 
     parvals p;
@@ -137,5 +149,5 @@ bool run_sim(const opts& o, std::string& err)
         return false;
     if (o.plink && !(write_ped(o.out + ".ped", s, g, err) && write_map(o.out + ".map", L, err)))
         return false;
-    return true;
+    return commit_outs(err);
 }
