@@ -10,6 +10,7 @@
 #include "estimation/emcounters.hpp"
 #include "estimation/emsteps.hpp"
 #include "estimation/estimation.hpp"
+#include "estimation/mle.hpp"
 #include "estimation/workshare.hpp"
 #include "genotypes/genotypes.hpp"
 #include "run/alloc.hpp"
@@ -162,19 +163,28 @@ void em_delta()
     const int64_t dyads = int64_t(n) * (n - 1) / 2;
     allocarray(vars.iisdyad, 9 * std::size_t(dyads), 0, allocfailmessage("the IIS counts"), routine);
     say("");
-    say(vars.rnddelta0 != 1 ? "Performming EM for Delta" : "Finding IIS across loci ");
+    if (vars.mle != 0) {
+        say("Maximum likelihood Deltas");
+        mlestart(dyads);
+    } else {
+        say(vars.rnddelta0 != 1 ? "Performming EM for Delta" : "Finding IIS across loci ");
+    }
 
     // 4. the dyads: eight EMs at a time, one per lane
     const double tol = vars.updatep == 0 ? 1e-6 : 1e-4;
     const float zeros[9] = {}, none[9] = {0, 0, 0, 0, 0, 0, 0, 0, 1};
     emrunner run;
     run.tol = tol;
-    if (vars.rnddelta0 != 1) lanesetup(run.z, 64);
+    // With MLE not 0 every dyad gets its entries and its fit, also when the
+    // joint EM then starts from random Deltas.
+    const bool mle = vars.mle != 0;
+    const bool entries = vars.rnddelta0 != 1 || mle;
+    if (vars.rnddelta0 != 1 && !mle) lanesetup(run.z, 64);
     int64_t mine = 0;
     // The SNP layouts count modes or make the term entries straight from
     // the packed store; layout 0 fetches the dyad's two individuals as
     // allele pairs.
-    const bool snpcount = vars.rnddelta0 == 1 && vars.dataform != 0;
+    const bool snpcount = !entries && vars.dataform != 0;
     const bool pairs = vars.dataform == 0;
     if (snpcount) snpmodecounts();
     for (int32_t i = 1; i <= n; ++i) {
@@ -190,7 +200,7 @@ void em_delta()
             const int64_t count = mine++;
             const int8_t* gj = pairs ? fetchgtype(j, w.buf2) : nullptr;
             int32_t* iis = vars.iisdyad.data() + iisat(1, k);
-            if (vars.rnddelta0 == 1) {
+            if (!entries) {
                 if (!snpcount) countmodes(w.plan, gi, gj, iis);
             } else {
                 const double made = emtime.entrytimes ? stageseconds() : 0.0;
@@ -203,10 +213,21 @@ void em_delta()
                 setcolumn(i, j, none);
                 continue;
             }
+            if (mle) {
+                mlefit fit;
+                mlesolve(w.entries, fit);
+                float stored[9];
+                for (int s = 1; s <= 9; ++s) stored[s - 1] = float(fit.d[s]);
+                setcolumn(j, i, stored);
+                mlestore(k, fit);
+                mleprogress(mine);
+                continue;
+            }
             if (vars.rnddelta0 == 1) continue;
             startdyad(run, w.entries, d9, i, j, k, count);
         }
     }
+    if (mle) mlefinish(mine);
     while (finishlanes(run)) {
     }
     emcount.dyads = mine;
@@ -214,6 +235,7 @@ void em_delta()
 
     // 5. every process gets every dyad
     if (vars.numthreads > 1) sumdyadresults(routine);
+    if (mle) mlesummary();
 
     // 6.-8. allele counts, the second orientation, inbreeding
     allocarray(vars.allelecnt, std::size_t(vars.numallallele) + 1, 0.0, vars.memerr, routine);
@@ -223,6 +245,6 @@ void em_delta()
 
     if (vars.rnddelta0 == 0) {
         say("");
-        say("EM for Delta ONLY finished!");
+        say(mle ? "Maximum likelihood Deltas finished!" : "EM for Delta ONLY finished!");
     }
 }

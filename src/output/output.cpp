@@ -21,6 +21,13 @@ void openoutput()
                         routine);
         vars.rawslot = safecreate(rawallelefile(), routine);
     }
+    if (vars.mle != 0) {
+        if (!saferegular(vars.outslot))
+            stoponerror("Output file " + vars.outfile + " is not a regular file! With MLE: the run writes the " +
+                            "table " + mletablefile() + " beside a regular results file.",
+                        routine);
+        vars.mleslot = safeprepare(mletablefile(), routine);
+    }
 }
 
 void output()
@@ -40,10 +47,12 @@ void output()
     textclose(out);
     safecommit(vars.outslot, "Output");
     vars.outslot = -1;
+    if (vars.mle != 0) writemletable();
 
     // The raw-allele file has served its purpose; a failure to delete it is
     // of no consequence.
     if (vars.outallelefre == 1 && vars.dataform == 0) saferemove(vars.rawslot, rawallelefile());
     vars.rawslot = -1;
     say("  Writing to file, " + vars.outfile + ", completed.");
+    if (vars.mle != 0) say("  Writing to file, " + mletablefile() + ", completed.");
 }

@@ -48,6 +48,9 @@ void writerunrecord(textout& out)
     s += "  Output file = " + vars.outfile + "\n";
     s += "  Random start Delta = " + itod(vars.rnddelta0) + "\n";
     s += "  Update allele frequency = " + itod(vars.updatep) + "\n";
+    if (vars.mle != 0)
+        s += "  Maximum likelihood Deltas = " + itod(vars.mle) + " (most iterations " + itod(vars.mlemost) +
+             ", dyads not converged " + itod(vars.mlenotconv) + ")\n";
     if (!vars.gtypewarning.empty()) s += "  " + vars.gtypewarning + "\n";
 
     s += "\n\n" + separator(36) + "\nRunning time, Tolerance and Iterates\n" + separator(36) + "\n";

@@ -26,6 +26,11 @@ void writeinb(textout& out, const lookup& lk);
 // layout 0).
 void writefreq(textout& out, const lookup& lk);
 
+// The maximum-likelihood side table, written and committed (mletable.cpp),
+// and its name: the results file's name followed by ".mle.tsv".
+void writemletable();
+std::string mletablefile();
+
 // Name of the raw-allele file that goes with the results file.
 std::string rawallelefile();
 

@@ -133,6 +133,7 @@ void readparfile()
     vars.outallelefre = readinteger(r, "OutAlleleFre!");
     if (vars.outallelefre != 0 && vars.outallelefre != 1) stoponerror("OutAlleleFre must be 1/0!", routine);
     if (vars.dataform == 0 && vars.outallelefre == 1) checkoutputname(vars.outfile + ".RawAllele");
+    if (vars.mle != 0) checkoutputname(vars.outfile + ".mle.tsv");
 
     ffclose(r);
     say(". Done.");

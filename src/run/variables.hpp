@@ -43,6 +43,7 @@ struct variables {
     std::string commandline;
     int32_t outslot = -1;  // the results file's slot of safefile (-1: none)
     int32_t rawslot = -1;  // the raw-allele side file's slot (-1: none)
+    int32_t mleslot = -1;  // the maximum-likelihood table's slot (-1: none)
     std::array<std::string, 2> date1{std::string(8, ' '), std::string(8, ' ')};
     std::array<std::string, 2> time1{std::string(10, ' '), std::string(10, ' ')};
 
@@ -88,6 +89,15 @@ struct variables {
     double tol2 = 0.0;
     int32_t iter2 = 0;
     std::vector<std::string> ca3;       // 0..maxrawallele
+
+    // ---- maximum-likelihood Deltas (mle not 0), per dyad 1..D ----
+    std::vector<double> mlelnl;         // log-likelihood at the maximum
+    std::vector<double> mlelrt;         // likelihood-ratio statistic against unrelated
+    std::vector<double> mlegap;         // lead of the call over the runner-up
+    std::vector<int32_t> mlecall;       // the relationship called, 1..6
+    std::vector<int32_t> mleiter;       // iterations; negative when not converged
+    int32_t mlemost = 0;                // most iterations of a dyad
+    int32_t mlenotconv = 0;             // dyads not converged
 };
 
 extern variables vars;

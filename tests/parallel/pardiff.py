@@ -52,6 +52,7 @@ def main():
 
     cases = [
         # name, simulator options, process counts, thread counts, tolerance
+        # (and kinex arguments)
         ("snp-layout2-fixed", ["--individuals", "30", "--loci", "400", "--missing", "0.02", "--layout", "2",
                                "--out-allele-fre", "1"], [1, 2, 3, 5], [1], 0.0),
         ("snp-layout1-fixed", ["--individuals", "17", "--loci", "300", "--missing", "0.01", "--layout", "1",
@@ -64,12 +65,19 @@ def main():
                        "--out-allele-fre", "1"], [1, 2, 3], [1, 2, 4], 0.0002),
         ("multi-joint", ["--individuals", "14", "--loci", "60", "--markers", "multi", "--update-p", "1",
                          "--inbreed", "0", "--out-allele-fre", "1"], [1, 2, 3], [1, 2, 4], 0.0002),
+        # maximum-likelihood Deltas: the side table the same bytes at any
+        # process count, also when the joint EM follows
+        ("snp-mle", ["--individuals", "40", "--loci", "500", "--missing", "0.01", "--inbreed", "1"],
+         [1, 2, 3], [1], 0.0, ["MLE:1"]),
+        ("multi-mle-joint", ["--individuals", "14", "--loci", "60", "--markers", "multi", "--update-p", "1"],
+         [1, 3], [1, 2], 0.0002, ["MLE:1"]),
     ]
     failures = 0
-    for name, opts, procs, threads, tol in cases:
+    for name, opts, procs, threads, tol, *extra in cases:
+        args = extra[0] if extra else []
         folder = tempfile.mkdtemp(prefix=f"pardiff-{name}-")
         simulate(a.sim, folder, opts)
-        code, _, err, secs = run([a.kinex, "OUT:serial.out", "INP:case.par"], folder)
+        code, _, err, secs = run([a.kinex, "OUT:serial.out", "INP:case.par"] + args, folder)
         if code != 0:
             print(f"[{name}] kinex failed ({code}): {err}")
             failures += 1
@@ -77,7 +85,7 @@ def main():
         for p in procs:
             for t in threads:
                 out = f"par-{p}-{t}.out"
-                cmd = MPI + ["-np", str(p), a.kinex_par, f"OUT:{out}", "INP:case.par", f"OMP:{t}"]
+                cmd = MPI + ["-np", str(p), a.kinex_par, f"OUT:{out}", "INP:case.par", f"OMP:{t}"] + args
                 code, _, err, secs = run(cmd, folder)
                 label = f"[{name}] P={p} T={t}"
                 if code != 0:
@@ -85,6 +93,12 @@ def main():
                     failures += 1
                     continue
                 ok, text = compare(os.path.join(folder, "serial.out"), os.path.join(folder, out), tol)
+                if os.path.exists(os.path.join(folder, "serial.out.mle.tsv")):
+                    with open(os.path.join(folder, "serial.out.mle.tsv"), "rb") as f1, \
+                            open(os.path.join(folder, out + ".mle.tsv"), "rb") as f2:
+                        same = f1.read() == f2.read()
+                    ok = ok and same
+                    text += "" if same else " (maximum-likelihood table differs)"
                 print(f"{label}: {'ok' if ok else 'DIFFERS'} ({secs:.1f} s) {text.strip()}")
                 failures += 0 if ok else 1
         if failures == 0:

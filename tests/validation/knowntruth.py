@@ -59,8 +59,8 @@ import kinexresults as kr  # noqa: E402
 SCENARIOS = {}
 
 
-def scenario(name, sim, checks):
-    SCENARIOS[name] = {"sim": sim, "checks": checks}
+def scenario(name, sim, checks, kinexargs=()):
+    SCENARIOS[name] = {"sim": sim, "checks": checks, "kinex": list(kinexargs)}
 
 
 SNP = ["--markers", "snp", "--missing", "0.01"]
@@ -235,6 +235,49 @@ scenario("multi-upp1-inb0", MULTI + INB0 + ["--individuals", "150", "--update-p"
     ("REL", "r", "rmse", 0.0, 0.05),                # [0.0226, 0.0323]
 ] + NOINBREEDING)
 
+# Maximum-likelihood Deltas (MLE:1) on the samples of snp-upp0-inb1 and
+# multi-upp0-inb1: the same likelihood maximised to convergence, so on SNPs
+# relatives get close to their realized Deltas (on 60 multi-allelic loci
+# the EM already converges and both agree), and the relationship call of
+# the side table: the share of a class's pairs called as expected.  The
+# shares' lower bounds sit 0.2 (one pair in five) below the lowest share
+# seen, since a class has 5 to 20 pairs in a sample.
+scenario("snp-mle1-inb1", SNP + INB1 + ["--individuals", "100", "--loci", "3000", "--update-p", "0"], [
+    ("UN", "r", "mean", -0.01, 0.02),               # [0.0037, 0.0039]
+    ("UN", "r", "rmse", 0.0, 0.02),                 # [0.0061, 0.0065]
+    ("UN", "call", "share", 0.79, 1.0),             # [0.9994, 1.0000]
+    ("PO", "Delta8", "mean", 0.93, 1.02),           # [0.9646, 0.9902]
+    ("PO", "r", "bias", -0.01, 0.02),               # [0.0029, 0.0096]
+    ("PO", "call", "share", 0.8, 1.0),              # [1.0000, 1.0000]
+    ("FS", "Delta7", "mean", 0.19, 0.30),           # [0.2299, 0.2629]
+    ("FS", "Delta8", "mean", 0.37, 0.60),           # [0.4498, 0.5228]
+    ("FS", "r", "bias", -0.02, 0.02),               # [-0.0032, 0.0040]
+    ("FS", "call", "share", 0.8, 1.0),              # [1.0000, 1.0000]
+    ("HS", "Delta8", "mean", 0.37, 0.56),           # [0.4362, 0.4961]
+    ("HS", "r", "bias", -0.02, 0.02),               # [-0.0047, 0.0060]
+    ("HS", "call", "share", 0.7, 1.0),              # [0.9000, 1.0000]
+    ("AV", "r", "bias", -0.04, 0.04),               # [-0.0082, 0.0149]
+    ("AV", "call", "share", 0.8, 1.0),              # [1.0000, 1.0000]
+    ("FC", "r", "bias", -0.04, 0.04),               # [-0.0096, 0.0130]
+    ("FC", "call", "share", 0.8, 1.0),              # [1.0000, 1.0000]
+    ("PO_FSM", "Delta8", "mean", 0.46, 0.55),       # [0.4959, 0.5229]
+    ("REL", "r", "rmse", 0.0, 0.03),                # [0.0070, 0.0102]
+    ("F:fsm child", "F_Mean", "mean", 0.18, 0.31),  # [0.2226, 0.2620]
+], ["MLE:1"])
+scenario("multi-mle1-inb1", MULTI + INB1 + ["--individuals", "150", "--update-p", "0"], [
+    ("UN", "r", "mean", 0.00, 0.03),                # [0.0130, 0.0157]
+    ("UN", "r", "rmse", 0.0, 0.04),                 # [0.0195, 0.0236]
+    ("UN", "call", "share", 0.70, 1.0),             # [0.9065, 0.9355]
+    ("PO", "Delta8", "mean", 0.84, 1.04),           # [0.9101, 0.9705]
+    ("PO", "call", "share", 0.8, 1.0),              # [1.0000, 1.0000]
+    ("FS", "r", "bias", -0.03, 0.05),               # [0.0001, 0.0246]
+    ("FS", "call", "share", 0.73, 1.0),             # [0.9333, 1.0000]
+    ("HS", "call", "share", 0.46, 1.0),             # [0.6667, 1.0000]
+    ("AV", "call", "share", 0.37, 1.0),             # [0.5714, 1.0000]
+    ("FC", "call", "share", 0.3, 1.0),              # [0.5000, 1.0000]
+    ("REL", "r", "rmse", 0.0, 0.04),                # [0.0199, 0.0291]
+], ["MLE:1"])
+
 TESTSEED = 1000
 SINDEX = {"truth": 0, "mean": 1, "bias": 2, "rmse": 3}
 
@@ -255,8 +298,8 @@ def simulate(sim, name, seed, folder, timeout=300):
     return os.path.join(folder, "case"), os.path.join(folder, "case.out")
 
 
-def runkinex(kinex, folder, timeout=300):
-    return run([kinex, "INP:case.par"], folder, timeout)
+def runkinex(kinex, folder, args=(), timeout=300):
+    return run([kinex, "INP:case.par"] + list(args), folder, timeout)
 
 
 def measure(prefix, results):
@@ -264,7 +307,31 @@ def measure(prefix, results):
     the results file: {(class, quantity, statistic): value}."""
     truth = kr.Truth(prefix)
     ibd, inb = kr.readresults(results)
-    return measurewith(truth, ibd, inb)
+    m = measurewith(truth, ibd, inb)
+    if os.path.exists(results + ".mle.tsv"):
+        m.update(callshares(truth, results + ".mle.tsv"))
+    return m
+
+
+# The relationship call that the maximum-likelihood side table should give
+# each class of outbred relatives (and unrelated pairs).
+EXPECTEDCALL = {"UN": "unrelated", "PO": "parent-offspring", "FS": "full-sib", "HS": "second-degree",
+                "AV": "second-degree", "FC": "third-degree"}
+
+
+def callshares(truth, path):
+    """Per class of EXPECTEDCALL: the share of its pairs called as expected,
+    as (class, "call", "share")."""
+    hit, n = {}, {}
+    for r in kr.readtsv(path):
+        key = (r["ID1"], r["ID2"])
+        rel = truth.pairs.get(key) or truth.pairs.get((key[1], key[0]))
+        cls = rel[0] if rel else "UN"
+        if cls not in EXPECTEDCALL:
+            continue
+        n[cls] = n.get(cls, 0) + 1
+        hit[cls] = hit.get(cls, 0) + (r["CALL"] == EXPECTEDCALL[cls])
+    return {(c, "call", "share"): hit[c] / n[c] for c in n}
 
 
 def measurewith(truth, ibd, inb):
@@ -317,7 +384,7 @@ def describe(metrics):
 def onerun(kinex, sim, name, seed, folder):
     t0 = time.time()
     prefix, results = simulate(sim, name, seed, folder)
-    runkinex(kinex, folder)
+    runkinex(kinex, folder, SCENARIOS[name]["kinex"])
     return measure(prefix, results), time.time() - t0
 
 

@@ -1,0 +1,103 @@
+// Maximum-likelihood Deltas (MLE:1): each dyad's Deltas maximise the
+// log-likelihood of its term entries,
+//   L(D) = sum over entries of w log(sum over states of D_s a_s) + W9 log D9,
+// a_s the entry's term for state s (1 for the mode's base states, 0 for
+// states that cannot give the mode), over the simplex (Inbreed 1: all nine
+// states; Inbreed 0: Delta7..Delta9, Delta1..Delta6 exactly 0).  L is
+// concave.  The maximiser is an active-set Newton method: Newton steps on
+// the states in use under the constraint that the Deltas sum to 1, a line
+// search that keeps every Delta at or above 0 and every term positive, a
+// state dropped when it reaches 0 and taken back when its gradient exceeds
+// the total weight W, until the last step changes L by less than 1e-12 of
+// it and every state at 0 has gradient at most W (1 + 1e-9).
+//
+// Two-allele data leave L flat along one direction: Delta2 + 2 Delta8
+// against Delta4 + Delta6 + Delta7 changes no term sum (and no kinship or
+// inbreeding).  Of the equally likely points the maximiser returns the one
+// with the least Delta1 + ... + Delta6: it moves along that direction
+// until Delta4, Delta6 or Delta7 reaches 0.
+//
+// Besides the Deltas: L at the maximum, the likelihood-ratio statistic
+// against unrelated, and the most likely of the standard relationships.
+#pragma once
+
+#include <cstdint>
+
+#include "estimation/emwork.hpp"
+
+// The standard relationships, by their expected Delta7, Delta8, Delta9.
+// Each is tried mixed with 0.1% of unrelated (Delta9 = 1), so that one
+// locus that contradicts it (a genotyping error) does not rule it out.
+constexpr int nrelations = 6;
+struct relation {
+    const char* name;
+    double d7, d8, d9;
+};
+inline constexpr relation relations[nrelations + 1] = {{"NA", 0, 0, 0},
+                                                        {"duplicate", 1.0, 0.0, 0.0},
+                                                        {"parent-offspring", 0.0, 1.0, 0.0},
+                                                        {"full-sib", 0.25, 0.5, 0.25},
+                                                        {"second-degree", 0.0, 0.5, 0.5},
+                                                        {"third-degree", 0.0, 0.25, 0.75},
+                                                        {"unrelated", 0.0, 0.0, 1.0}};
+constexpr double relationerror = 0.001;
+
+// A dyad's fit.
+struct mlefit {
+    double d[10] = {};      // Deltas 1..9
+    double lnl = 0.0;       // L at d
+    double lrt = 0.0;       // 2 (L at d - L at Delta9 = 1)
+    double gap = 0.0;       // L of the call minus L of the runner-up
+    int32_t call = 0;       // the relationship (1..6)
+    int32_t iter = 0;       // Newton iterations
+    bool conv = false;      // the stopping rule was met within the cap
+};
+
+// Iterations at most per dyad; a dyad that needs more is reported as not
+// converged.
+constexpr int32_t mlemaxiter = 200;
+
+// The fit of the dyad whose entries are te (mlesolve.cpp).
+void mlesolve(const termentries& te, mlefit& fit);
+
+// ---- the passes over the entries (mlepasses.cpp) ----
+
+// Gradient g[1..9] and the negative Hessian m[s][t] (s, t 1..9) of L at d.
+void mlegradient(const termentries& te, const double* d, double* g, double (*m)[10]);
+
+// The derivative of L along dir at d + alpha dir, and its second
+// derivative; bad when some term sum is not positive there.
+void mleslope(const termentries& te, const double* d, const double* dir, double alpha, double& slope,
+              double& curv, bool& bad);
+
+// L at d, and at nd (at most 8) points d[0..nd-1] at once into l.  The
+// logarithm is the program's own (mlekernel.hpp), the same bits on every
+// machine.
+double mleloglik(const termentries& te, const double* d);
+void mlelogliks(const termentries& te, const double (*d)[10], int nd, double* l);
+
+// The Deltas of the six relationships (mixed with unrelated as said
+// above) into d[0..5] (mlecall.cpp).
+void relationpoints(double (*d)[10]);
+
+// Call, gap and likelihood-ratio statistic of a fit whose lnl is set,
+// from L at the relationships l[1..6] (mlecall.cpp).
+void callrelation(const double* l, mlefit& fit);
+// ---- the fits of all dyads (mleresults.cpp) ----
+
+// Creates the side values of every dyad (zero) and starts the progress
+// line of this process's dyads.
+void mlestart(int64_t dyads);
+
+// Keeps the side values of dyad k.
+void mlestore(int64_t k, const mlefit& fit);
+
+// Progress after `done` dyads of this process: one screen line that
+// overwrites itself about once a second (dyads done, rate, time left), and
+// its last state.
+void mleprogress(int64_t done);
+void mlefinish(int64_t done);
+
+// After the sums over processes: the largest iteration count and the
+// dyads not converged into the run state, and their screen line.
+void mlesummary();

@@ -1,0 +1,224 @@
+// The sums over one mode's term entries that the maximum-likelihood
+// Deltas need, eight entries at a time (mlepasses.cpp includes this file
+// once per instruction set, see simdversions.hpp).  A mode's entries have
+// K coefficients each (K = 2..4): c[j] the entry's term, or 1 where coef[j]
+// is null, and the Deltas enter as K sums u[j] (mlepasses.cpp).  Entries
+// past the mode's count are taken with weight 0, which adds +0.0.  The
+// sums of the eight lanes are added lane by lane in order at the end, so
+// the result depends only on the entries.
+//
+// No include guard: included several times on purpose.
+
+#define KX_INLINE inline __attribute__((always_inline))
+
+// Eight entries from k on: weights and coefficients.
+template <int K>
+KX_INLINE void entryblock(const double* w, const double* const* coef, int32_t k, lanevec& wv, lanevec* c)
+{
+    wv = load(w + k);
+    for (int j = 0; j < K; ++j) c[j] = coef[j] ? load(coef[j] + k) : splat(1.0);
+}
+
+// The last count - k (< 8) entries from k on, padded with weight 0 and
+// coefficients 1, into the local rows wl and cl.
+template <int K>
+KX_INLINE void tailblock(const double* w, const double* const* coef, int32_t k, int32_t count, lanevec& wv,
+                         lanevec* c)
+{
+    double wl[nlanes], cl[nlanes];
+    for (int q = 0; q < nlanes; ++q) wl[q] = k + q < count ? w[k + q] : 0.0;
+    wv = load(wl);
+    for (int j = 0; j < K; ++j) {
+        for (int q = 0; q < nlanes; ++q) cl[q] = (coef[j] && k + q < count) ? coef[j][k + q] : 1.0;
+        c[j] = load(cl);
+    }
+}
+
+// The eight entries from k on, whole or padded.
+template <int K>
+KX_INLINE void loadblock(const double* w, const double* const* coef, int32_t k, int32_t count, lanevec& wv,
+                         lanevec* c)
+{
+    if (k + nlanes <= count) entryblock<K>(w, coef, k, wv, c);
+    else tailblock<K>(w, coef, k, count, wv, c);
+}
+
+KX_INLINE double lanesum(lanevec v)
+{
+    double s = 0.0;
+    for (int q = 0; q < nlanes; ++q) s += v[q];
+    return s;
+}
+
+// Gradient sums G[j] = sum of w c_j / (c.u) and negative Hessian sums
+// H[jl] = sum of w c_j c_l / (c.u)^2 for j <= l (row by row).
+template <int K>
+KX_INLINE void gradstep(lanevec wv, const lanevec* c, const lanevec* uu, lanevec* g, lanevec* h)
+{
+    lanevec dot = c[0] * uu[0];
+    for (int j = 1; j < K; ++j) dot += c[j] * uu[j];
+    const lanemask valid = wv != splat(0.0);
+    const lanevec r = keep(wv / dot, valid);
+    const lanevec s = keep(r / dot, valid);
+    int q = 0;
+    for (int j = 0; j < K; ++j) {
+        g[j] += r * c[j];
+        const lanevec sc = s * c[j];
+        for (int l = j; l < K; ++l) h[q++] += sc * c[l];
+    }
+}
+
+template <int K>
+void gradpass(const double* w, const double* const* coef, int32_t count, const double* u, double* G, double* H)
+{
+    constexpr int nh = K * (K + 1) / 2;
+    lanevec g[K], h[nh], uu[K], wv, c[K];
+    for (int j = 0; j < K; ++j) {
+        g[j] = splat(0.0);
+        uu[j] = splat(u[j]);
+    }
+    for (int q = 0; q < nh; ++q) h[q] = splat(0.0);
+    for (int32_t k = 0; k < count; k += nlanes) {
+        loadblock<K>(w, coef, k, count, wv, c);
+        gradstep<K>(wv, c, uu, g, h);
+    }
+    for (int j = 0; j < K; ++j) G[j] = lanesum(g[j]);
+    for (int q = 0; q < nh; ++q) H[q] = lanesum(h[q]);
+}
+
+// Along a direction with sums ud[j]: slope = sum of w (c.ud) / (c.u +
+// alpha c.ud), curv = - sum of w ((c.ud) / (c.u + alpha c.ud))^2; bad when a
+// weighed entry's sum c.u + alpha c.ud is not positive.
+template <int K>
+KX_INLINE void slopestep(lanevec wv, const lanevec* c, const lanevec* uu, const lanevec* dd, lanevec alpha,
+                         lanevec& slope, lanevec& curv, lanemask& bad)
+{
+    lanevec cu = c[0] * uu[0], cd = c[0] * dd[0];
+    for (int j = 1; j < K; ++j) {
+        cu += c[j] * uu[j];
+        cd += c[j] * dd[j];
+    }
+    const lanevec den = cu + alpha * cd;
+    const lanemask valid = wv != splat(0.0);
+    bad |= valid & ~(den > splat(0.0));
+    const lanevec q = keep(cd / den, valid);
+    slope += wv * q;
+    curv -= (wv * q) * q;
+}
+
+template <int K>
+void slopepass(const double* w, const double* const* coef, int32_t count, const double* u, const double* ud,
+               double alpha, double& slope, double& curv, bool& bad)
+{
+    lanevec uu[K], dd[K], wv, c[K];
+    for (int j = 0; j < K; ++j) {
+        uu[j] = splat(u[j]);
+        dd[j] = splat(ud[j]);
+    }
+    lanevec sl = splat(0.0), cv = splat(0.0);
+    lanemask b = splatmask(0);
+    const lanevec a = splat(alpha);
+    for (int32_t k = 0; k < count; k += nlanes) {
+        loadblock<K>(w, coef, k, count, wv, c);
+        slopestep<K>(wv, c, uu, dd, a, sl, cv, b);
+    }
+    slope = lanesum(sl);
+    curv = lanesum(cv);
+    bool anybad = false;
+    for (int q = 0; q < nlanes; ++q) anybad = anybad || b[q] != 0;
+    bad = anybad;
+}
+
+// The natural logarithm of eight positive normal doubles, to within a few
+// units in the last place: x = m 2^e with m in [sqrt(1/2), sqrt(2)), and
+// log m = 2 atanh(s), s = (m - 1) / (m + 1), by its series to s^23
+// (|s| < 0.1716, so the next term is below 1e-17).  Only IEEE arithmetic and
+// bit operations: the same bits on every machine and version.
+KX_INLINE lanevec lanelog(lanevec x)
+{
+    const lanemask b = bits(x);
+    // exponent as a double: (2^52 + biased exponent) - 2^52
+    const lanemask ebits = ((b >> 52) & 0x7ff) | splatmask(0x4330000000000000LL);
+    lanevec e = frombits(ebits) - splat(4503599627370496.0 + 1023.0);
+    // mantissa in [1, 2), then halved above sqrt(2)
+    lanevec m = frombits((b & splatmask(0x000fffffffffffffLL)) | splatmask(0x3ff0000000000000LL));
+    const lanemask high = m > splat(1.4142135623730951);
+    m = pick(high, m * splat(0.5), m);
+    e = pick(high, e + splat(1.0), e);
+    const lanevec s = (m - splat(1.0)) / (m + splat(1.0));
+    const lanevec s2 = s * s;
+    lanevec p = splat(1.0 / 23.0);
+    for (int k = 21; k >= 1; k -= 2) p = p * s2 + splat(1.0 / double(k));
+    const lanevec logm = splat(2.0) * s * p;
+    const lanevec ln2hi = splat(0.6931471803691238), ln2lo = splat(1.9082149292705877e-10);
+    return e * ln2hi + (e * ln2lo + logm);
+}
+
+// The log-likelihood sum of w log(c.u) over the entries, for nu sets of
+// group sums u[0..nu-1] at once, into l[0..nu-1].
+template <int K>
+KX_INLINE void logstep(lanevec wv, const lanevec* c, const double (*u)[4], int nu, lanevec* l)
+{
+    const lanemask valid = wv != splat(0.0);
+    for (int v = 0; v < nu; ++v) {
+        lanevec dot = c[0] * splat(u[v][0]);
+        for (int j = 1; j < K; ++j) dot += c[j] * splat(u[v][j]);
+        l[v] += keep(wv * lanelog(pick(valid, dot, splat(1.0))), valid);
+    }
+}
+
+template <int K>
+void logpass(const double* w, const double* const* coef, int32_t count, const double (*u)[4], int nu, double* out)
+{
+    lanevec l[8], wv, c[K];
+    for (int v = 0; v < nu; ++v) l[v] = splat(0.0);
+    for (int32_t k = 0; k < count; k += nlanes) {
+        loadblock<K>(w, coef, k, count, wv, c);
+        logstep<K>(wv, c, u, nu, l);
+    }
+    for (int v = 0; v < nu; ++v) out[v] = lanesum(l[v]);
+}
+
+// Entry points of each version, one per K; logof8: lanelog of x[0..7].
+void logof8(const double* x, double* out) { store(out, lanelog(load(x))); }
+void logpass2(const double* w, const double* const* coef, int32_t n, const double (*u)[4], int nu, double* out)
+{
+    logpass<2>(w, coef, n, u, nu, out);
+}
+void logpass3(const double* w, const double* const* coef, int32_t n, const double (*u)[4], int nu, double* out)
+{
+    logpass<3>(w, coef, n, u, nu, out);
+}
+void logpass4(const double* w, const double* const* coef, int32_t n, const double (*u)[4], int nu, double* out)
+{
+    logpass<4>(w, coef, n, u, nu, out);
+}
+void gradpass2(const double* w, const double* const* coef, int32_t n, const double* u, double* G, double* H)
+{
+    gradpass<2>(w, coef, n, u, G, H);
+}
+void gradpass3(const double* w, const double* const* coef, int32_t n, const double* u, double* G, double* H)
+{
+    gradpass<3>(w, coef, n, u, G, H);
+}
+void gradpass4(const double* w, const double* const* coef, int32_t n, const double* u, double* G, double* H)
+{
+    gradpass<4>(w, coef, n, u, G, H);
+}
+void slopepass2(const double* w, const double* const* coef, int32_t n, const double* u, const double* ud, double a,
+                double& s, double& c, bool& b)
+{
+    slopepass<2>(w, coef, n, u, ud, a, s, c, b);
+}
+void slopepass3(const double* w, const double* const* coef, int32_t n, const double* u, const double* ud, double a,
+                double& s, double& c, bool& b)
+{
+    slopepass<3>(w, coef, n, u, ud, a, s, c, b);
+}
+void slopepass4(const double* w, const double* const* coef, int32_t n, const double* u, const double* ud, double a,
+                double& s, double& c, bool& b)
+{
+    slopepass<4>(w, coef, n, u, ud, a, s, c, b);
+}
+
+#undef KX_INLINE

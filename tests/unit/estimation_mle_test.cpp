@@ -1,0 +1,238 @@
+// Maximum-likelihood Deltas: the active-set Newton maximiser against a slow
+// independent one (plain EM run far past convergence), the stopping
+// conditions at the point it returns, and its boundary cases.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "emreference.hpp"
+#include "estimation/mle.hpp"
+#include "estimation_setup.hpp"
+
+namespace {
+
+// Term entries made by hand: (mode, weight, terms of the mode's non-base
+// states in the order modes.hpp gives them).
+struct entry {
+    int mode;
+    double w;
+    double t[3];
+};
+
+termentries entriesof(const std::vector<entry>& list, double w9)
+{
+    termentries te;
+    const std::size_t n = list.size() + 1;
+    te.ew.assign(n, 0.0);
+    for (auto& t : te.et) t.assign(n, 0.0);
+    int32_t at = 0;
+    for (int m = 1; m <= 8; ++m) {
+        te.first[m] = at;
+        for (const entry& e : list) {
+            if (e.mode != m) continue;
+            te.ew[std::size_t(at)] = e.w;
+            for (int q = 0; q < 3; ++q) te.et[q][std::size_t(at)] = e.t[q];
+            ++at;
+            ++te.made[m];
+        }
+    }
+    te.w9 = w9;
+    return te;
+}
+
+// The nine state coefficients of an entry (1 for base states, 0 for states
+// that cannot give the mode), written out from the term layout.
+void coefficients(const entry& e, double* a)
+{
+    for (int s = 0; s <= 9; ++s) a[s] = 0.0;
+    const double* t = e.t;
+    switch (e.mode) {
+    case 1: a[1] = t[0]; a[2] = a[3] = a[5] = a[7] = 1; a[4] = a[6] = a[8] = t[1]; a[9] = t[2]; break;
+    case 2: a[2] = 1; a[4] = t[0]; a[6] = t[1]; a[9] = t[2]; break;
+    case 3: a[3] = 1; a[4] = t[0]; a[8] = t[1]; a[9] = t[2]; break;
+    case 4: a[4] = 1; a[9] = t[0]; break;
+    case 5: a[5] = 1; a[6] = t[0]; a[8] = t[1]; a[9] = t[2]; break;
+    case 6: a[6] = 1; a[9] = t[0]; break;
+    case 7: a[7] = 1; a[8] = t[0]; a[9] = t[1]; break;
+    case 8: a[8] = 1; a[9] = t[0]; break;
+    }
+}
+
+struct problem {
+    std::vector<entry> list;
+    double w9 = 0.0;
+
+    double loglik(const double* d) const
+    {
+        double l = w9 > 0 ? w9 * std::log(d[9]) : 0.0, a[10];
+        for (const entry& e : list) {
+            coefficients(e, a);
+            double dot = 0.0;
+            for (int s = 1; s <= 9; ++s) dot += a[s] * d[s];
+            l += e.w * std::log(dot);
+        }
+        return l;
+    }
+    void gradient(const double* d, double* g) const
+    {
+        double a[10];
+        for (int s = 0; s <= 9; ++s) g[s] = 0.0;
+        g[9] = w9 > 0 ? w9 / d[9] : 0.0;
+        for (const entry& e : list) {
+            coefficients(e, a);
+            double dot = 0.0;
+            for (int s = 1; s <= 9; ++s) dot += a[s] * d[s];
+            for (int s = 1; s <= 9; ++s) g[s] += e.w * a[s] / dot;
+        }
+    }
+    double weight() const
+    {
+        double w = w9;
+        for (const entry& e : list) w += e.w;
+        return w;
+    }
+    // Plain EM: D_s <- D_s g_s / W, which never lowers L.
+    void slowmax(int from, double* d, int iterations) const
+    {
+        for (int s = 0; s <= 9; ++s) d[s] = s >= from ? 1.0 / double(10 - from) : 0.0;
+        const double w = weight();
+        double g[10];
+        for (int it = 0; it < iterations; ++it) {
+            gradient(d, g);
+            for (int s = from; s <= 9; ++s) d[s] = d[s] * g[s] / w;
+        }
+    }
+};
+
+problem randomproblem(esttest::rng& r, bool twoallele)
+{
+    problem p;
+    const int n = 3 + int(r.uniform() * 40);
+    for (int k = 0; k < n; ++k) {
+        entry e{};
+        const int modes2[5] = {1, 2, 3, 5, 7};
+        e.mode = twoallele ? modes2[int(r.uniform() * 5)] : 1 + int(r.uniform() * 8);
+        e.w = double(1 + int(r.uniform() * 30));
+        if (twoallele) {  // terms of a real two-allele locus
+            const int32_t size = 200, x = 20 + int(r.uniform() * 160);
+            locusterms(e.mode, size, x, e.mode == 2 || e.mode == 7 ? size - x : x, e.t);
+        } else {
+            for (double& t : e.t) t = 0.02 + 3.0 * r.uniform();
+        }
+        p.list.push_back(e);
+    }
+    p.w9 = twoallele ? 0.0 : double(int(r.uniform() * 5));
+    return p;
+}
+
+void expectmaximum(const problem& p, int inbreed, const char* what)
+{
+    vars.inbreed = inbreed;
+    const termentries te = entriesof(p.list, p.w9);
+    mlefit fit;
+    mlesolve(te, fit);
+    const int from = inbreed == 1 ? 1 : 7;
+    double slow[10];
+    p.slowmax(from, slow, 20000);
+    const double l = p.loglik(fit.d), ls = p.loglik(slow);
+    EXPECT_TRUE(fit.conv) << what;
+    EXPECT_GE(l, ls - 1e-9 * std::fabs(ls)) << what;
+    EXPECT_NEAR(fit.lnl, l, 1e-9 * std::fabs(l)) << what;
+    // the conditions of a maximum over the simplex
+    double g[10], sum = 0.0;
+    p.gradient(fit.d, g);
+    const double w = p.weight();
+    for (int s = 1; s <= 9; ++s) {
+        sum += fit.d[s];
+        EXPECT_GE(fit.d[s], 0.0);
+        if (s < from) EXPECT_EQ(fit.d[s], 0.0) << what;
+        else if (fit.d[s] > 0.0) EXPECT_NEAR(g[s] / w, 1.0, 1e-8) << what << " state " << s;
+        else EXPECT_LE(g[s], w * (1.0 + 1e-9)) << what << " state " << s;
+    }
+    EXPECT_NEAR(sum, 1.0, 1e-12);
+}
+
+}  // namespace
+
+TEST(estimation_mle, reachesTheMaximumOfRandomDyads)
+{
+    esttest::freshstate(1);
+    esttest::rng r{77};
+    for (int k = 0; k < 24; ++k) {
+        const problem p = randomproblem(r, k % 2 == 1);
+        expectmaximum(p, 1, k % 2 ? "two-allele, Inbreed 1" : "any, Inbreed 1");
+        expectmaximum(p, 0, k % 2 ? "two-allele, Inbreed 0" : "any, Inbreed 0");
+    }
+}
+
+TEST(estimation_mle, boundaryCases)
+{
+    esttest::freshstate(1);
+    mlefit fit;
+    // every locus in mode 9: Delta9 = 1 exactly, unrelated
+    mlesolve(entriesof({}, 25.0), fit);
+    EXPECT_EQ(fit.d[9], 1.0);
+    EXPECT_TRUE(fit.conv);
+    EXPECT_EQ(fit.call, nrelations);
+    EXPECT_EQ(fit.lrt, 0.0);
+    // one locus, both heterozygous with the same alleles and rare alleles:
+    // all weight on Delta7
+    mlesolve(entriesof({{7, 1.0, {0.05, 0.01, 0}}}, 0.0), fit);
+    EXPECT_EQ(fit.d[7], 1.0);
+    EXPECT_TRUE(fit.conv);
+    EXPECT_EQ(fit.call, 1);  // duplicate
+    EXPECT_GT(fit.lrt, 0.0);
+    // Inbreed 0: Delta1..Delta6 exactly 0, also where inbred states fit best
+    vars.inbreed = 0;
+    mlesolve(entriesof({{1, 50.0, {9.0, 0.3, 0.1}}, {4, 20.0, {0.2, 0, 0}}}, 0.0), fit);
+    for (int s = 1; s <= 6; ++s) EXPECT_EQ(fit.d[s], 0.0);
+    EXPECT_TRUE(fit.conv);
+}
+
+TEST(estimation_mle, flatDirectionOfTwoAlleleDataEndsAtTheLeastAutozygousPoint)
+{
+    // An inbred pair: along Delta2 + 2 Delta8 - Delta4 - Delta6 - Delta7 the
+    // likelihood does not change; the maximiser goes to where Delta4,
+    // Delta6 or Delta7 is 0, so no point of the segment has less
+    // Delta1 + ... + Delta6.
+    esttest::freshstate(1);
+    esttest::rng r{5};
+    int flat = 0;
+    for (int k = 0; k < 30; ++k) {
+        const problem p = randomproblem(r, true);
+        const termentries te = entriesof(p.list, 0.0);
+        mlefit fit;
+        mlesolve(te, fit);
+        ASSERT_TRUE(fit.conv);
+        EXPECT_EQ(std::min(fit.d[4], std::min(fit.d[6], fit.d[7])), 0.0);
+        double moved[10];
+        for (int s = 0; s <= 9; ++s) moved[s] = fit.d[s];
+        const double t = 0.5 * std::min(fit.d[2], 0.5 * fit.d[8]);
+        if (t <= 0.0) continue;
+        ++flat;
+        moved[2] -= t;
+        moved[8] -= 2 * t;
+        moved[4] += t;
+        moved[6] += t;
+        moved[7] += t;
+        EXPECT_NEAR(p.loglik(moved), p.loglik(fit.d), 1e-9 * std::fabs(fit.lnl));
+    }
+    EXPECT_GT(flat, 0);
+}
+
+TEST(estimation_mle, programLogarithmMatchesTheLibrary)
+{
+    // the side table's log-likelihoods come from the program's own
+    // logarithm, which must be as good as the library's
+    esttest::freshstate(1);
+    std::vector<entry> list;
+    double want = 0.0;
+    for (int k = 0; k < 1000; ++k) {
+        const double x = std::exp(-20.0 + 40.0 * k / 999.0);
+        list.push_back({8, 1.0, {x, 0, 0}});
+        want += std::log(x);
+    }
+    double d[10] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+    EXPECT_NEAR(mleloglik(entriesof(list, 0.0), d), want, 1e-12 * 1000);
+}
