@@ -180,6 +180,10 @@ void em_delta()
     const bool mle = vars.mle != 0;
     const bool entries = vars.rnddelta0 != 1 || mle;
     if (vars.rnddelta0 != 1 && !mle) lanesetup(run.z, 64);
+    // MLE:2 (SNP data): the rows of a dyad come from pooled classes of loci
+    const bool pooled = vars.mle == 2;
+    mleclassing classes;
+    if (pooled) planclasses(classes);
     int64_t mine = 0;
     // The SNP layouts count modes or make the term entries straight from
     // the packed store; layout 0 fetches the dyad's two individuals as
@@ -189,7 +193,7 @@ void em_delta()
     if (snpcount) snpmodecounts();
     for (int32_t i = 1; i <= n; ++i) {
         const int8_t* gi = pairs ? fetchgtype(i, w.buf1) : nullptr;
-        if (!pairs && !snpcount) snprow(w.plan, w.scratch, i);
+        if (!pairs && !snpcount && !pooled) snprow(w.plan, w.scratch, i);
         for (int32_t j = i + 1; j <= n; ++j) {
             const int64_t k = dyadnum(i, j, n);
             if (!owndyad(k)) {
@@ -204,7 +208,8 @@ void em_delta()
                 if (!snpcount) countmodes(w.plan, gi, gj, iis);
             } else {
                 const double made = emtime.entrytimes ? stageseconds() : 0.0;
-                if (pairs) dyadentries(w.plan, w.scratch, w.entries, gi, gj, iis);
+                if (pooled) classentries(classes, i, j, iis);
+                else if (pairs) dyadentries(w.plan, w.scratch, w.entries, gi, gj, iis);
                 else snpentries(w.plan, w.scratch, w.entries, j, iis);
                 if (emtime.entrytimes) emtime.entries += stageseconds() - made;
             }
@@ -215,7 +220,7 @@ void em_delta()
             }
             if (mle) {
                 mlefit fit;
-                mlesolve(w.entries, fit);
+                mlesolve(pooled ? classes.rows : w.entries, fit);
                 float stored[9];
                 for (int s = 1; s <= 9; ++s) stored[s - 1] = float(fit.d[s]);
                 setcolumn(j, i, stored);

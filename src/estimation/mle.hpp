@@ -22,6 +22,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "estimation/emwork.hpp"
 
@@ -101,3 +102,28 @@ void mlefinish(int64_t done);
 // After the sums over processes: the largest iteration count and the
 // dyads not converged into the run state, and their screen line.
 void mlesummary();
+
+// ---- pooled classes of SNP loci (MLE:2, mleclasses.cpp) ----
+
+// Classes of allele frequency the loci are pooled into, at most: 256
+// uniform on the logit scale keep every Delta within about 0.002 of MLE:1's
+// (docs/BENCHMARK.md).
+constexpr int32_t mleclasses = 256;
+
+struct mleclassing {
+    int32_t nclass = 0;
+    std::vector<int32_t> classof;    // class (0-based) of unique locus 1..U
+    int32_t words = 0;               // words of one individual's planes
+    std::vector<int32_t> first;      // class k: words first[k]..first[k+1]-1
+    std::vector<uint64_t> planes;    // per individual: low and high code bits, word by word
+    std::vector<double> terms;       // class k, way v: terms at 27 k + 3 v
+    std::vector<int32_t> counts;     // a dyad's loci per class and way
+    termentries rows;                // the dyad's rows
+};
+
+// The classes, their terms and bit-planes of every individual.
+void planclasses(mleclassing& c);
+
+// The rows of dyad (i, j), i < j, in c.rows (one per class and way met),
+// and its IIS counts into iis[0..8].
+void classentries(mleclassing& c, int32_t i, int32_t j, int32_t* iis);

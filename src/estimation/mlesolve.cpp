@@ -16,7 +16,8 @@ struct mlestate {
     double d[10] = {};
     bool allowed[10] = {};
     bool free[10] = {};
-    double w = 0.0;  // total weight
+    double w = 0.0;     // total weight
+    bool flat = false;  // L is flat along the two-allele direction
 };
 
 double totalweight(const termentries& te)
@@ -86,6 +87,44 @@ double steplargest(int n, const double (*q)[9], const double* lambda, const doub
     return std::max(most, std::fabs(sum));
 }
 
+// The Newton step y of a y = b by Cholesky when a is well conditioned
+// (pivots at least 1e-8 of the largest diagonal); dir from y as the Newton
+// direction takes it.  False, with a untouched, otherwise.
+bool choleskystep(int n, const double (*a)[9], const double* b, double* dir, const int* other, int r)
+{
+    double l[9][9], top = 0.0;
+    for (int p = 0; p < n; ++p) top = std::max(top, a[p][p]);
+    for (int p = 0; p < n; ++p) {
+        double v = a[p][p];
+        for (int q = 0; q < p; ++q) v -= l[p][q] * l[p][q];
+        if (!(v > 1e-8 * top)) return false;
+        l[p][p] = std::sqrt(v);
+        for (int i = p + 1; i < n; ++i) {
+            double x = a[i][p];
+            for (int q = 0; q < p; ++q) x -= l[i][q] * l[p][q];
+            l[i][p] = x / l[p][p];
+        }
+    }
+    double y[9];
+    for (int p = 0; p < n; ++p) {
+        double x = b[p];
+        for (int q = 0; q < p; ++q) x -= l[p][q] * y[q];
+        y[p] = x / l[p][p];
+    }
+    for (int p = n - 1; p >= 0; --p) {
+        double x = y[p];
+        for (int q = p + 1; q < n; ++q) x -= l[q][p] * y[q];
+        y[p] = x / l[p][p];
+    }
+    double sum = 0.0;
+    for (int p = 0; p < n; ++p) {
+        dir[other[p]] = y[p];
+        sum += y[p];
+    }
+    dir[r] = -sum;
+    return true;
+}
+
 // The Newton direction on the free states: the maximum of g.dir - dir M
 // dir / 2 with the sum of dir 0, through the free states other than the
 // largest one (r), whose step is minus the sum of theirs.
@@ -107,7 +146,24 @@ void newtondirection(const mlestate& z, const double* g, const double (*m)[10], 
             a[p][q] = ((m[s][t] - m[s][r]) - m[r][t]) + m[r][r];
         }
     }
-    // a = Q diag(lambda) Q^T.  Directions along which the gradient is only
+    // Along the two-allele flat direction (when all its states are in use)
+    // the curvature is 0 and the gradient rounding: a curvature as large as
+    // the largest there keeps the step from following the rounding.
+    if (z.flat && z.free[2] && z.free[4] && z.free[6] && z.free[7] && z.free[8]) {
+        const double v[10] = {0, 0, 1, 0, -1, 0, -1, -1, 2, 0};
+        double y[9], norm = 0.0, top = 0.0;
+        for (int p = 0; p < n; ++p) {
+            y[p] = v[other[p]];
+            norm += y[p] * y[p];
+            top = std::max(top, a[p][p]);
+        }
+        for (int p = 0; p < n; ++p)
+            for (int q = 0; q < n; ++q) a[p][q] += top * y[p] * y[q] / norm;
+    }
+    // Well conditioned (every Cholesky pivot at least 1e-8 of the largest
+    // diagonal, as for most dyads): the Newton step by Cholesky.
+    if (choleskystep(n, a, b, dir, other, r)) return;
+    // Otherwise a = Q diag(lambda) Q^T.  Directions along which the gradient is only
     // rounding (|q.b| at most 1e-11 of W) are left out: L is flat there, as
     // along the two-allele direction.  A curvature below 1e-12 of the
     // largest counts as that much: the step along such a direction is long
@@ -210,6 +266,7 @@ void mlesolve(const termentries& te, mlefit& fit)
 {
     mlestate z;
     z.w = totalweight(te);
+    z.flat = vars.inbreed == 1 && flatdirection(te);
     const int from = vars.inbreed == 1 ? 1 : 7;
     for (int s = from; s <= 9; ++s) {
         z.allowed[s] = z.free[s] = true;
@@ -279,7 +336,7 @@ void mlesolve(const termentries& te, mlefit& fit)
             if (z.free[s]) spread = std::max(spread, std::fabs(g[s] / z.w - 1.0));
         done = kkt && spread <= 1e-10 && 0.5 * alpha * gain <= 1e-14 * z.w;
     }
-    if (vars.inbreed == 1 && flatdirection(te)) leastautozygous(z);
+    if (z.flat) leastautozygous(z);
 
     // the checks at the returned point
     for (int s = 1; s <= 9; ++s) z.free[s] = z.d[s] > 0.0;

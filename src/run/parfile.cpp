@@ -137,6 +137,10 @@ void readparfile()
 
     ffclose(r);
     say(". Done.");
+    if (vars.mle == 2 && vars.dataform == 0) {
+        say("MLE:2 pools SNP loci; the multi-allelic data (DataForm 0) are fitted as with MLE:1.");
+        vars.mle = 1;
+    }
 }
 
 void initialpara()

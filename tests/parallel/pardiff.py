@@ -69,6 +69,8 @@ def main():
         # process count, also when the joint EM follows
         ("snp-mle", ["--individuals", "40", "--loci", "500", "--missing", "0.01", "--inbreed", "1"],
          [1, 2, 3], [1], 0.0, ["MLE:1"]),
+        ("snp-mle-pooled", ["--individuals", "40", "--loci", "700", "--missing", "0.01", "--inbreed", "1",
+                            "--layout", "1"], [1, 2, 3], [1], 0.0, ["MLE:2"]),
         ("multi-mle-joint", ["--individuals", "14", "--loci", "60", "--markers", "multi", "--update-p", "1"],
          [1, 3], [1, 2], 0.0002, ["MLE:1"]),
     ]

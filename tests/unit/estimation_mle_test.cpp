@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "emreference.hpp"
+#include "estimation/emsteps.hpp"
 #include "estimation/mle.hpp"
+#include "estimation/modes.hpp"
 #include "estimation_setup.hpp"
 
 namespace {
@@ -235,4 +237,50 @@ TEST(estimation_mle, programLogarithmMatchesTheLibrary)
     }
     double d[10] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
     EXPECT_NEAR(mleloglik(entriesof(list, 0.0), d), want, 1e-12 * 1000);
+}
+
+TEST(estimation_mle, pooledClassCountsEqualALocusByLocusCount)
+{
+    // 150 loci (not a multiple of 32 or 64), missing genotypes, loci that
+    // stand for several, most classes of one locus
+    esttest::freshstate(1);
+    esttest::rng r{9};
+    const int32_t n = 12, u = 150;
+    std::vector<std::vector<int>> g(static_cast<std::size_t>(n), std::vector<int>(static_cast<std::size_t>(u)));
+    std::vector<int32_t> weights(static_cast<std::size_t>(u));
+    for (int32_t l = 0; l < u; ++l) {
+        const double p = 0.05 + 0.9 * r.uniform();
+        weights[std::size_t(l)] = l % 7 == 3 ? 3 : 1;
+        for (int32_t i = 0; i < n; ++i)
+            g[std::size_t(i)][std::size_t(l)] = r.uniform() < 0.1 ? esttest::missing : (r.uniform() < p) + (r.uniform() < p);
+        g[0][std::size_t(l)] = 0;  // every locus polymorphic
+        g[1][std::size_t(l)] = 2;
+    }
+    esttest::snpdata(g, weights);
+    tallygtypes();
+    mleclassing c;
+    planclasses(c);
+    ASSERT_GT(c.nclass, 20);
+    for (int32_t i = 1; i <= n; ++i)
+        for (int32_t j = i + 1; j <= n; ++j) {
+            std::vector<int32_t> want(9 * std::size_t(c.nclass), 0);
+            int32_t wantiis[9] = {};
+            for (int32_t l = 1; l <= u; ++l) {
+                const int ci = snpcodeof(i, l), cj = snpcodeof(j, l);
+                if (ci == 0 || cj == 0) continue;
+                const int v = wayof(ci, cj);
+                want[9 * std::size_t(c.classof[std::size_t(l)]) + std::size_t(v)] += vars.markercnt[std::size_t(l)];
+                wantiis[twovariant[v].mode - 1] += vars.markercnt[std::size_t(l)];
+            }
+            int32_t iis[9];
+            classentries(c, i, j, iis);
+            ASSERT_EQ(c.counts, want) << i << "-" << j;
+            for (int m = 0; m < 9; ++m) ASSERT_EQ(iis[m], wantiis[m]) << i << "-" << j << " mode " << m + 1;
+            double rows = 0.0;
+            for (int m = 1; m <= 8; ++m)
+                for (int32_t k = 0; k < c.rows.made[m]; ++k) rows += c.rows.ew[std::size_t(c.rows.first[m] + k)];
+            int32_t total = 0;
+            for (int m = 0; m < 9; ++m) total += wantiis[m];
+            EXPECT_EQ(rows, double(total));
+        }
 }
