@@ -34,6 +34,5 @@ void readhead()
         l != "Dyad Indiv1 Indiv2 #IIS1 #IIS2 #IIS3 #IIS4 #IIS5 #IIS6 #IIS7 #IIS8 #IIS9 Delta1 "
              "Delta2 Delta3 Delta4 Delta5 Delta6 Delta7 Delta8 Delta9 r(1,2)")
         linestop("expected the IBD table's separator and column line");
-    rep.ids.assign(size_t(rep.numindiv + 1), std::string());
     rep.numpairs = rep.numindiv * (rep.numindiv - 1) / 2;
 }
