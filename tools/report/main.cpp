@@ -26,16 +26,18 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "kinex-report: out of memory\n");
         return 1;
     }
+    // the summary goes to standard error when a table went to standard output
+    FILE* say = rep.tostdout ? stderr : stdout;
     std::string also = rep.related ? ", " + rep.relname : std::string();
-    std::printf("kinex-report: %lld individuals, %lld pairs: wrote %s, %s%s, %s and %s\n",
+    std::fprintf(say, "kinex-report: %lld individuals, %lld pairs: wrote %s, %s%s, %s and %s\n",
                 (long long)rep.numindiv, (long long)rep.numpairs, rep.pairsname.c_str(),
                 rep.kinname.c_str(), also.c_str(), rep.indivname.c_str(), rep.svgname.c_str());
     if (rep.hasmle || rep.hasmap)
-        std::printf("kinex-report: merged %s%s%s\n", rep.hasmle ? rep.mlename.c_str() : "",
+        std::fprintf(say, "kinex-report: merged %s%s%s\n", rep.hasmle ? rep.mlename.c_str() : "",
                     rep.hasmle && rep.hasmap ? " and " : "",
                     rep.hasmap ? rep.idsname.c_str() : "");
     if (rep.numnapairs > 0 || rep.numnoindiv > 0)
-        std::printf("kinex-report: NA for %lld pairs without a common locus and %lld "
+        std::fprintf(say, "kinex-report: NA for %lld pairs without a common locus and %lld "
                     "individuals without a genotype\n",
                     (long long)rep.numnapairs, (long long)rep.numnoindiv);
     std::fflush(stdout);

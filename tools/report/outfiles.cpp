@@ -73,9 +73,24 @@ FILE* outopen(const std::string& name)
 {
     outfile o;
     o.name = o.target = name;
-    struct stat lst {}, st {};
+    struct stat lst {}, st {}, so {};
     bool link = ::lstat(name.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode);
     mode_t mode = 0644;
+    if (::stat(name.c_str(), &st) == 0 && ::fstat(1, &so) == 0 && st.st_dev == so.st_dev &&
+        st.st_ino == so.st_ino) {
+        // standard output (/dev/stdout, or the file it goes to): written
+        // through it, sharing its position
+        int fd = ::dup(1);
+        if (fd < 0 || !(o.f = fdopen(fd, "wb"))) {
+            int e = errno;
+            if (fd >= 0)
+                ::close(fd);
+            repstop("cannot write " + name + ": " + std::strerror(e));
+        }
+        rep.tostdout = true;
+        rep.outs.push_back(o);
+        return o.f;
+    }
     if (::stat(name.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode))
             repstop("cannot write " + name + ": it is a folder");

@@ -2,8 +2,10 @@
 // renamed only when all of them are complete, so a failed run leaves
 // nothing.  An output that exists and is not a regular file (a device, a
 // pipe, /dev/stdout) is written directly instead: it is never replaced by
-// a rename.  A symbolic link to a regular file is followed: the file it
-// points to is replaced, the link stays.
+// a rename, and an output that is standard output (/dev/stdout, or the
+// file standard output goes to) is written through it.  A symbolic link to
+// a regular file is followed: the file it points to is replaced, the link
+// stays.
 #pragma once
 #include <cstdio>
 #include <string>

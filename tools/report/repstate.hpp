@@ -85,6 +85,7 @@ struct repstate {
     std::vector<int64_t> fhist;       // individuals by F_Mean, bins of 0.02
 
     std::vector<outfile> outs;
+    bool tostdout = false;            // an output is standard output
 };
 
 extern repstate rep;

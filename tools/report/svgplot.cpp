@@ -184,7 +184,7 @@ void scatter(std::string& s, double rmax)
                 shown.push_back(c);
     bool plain = !calls || rep.binned;
     double lx = sx0 + sw - 215, ly = sy0 + 10;
-    double lh = 12 + 16 * (double(shown.size()) + (plain ? 2 : 1));
+    double lh = 20 + 16 * (double(shown.size()) + (plain ? 2 : 1));
     s += "<g id=\"legend\">\n";
     add(s, "<rect class=\"legend\" x=\"%.1f\" y=\"%.1f\" width=\"205\" height=\"%.0f\"/>\n",
         lx, ly, lh);
@@ -288,16 +288,45 @@ std::string xmltext(const std::string& t)
     return s;
 }
 
+namespace {
+
+// The lines under the plot: how the pairs are drawn, and what is not.
+std::vector<std::string> notes(double rmax)
+{
+    std::vector<std::string> v;
+    v.push_back(rep.binned ? std::to_string(rep.numpairs) +
+                                 " pairs, too many to draw one by one: binned in cells of 0.01 "
+                                 "of Delta9 by " +
+                                 (rmax > 0.5 ? "0.01" : "0.005") +
+                                 " of kinship, the darker the more pairs (log scale)"
+                           : std::to_string(rep.numpairs) + " pairs, one point each");
+    if (rep.binned && rep.hasmle)
+        v.push_back("pairs called related drawn on top of the cells" +
+                    (rep.relnotdrawn > 0 ? " (" + std::to_string(rep.relnotdrawn) +
+                                               " of them past --max-points only in the cells)"
+                                         : std::string()));
+    if (rep.numnapairs > 0)
+        v.push_back(std::to_string(rep.numnapairs) + " pairs without a common locus not drawn");
+    if (rep.numnoindiv > 0)
+        v.push_back(std::to_string(rep.numnoindiv) +
+                    " individuals without a genotype not counted");
+    return v;
+}
+
+} // namespace
+
 std::string svgtext(const std::string& title)
 {
     double rmax = axistop();
+    std::vector<std::string> note = notes(rmax);
+    double height = pageh + 16 * double(note.size() - 1);
     std::string s;
     s.reserve(rep.binned ? size_t(4) << 20 : size_t(rep.ptr.size()) * 60 + 20000);
     add(s,
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\" "
         "viewBox=\"0 0 %.0f %.0f\">\n",
-        pagew, pageh, pagew, pageh);
+        pagew, height, pagew, height);
     s += "<style>\n"
          "text{font-family:DejaVu Sans,Arial,sans-serif;font-size:12px;fill:#222}\n"
          ".title{font-size:17px;font-weight:bold}.panel{font-size:13px;font-weight:bold}\n"
@@ -305,7 +334,7 @@ std::string svgtext(const std::string& title)
          ".frame{fill:none;stroke:#444;stroke-width:1}.tick{stroke:#444;stroke-width:1}\n"
          ".grid{stroke:#e3e3e3;stroke-width:1}\n"
          ".pt,.legendpt{fill:#1f5fa8;fill-opacity:0.55;stroke:none}\n";
-    for (int c = 1; c < numcalls; c++)
+    for (int c = 1; c < numcalls && rep.hasmle; c++)
         add(s, ".c%d{fill:%s;fill-opacity:%s}\n", c, callcolour[c], c == 6 ? "0.45" : "0.85");
     s += ".exp{fill:#fff;fill-opacity:0.6;stroke:#d62728;stroke-width:2}\n"
          ".explabel{fill:#b01c1c;font-size:12px;font-weight:bold;paint-order:stroke;stroke:#fff;stroke-width:3px;stroke-linejoin:round}\n"
@@ -320,25 +349,9 @@ std::string svgtext(const std::string& title)
     scatter(s, rmax);
     rhistogram(s, rmax);
     fhistogram(s);
-    std::string note =
-        rep.binned ? std::to_string(rep.numpairs) + " pairs, too many to draw one by one: " +
-                         "binned in cells of 0.01 of Delta9 by " +
-                         (rmax > 0.5 ? "0.01" : "0.005") +
-                         " of kinship, the darker the more pairs (log scale)"
-                   : std::to_string(rep.numpairs) + " pairs, one point each";
-    if (rep.binned && rep.hasmle)
-        note += "; pairs called related drawn on top" +
-                (rep.relnotdrawn > 0 ? " (" + std::to_string(rep.relnotdrawn) +
-                                           " more past --max-points not)"
-                                     : std::string());
-    if (rep.numnapairs > 0)
-        note += "; " + std::to_string(rep.numnapairs) +
-                " pairs without a common locus not drawn";
-    if (rep.numnoindiv > 0)
-        note += "; " + std::to_string(rep.numnoindiv) +
-                " individuals without a genotype not counted";
-    add(s, "<text class=\"note\" x=\"%.1f\" y=\"%.1f\">%s</text>\n", sx0, sy0 + sh + 62,
-        xmltext(note).c_str());
+    for (size_t k = 0; k < note.size(); k++)
+        add(s, "<text class=\"note\" x=\"%.1f\" y=\"%.1f\">%s</text>\n", sx0,
+            sy0 + sh + 62 + 16 * double(k), xmltext(note[k]).c_str());
     s += "</svg>\n";
     return s;
 }
