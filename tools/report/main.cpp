@@ -36,6 +36,11 @@ int main(int argc, char** argv)
         std::fprintf(say, "kinex-report: merged %s%s%s\n", rep.hasmle ? rep.mlename.c_str() : "",
                     rep.hasmle && rep.hasmap ? " and " : "",
                     rep.hasmap ? rep.idsname.c_str() : "");
+    if (rep.mlestale)
+        std::fprintf(stderr,
+                     "kinex-report: ignored %s: %s comes from a run without MLE:1 or MLE:2, so the "
+                     "table is an earlier run's\n",
+                     rep.mlename.c_str(), rep.infile.c_str());
     if (rep.numnapairs > 0 || rep.numnoindiv > 0)
         std::fprintf(say, "kinex-report: NA for %lld pairs without a common locus and %lld "
                     "individuals without a genotype\n",

@@ -33,6 +33,16 @@ void report()
     checksame();
     lineopen();
     readhead();
+    // kinex with MLE:0 leaves the table of an earlier MLE run where it was
+    if (rep.hasmle && !rep.mlerun) {
+        if (rep.mlegiven)
+            repstop(rep.mlename + " cannot belong to " + rep.infile +
+                    ": its run record holds no \"Maximum likelihood Deltas\" line (kinex ran "
+                    "without MLE:1 or MLE:2)");
+        rep.hasmle = false;
+        rep.mlestale = true;
+        rep.related = rep.relkinset;
+    }
     if (rep.hasmap)
         readmap();
     if (rep.hasmle)

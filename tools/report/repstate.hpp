@@ -48,6 +48,8 @@ struct repstate {
     size_t bufsize = size_t(1) << 22;
     textin res, mle, map;
     bool hasmle = false, hasmap = false, related = false;
+    bool mlerun = false;              // the run record names MLE 1 or 2
+    bool mlestale = false;            // a side table of an earlier run, ignored
 
     // Individuals, numbered from 1 (element 0 unused), learned from the IBD
     // table; cols[i] is what the tables write for individual i: its
