@@ -73,3 +73,40 @@ TEST_F(convertout, NeverOverwritesItsInput)
     std::string m = run({"--bfile", at("x"), "--results", at("x.bim")});
     EXPECT_NE(m.find("would overwrite the input"), std::string::npos) << m;
 }
+
+TEST(convertopts, NextCommandsCarryMleAndTheMap)
+{
+    ASSERT_EQ(optfail({"--bfile", "d/x", "--mle", "2"}), "");
+    EXPECT_EQ(nexttext(), "next: kinex INP:d/x.par MLE:2\nthen: kinex-report d/x.out\n");
+    ASSERT_EQ(optfail({"--bfile", "x", "--out", "my run", "--results", "r.txt", "--short-ids"}),
+              "");
+    EXPECT_EQ(cv.mapname, "my run.ids.tsv");
+    EXPECT_EQ(nexttext(), "next: kinex 'INP:my run.par'\n"
+                          "then: kinex-report r.txt --ids 'my run.ids.tsv'\n");
+    EXPECT_NE(optfail({"--bfile", "x", "--mle", "3"}).find("--mle needs a whole number from 0 to 2"),
+              std::string::npos);
+    EXPECT_NE(optfail({"--bfile", "x", "--id", "FID"}).find("--id needs IID or FID_IID"),
+              std::string::npos);
+    EXPECT_NE(optfail({"--vcf", "x.vcf", "--id", "FID_IID"}).find("needs PLINK input"),
+              std::string::npos);
+    EXPECT_NE(optfail({"--bfile", "x", "--results", std::string(500, 'r')}).find("longer than"),
+              std::string::npos);
+}
+
+TEST_F(convertout, ShortIdentifiersAndTheirMap)
+{
+    // IIDs that repeat across families, one too long
+    put("x.fam", "f1 a 0 0 1 -9\nf2 a 0 0 2 -9\nf3 abcdefghijklmnopqrstu 0 0 1 -9\n");
+    put("x.bim", "1 s1 0 1 A G\n");
+    put("x.bed", std::string("\x6C\x1B\x01\x38", 4));
+    std::string m = run({"--bfile", at("x")});
+    EXPECT_NE(m.find("--short-ids numbers the individuals"), std::string::npos) << m;
+    ASSERT_EQ(run({"--bfile", at("x"), "--short-ids"}), "");
+    EXPECT_EQ(get("x.gen"), "I1 I2 I3\n2\n1\n0\n");
+    EXPECT_EQ(get("x.ids.tsv"), "ID\tFID\tIID\nI1\tf1\ta\nI2\tf2\ta\nI3\tf3\tabcdefghijklmnopqrstu\n");
+    m = run({"--bfile", at("x"), "--id", "FID_IID", "--out", at("y")});
+    EXPECT_NE(m.find("1 identifier cannot"), std::string::npos) << m;
+    EXPECT_NE(m.find("'f3_abcdefghijklmnopqrstu' (individual 3): longer than 20"),
+              std::string::npos)
+        << m;
+}

@@ -4,7 +4,7 @@
 # kinex-convert must give back kinex-sim's genotype file, and kinex the same
 # results.  Usage: roundtrip.sh KINEX-CONVERT KINEX-SIM KINEX
 set -euo pipefail
-convert=$1 sim=$2 kinex=$3
+convert=$1 sim=$2 kinex=$3 report=$4
 plink=$(command -v plink1.9 || true)
 if [ -z "$plink" ]; then
   echo "plink1.9 is not installed (bash scripts/setup.sh installs it): skipped"
@@ -38,7 +38,7 @@ else
 fi
 
 # kinex on both: the same results file but for the names of the files, the
-# command line and the clock.
+# command line and the clock (and kinex-report reads both later).
 "$kinex" INP:s.par >/dev/null
 "$kinex" INP:c.par >/dev/null
 strip() {
@@ -70,4 +70,46 @@ for i in range(n):
     assert c == want, f"individual {i + 1} differs"
 print(f"PLINK defaults: same genotypes, {sum(swapped)} of {len(bim)} SNPs with A1 = allele 2 "
       f"(counted the other way), loci in chromosome order")
+PY
+
+# 3. Families: the IIDs of d.fam made to repeat across families (f0012_fs
+#    f0012_fs_c2 becomes f0012_fs c2).  They are refused as they stand;
+#    --id FID_IID joins them back into d's identifiers (the same genotype
+#    file); --short-ids numbers them, and kinex-report puts FID and IID back:
+#    the same tables as d's, with the identifier split in two.
+awk '{ $2 = substr($2, length($1) + 2); print }' d.fam > t.fam
+cp d.bed t.bed
+cp d.bim t.bim
+if "$convert" --bfile t 2>err.txt; then
+  echo "IIDs repeated across families were accepted"; exit 1
+fi
+grep -q "repeats individual" err.txt
+grep -q -- "--short-ids numbers the individuals" err.txt
+"$convert" --bfile t --id FID_IID --out u >/dev/null
+cmp d.gen u.gen
+"$convert" --bfile t --short-ids --out t --mle 0 > said.txt
+grep -qx "next: kinex INP:t.par MLE:0" said.txt
+grep -qx "then: kinex-report t.out" said.txt
+"$kinex" INP:t.par >/dev/null
+"$kinex" INP:d.par >/dev/null
+"$report" t.out >/dev/null
+"$report" d.out >/dev/null
+python3 - <<'PY'
+def rows(name):
+    return [l.split("\t") for l in open(name).read().split("\n")[:-1]]
+fam = [l.split() for l in open("t.fam")]
+ids = [l.split("\t") for l in open("t.ids.tsv").read().split("\n")[1:-1]]
+assert [(f, i) for _, f, i in ids] == [(f[0], f[1]) for f in fam], "map differs from t.fam"
+assert [x[0] for x in ids] == ["I%02d" % k for k in range(1, 31)]
+for table, n in (("kinship", 2), ("pairs", 2), ("indiv", 1)):
+    t, d = rows("t.%s.tsv" % table), rows("d.%s.tsv" % table)
+    assert len(t) == len(d) and len(t) > 1
+    head = {"kinship": ["FID1", "ID1", "FID2", "ID2"], "pairs": ["fid1", "id1", "fid2", "id2"],
+            "indiv": ["fid", "id"]}[table]
+    assert t[0][:2 * n] == head and t[0][2 * n:] == d[0][n:], table + " header"
+    for a, b in zip(t[1:], d[1:]):
+        joined = [a[2 * k] + "_" + a[2 * k + 1] for k in range(n)]
+        assert joined == b[:n] and a[2 * n:] == b[n:], table + ": " + str(a)
+print("identifier map: FID and IID back in the kinship, pair and individual tables, "
+      "numbers as without the map")
 PY

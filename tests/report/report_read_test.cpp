@@ -164,8 +164,8 @@ TEST_F(kreport, IndividualTableCopiesTheInbreedingTable)
                       l.begin());
     for (size_t i = 1; i <= 6; i++)
         EXPECT_EQ(t[i], replaceall(l[h + i], " ", "\t"));
-    EXPECT_EQ(files(), (std::vector<std::string>{"r.indiv.tsv", "r.pairs.tsv", "r.svg",
-                                                 "six.out"}));
+    EXPECT_EQ(files(), (std::vector<std::string>{"r.indiv.tsv", "r.kinship.tsv", "r.pairs.tsv",
+                                                 "r.svg", "six.out"}));
 }
 
 TEST_F(kreport, LineFeedsOnlyGiveTheSameTables)
@@ -211,9 +211,10 @@ TEST_F(kreport, OutputNamesAreOptions)
 {
     put("six.out", six);
     ASSERT_EQ(run({at("six.out"), "--pairs", at("p.tsv"), "--indiv=" + at("i.tsv"), "--svg",
-                   at("plot.svg")}),
+                   at("plot.svg"), "--kinship", at("k.tsv")}),
               "");
-    EXPECT_EQ(files(), (std::vector<std::string>{"i.tsv", "p.tsv", "plot.svg", "six.out"}));
+    EXPECT_EQ(files(),
+              (std::vector<std::string>{"i.tsv", "k.tsv", "p.tsv", "plot.svg", "six.out"}));
     EXPECT_NE(run({at("six.out"), "--pairs", at("six.out")}).find("would overwrite"),
               std::string::npos);
     EXPECT_NE(run({}).find("name a KINEX results file"), std::string::npos);

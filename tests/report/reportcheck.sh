@@ -23,3 +23,16 @@ if ls bad.* >/dev/null 2>&1; then
   echo "kinex-report left output behind after a failure"; exit 1
 fi
 echo "a genotype file is refused with status 1 and leaves no output"
+
+# kinex's own maximum-likelihood table is merged: its columns in the pair
+# table, its calls in the kinship table; after a run without MLE it is left out
+"$kinex" INP:s.par MLE:1 OUT:m.out >/dev/null
+"$report" m.out >/dev/null
+test "$(head -n 1 m.pairs.tsv | tr '\t' '\n' | tail -n 7 | tr '\n' ' ')" = "nloci lnl lrt call gap iter conv "
+test "$(head -n 1 m.kinship.tsv | awk -F '\t' '{ print $NF }')" = CALL
+test "$(wc -l < m.related.tsv)" -ge 2
+"$kinex" INP:s.par OUT:m.out >/dev/null
+"$report" m.out --out n 2>err.txt >/dev/null
+grep -q "ignored m.out.mle.tsv" err.txt
+test "$(head -n 1 n.kinship.tsv | awk -F '\t' '{ print $NF }')" = DEGREE
+echo "kinex's maximum-likelihood table merged, and left out after a run without MLE"

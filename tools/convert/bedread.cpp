@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include "convstate.hpp"
+#include "infiles.hpp"
 
 namespace {
 
@@ -27,8 +28,9 @@ int fields(const std::string& line, std::string* first, int keep)
     }
 }
 
-std::ifstream openin(const std::string& name)
+std::ifstream openin(const std::string& name, const char* what)
 {
+    checkinput(name, what);
     std::ifstream in(name, std::ios::binary);
     if (!in)
         convstop("cannot read " + name + ": " + std::strerror(errno));
@@ -45,7 +47,7 @@ std::string plural(int64_t n, const char* one, const char* many)
 void readfam()
 {
     std::string name = cv.bfile + ".fam";
-    std::ifstream in = openin(name);
+    std::ifstream in = openin(name, "a .fam file");
     std::string line, f[2];
     int64_t lineno = 0;
     while (std::getline(in, line)) {
@@ -56,20 +58,26 @@ void readfam()
                      plural(n, "field", "fields") +
                      "; a .fam line holds 6 (family ID, individual ID, father, mother, sex, "
                      "phenotype)");
-        cv.ids.push_back(f[1]);
+        cv.fids.push_back(f[0]);
+        cv.iids.push_back(f[1]);
+        cv.ids.push_back(cv.idmode == 1 ? f[0] + "_" + f[1] : f[1]);
+        if (int64_t(cv.ids.size()) > maxnumindiv)
+            convstop(name + " lists more than " + std::to_string(maxnumindiv) +
+                     " individuals; KINEX takes at most " + std::to_string(maxnumindiv));
     }
     if (in.bad())
-        convstop("error reading " + name);
+        convstop("error reading " + name + ": " + std::strerror(errno));
     cv.numindiv = int64_t(cv.ids.size());
     if (cv.numindiv < 2)
         convstop(name + " lists " + plural(cv.numindiv, "individual", "individuals") +
                  "; KINEX needs at least 2");
+
 }
 
 void readbim()
 {
     std::string name = cv.bfile + ".bim";
-    std::ifstream in = openin(name);
+    std::ifstream in = openin(name, "a .bim file");
     std::string line;
     int64_t lineno = 0;
     while (std::getline(in, line)) {
@@ -82,7 +90,7 @@ void readbim()
                      "position, allele 1, allele 2)");
     }
     if (in.bad())
-        convstop("error reading " + name);
+        convstop("error reading " + name + ": " + std::strerror(errno));
     cv.numloci = lineno;
     if (cv.numloci < 1)
         convstop(name + " lists no SNPs");
@@ -91,6 +99,7 @@ void readbim()
 void readbed()
 {
     std::string name = cv.bfile + ".bed";
+    checkinput(name, "a .bed file");
     std::error_code ec;
     int64_t size = int64_t(std::filesystem::file_size(name, ec));
     if (ec)
@@ -105,7 +114,12 @@ void readbed()
         convstop(name + " is not a PLINK 1 binary genotype file (it does not begin with the "
                         "bytes 0x6C 0x1B)");
     }
-    if (got < 3 || magic[2] != 0x01) {
+    if (got < 3) {
+        std::fclose(f);
+        convstop(name + " is truncated: it holds only the 2 bytes 0x6C 0x1B, and a .bed goes on "
+                        "with the mode byte 0x01 and the genotypes");
+    }
+    if (magic[2] != 0x01) {
         std::fclose(f);
         convstop(name + " is in individual-major order; remake it SNP-major with "
                         "plink --bfile PREFIX --make-bed");

@@ -43,6 +43,10 @@ void readopts(int argc, const char* const* argv)
             cv.help = true;
             continue;
         }
+        if (a == "--short-ids") {
+            cv.shortids = true;
+            continue;
+        }
         if (a.rfind("--", 0) != 0)
             convstop("unexpected argument '" + a + "' (see kinex-convert --help)");
         std::string name = a.substr(2), v;
@@ -73,6 +77,14 @@ void readopts(int argc, const char* const* argv)
             cv.updatep = int(intopt(name, v, 0, 1));
         else if (name == "out-allele-fre")
             cv.outallelefre = int(intopt(name, v, 0, 1));
+        else if (name == "mle")
+            cv.mle = int(intopt(name, v, 0, 2));
+        else if (name == "id") {
+            if (v != "IID" && v != "FID_IID")
+                convstop("--id needs IID or FID_IID, not '" + v + "' (see kinex-convert --help)");
+            cv.idmode = v == "FID_IID";
+        } else if (name == "short-ids")
+            convstop("--short-ids takes no value");
         else
             convstop("unknown option --" + name + " (see kinex-convert --help)");
     }
@@ -80,10 +92,22 @@ void readopts(int argc, const char* const* argv)
         return;
     if (cv.bfile.empty() == cv.vcf.empty())
         convstop("give one input: --bfile PREFIX or --vcf FILE (see kinex-convert --help)");
+    if (cv.idmode == 1 && cv.bfile.empty())
+        convstop("--id FID_IID needs PLINK input: a VCF has sample names only (see "
+                 "kinex-convert --help)");
     if (cv.out.empty())
         cv.out = cv.bfile.empty() ? vcfprefix(cv.vcf) : cv.bfile;
     if (cv.results.empty())
         cv.results = cv.out + ".out";
+    if (cv.shortids)
+        cv.mapname = cv.out + ".ids.tsv";
+    if (cv.results.back() == ' ' || cv.results.back() == '\t')
+        convstop("--results must not end in a blank: kinex would drop it");
+    for (const std::string* n : {&cv.results, &cv.out})
+        if (n->size() + (n == &cv.out ? 4 : 0) > maxnamelen)
+            convstop("the name " + *n + (n == &cv.out ? ".gen" : "") + " is longer than the " +
+                     std::to_string(maxnamelen) +
+                     " characters kinex keeps of a file name; choose a shorter one");
 }
 
 std::string helptext()
@@ -104,6 +128,16 @@ std::string helptext()
          "Output:\n"
          "  --out P            output prefix (default: the input's prefix)\n"
          "  --results FILE     results file named in OUT.par (default: P.out)\n"
+         "  --id IID|FID_IID   identifiers from the .fam: the IID (default), or the FID\n"
+         "                     and the IID joined by '_' (unique across families)\n"
+         "  --short-ids        number the individuals (I01, I02, ...) in the genotype file\n"
+         "                     and write the map P.ids.tsv (ID, FID, IID), from which\n"
+         "                     kinex-report puts the original FID and IID back into its\n"
+         "                     tables; for identifiers longer than 20 characters,\n"
+         "                     repeated, or holding characters KINEX cannot read\n"
+         "  --mle 0|1|2        add the key MLE:N (kinex's maximum-likelihood estimator)\n"
+         "                     to the kinex command printed at the end; it is a\n"
+         "                     command-line key, not a line of OUT.par\n"
          "\n"
          "Values written to OUT.par:\n"
          "  --inbreed 0|1      Inbreed (default 1)\n"
@@ -117,8 +151,14 @@ std::string helptext()
          "(.bim column 5) or the VCF's ALT allele; '-' is a missing genotype. Data\n"
          "with sites of 3 to 127 alleles are written as DataForm 0 with allele IDs\n"
          "1..K per site (REF = 1, the k-th ALT = k + 1). Identifiers are the IIDs\n"
-         "(PLINK) or sample names (VCF): at most 20 characters, unique, without\n"
-         "blanks, commas, slashes, semicolons or quotes.\n"
-         "Options take their value as the next argument or after '='.\n";
+         "(PLINK, or FID_IID with --id) or sample names (VCF): at most 20 characters,\n"
+         "unique, without blanks, commas, slashes, semicolons or quotes, unless\n"
+         "--short-ids numbers them. At most 46340 individuals.\n"
+         "A VCF from PLINK 2 with the IIDs as sample names (not FID_IID):\n"
+         "  plink2 --bfile PREFIX --export vcf bgz id-paste=iid --out PREFIX\n"
+         "Options take their value as the next argument or after '='.\n"
+         "Both files (and the map) are written under temporary names and renamed at\n"
+         "the end; no output may be one of the inputs, and the results file may be\n"
+         "none of the files kinex reads.\n";
     return s;
 }

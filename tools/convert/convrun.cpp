@@ -3,6 +3,7 @@
 #include "convstate.hpp"
 #include "genwrite.hpp"
 #include "idcheck.hpp"
+#include "infiles.hpp"
 #include "parwrite.hpp"
 #include "tmpfiles.hpp"
 #include "vcfread.hpp"
@@ -10,9 +11,7 @@
 void convert()
 {
     std::string genname = cv.out + ".gen", parfile = cv.out + ".par";
-    for (const std::string& in : {cv.bfile + ".bed", cv.bfile + ".bim", cv.bfile + ".fam", cv.vcf})
-        if (in == genname || in == parfile || in == cv.results)
-            convstop("the output would overwrite the input " + in + "; choose another --out");
+    checksame();
     if (!cv.bfile.empty()) {
         readfam();
         checkids();
@@ -33,5 +32,41 @@ void convert()
     f = tmpopen(parfile);
     putbytes(f, partext(genname), parfile);
     tmpclose(f, parfile);
+    if (cv.shortids) {
+        f = tmpopen(cv.mapname);
+        putbytes(f, maptext(), cv.mapname);
+        tmpclose(f, cv.mapname);
+    }
     tmpcommit();
+}
+
+namespace {
+
+// A word as a POSIX shell reads it back.
+std::string shellword(const std::string& w)
+{
+    if (!w.empty() && w.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                          "0123456789_+-./:=@%,") == std::string::npos)
+        return w;
+    std::string q = "'";
+    for (char c : w)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+} // namespace
+
+std::string nexttext()
+{
+    std::string s = "next: kinex " + shellword("INP:" + cv.out + ".par");
+    if (cv.mle >= 0)
+        s += " MLE:" + std::to_string(cv.mle);
+    s += "\nthen: kinex-report " + shellword(cv.results);
+    // kinex-report finds the map beside the results file of the default name
+    std::string stem = cv.results;
+    if (stem.size() > 4 && stem.compare(stem.size() - 4, 4, ".out") == 0)
+        stem.resize(stem.size() - 4);
+    if (cv.shortids && stem + ".ids.tsv" != cv.mapname)
+        s += " --ids " + shellword(cv.mapname);
+    return s + "\n";
 }

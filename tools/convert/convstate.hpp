@@ -14,10 +14,17 @@ struct convstate {
     std::string results;      // results file named in the parameter file
     int inbreed = 1, rnddelta0 = 0, updatep = 0, outallelefre = 0;
     long long seed = 1;
+    int idmode = 0;           // identifiers: 0 the IID, 1 FID_IID (PLINK input)
+    bool shortids = false;    // number the individuals and write a map
+    int mle = -1;             // MLE: key of the printed kinex command; -1 none
     bool help = false;
 
-    // Individuals in input order, and the number of loci read.
-    std::vector<std::string> ids;
+    // Individuals in input order, and the number of loci read.  ids are
+    // the identifiers written to the genotype file; fids and iids the
+    // family and individual IDs of the input (fids empty for VCF), which
+    // the map keeps when the identifiers are numbered.
+    std::vector<std::string> ids, fids, iids;
+    std::string mapname;      // OUT.ids.tsv, with shortids
     int64_t numindiv = 0;
     int64_t numloci = 0;
 
@@ -80,6 +87,12 @@ inline const uint8_t* multisite(int64_t k)
     return cv.multichunks[size_t(k / cv.multichunksites)].data() +
            (k % cv.multichunksites) * 2 * cv.numindiv;
 }
+
+// Largest sample KINEX takes.
+constexpr int64_t maxnumindiv = 46340;
+
+// Longest file name KINEX keeps from a parameter file.
+constexpr size_t maxnamelen = 499;
 
 // Sets bytespersite and the chunk sizes once numindiv is known.
 void initstores();

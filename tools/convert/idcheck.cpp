@@ -32,6 +32,14 @@ std::string why(const std::string& id)
 
 void checkids()
 {
+    if (cv.shortids) {
+        size_t w = std::to_string(cv.ids.size()).size();
+        for (size_t i = 0; i < cv.ids.size(); i++) {
+            std::string k = std::to_string(i + 1);
+            cv.ids[i] = "I" + std::string(w - k.size(), '0') + k;
+        }
+        return;
+    }
     std::vector<std::string> problems;
     // An identifier is compared as KINEX keeps it: its first 20 characters.
     std::unordered_map<std::string, int64_t> seen;
@@ -63,6 +71,27 @@ void checkids()
         m += "\n  " + problems[k];
     if (problems.size() > size_t(listmax))
         m += "\n  ... and " + std::to_string(problems.size() - listmax) + " more";
-    m += "\nNothing was written.";
+    m += "\n--short-ids numbers the individuals instead and writes a map from which "
+         "kinex-report puts these identifiers back";
+    if (!cv.bfile.empty() && cv.idmode == 0)
+        m += "; --id FID_IID makes IIDs that repeat across families unique";
+    m += ".\nNothing was written.";
     convstop(m);
+}
+
+std::string maptext()
+{
+    bool fam = !cv.fids.empty();
+    std::string s = fam ? "ID\tFID\tIID\n" : "ID\tIID\n";
+    for (size_t i = 0; i < cv.ids.size(); i++) {
+        s += cv.ids[i];
+        s += '\t';
+        if (fam) {
+            s += cv.fids[i];
+            s += '\t';
+        }
+        s += cv.iids[i];
+        s += '\n';
+    }
+    return s;
 }

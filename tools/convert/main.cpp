@@ -9,11 +9,12 @@
 
 int main(int argc, char** argv)
 {
+    tmpsignals();
     try {
         readopts(argc, argv);
         if (cv.help) {
             std::fputs(helptext().c_str(), stdout);
-            return 0;
+            return std::fflush(stdout) == 0 ? 0 : 1;
         }
         convert();
     } catch (const convfail& e) {
@@ -29,5 +30,10 @@ int main(int argc, char** argv)
                 "%s.par\n",
                 cv.out.c_str(), (long long)cv.numindiv, (long long)cv.numloci, cv.layout,
                 cv.out.c_str());
-    return 0;
+    if (cv.shortids)
+        std::printf("kinex-convert: numbered the individuals %s to %s and wrote their original "
+                    "identifiers to %s\n",
+                    cv.ids.front().c_str(), cv.ids.back().c_str(), cv.mapname.c_str());
+    std::fputs(nexttext().c_str(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
 }

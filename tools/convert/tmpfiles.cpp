@@ -1,20 +1,81 @@
 #include "tmpfiles.hpp"
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 #include "convstate.hpp"
+#include "infiles.hpp"
+
+namespace {
+
+// The temporary names, where a signal handler can reach them.
+constexpr int maxtmp = 8;
+char* volatile sigtmp[maxtmp];
+
+void sigkeep(const std::string& t)
+{
+    for (auto& p : sigtmp)
+        if (!p) {
+            p = strdup(t.c_str());
+            return;
+        }
+}
+
+void sigdrop(const std::string& t)
+{
+    for (auto& p : sigtmp)
+        if (p && t == p) {
+            char* q = p;
+            p = nullptr;
+            std::free(q);
+        }
+}
+
+extern "C" void onsignal(int s)
+{
+    for (char* p : sigtmp)
+        if (p)
+            unlink(p);
+    std::signal(s, SIG_DFL);
+    std::raise(s);
+}
+
+} // namespace
 
 FILE* tmpopen(const std::string& name)
 {
-    std::string t = name + ".XXXXXX";
+    // A link to a regular file is followed (the link stays); anything else
+    // that is not a regular file is refused: kinex reads regular files only,
+    // and a device must not become a file by a rename.
+    std::string target = name;
+    struct stat lst {}, st {};
+    bool link = ::lstat(name.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode);
+    mode_t mode = 0644;
+    if (::stat(name.c_str(), &st) == 0) {
+        if (!S_ISREG(st.st_mode))
+            convstop("cannot write " + name + ": it is " + kindof(name) +
+                     ", and kinex reads regular files only; choose another --out");
+        mode = st.st_mode & 0777;
+        if (link) {
+            std::error_code ec;
+            target = std::filesystem::canonical(name, ec).string();
+            if (ec)
+                convstop("cannot write " + name + ": " + ec.message());
+        }
+    } else if (link) {
+        convstop("cannot write " + name + ": it is a symbolic link to a missing file");
+    }
+    std::string t = target + ".XXXXXX";
     int fd = mkstemp(t.data());
     if (fd < 0)
         convstop("cannot write " + name + ": " + std::strerror(errno));
     cv.tmpnames.push_back(t);
-    cv.finalnames.push_back(name);
-    fchmod(fd, 0644);
+    cv.finalnames.push_back(target);
+    sigkeep(t);
+    fchmod(fd, mode);
     FILE* f = fdopen(fd, "wb");
     if (!f) {
         int e = errno;
@@ -47,10 +108,13 @@ void putbytes(FILE* f, const char* p, size_t n, const std::string& name)
 
 void tmpcommit()
 {
-    for (size_t k = 0; k < cv.tmpnames.size(); k++)
+    for (size_t k = 0; k < cv.tmpnames.size(); k++) {
         if (std::rename(cv.tmpnames[k].c_str(), cv.finalnames[k].c_str()) != 0)
             convstop("cannot rename " + cv.tmpnames[k] + " to " + cv.finalnames[k] + ": " +
                      std::strerror(errno));
+        sigdrop(cv.tmpnames[k]);
+        cv.tmpnames[k].clear();
+    }
     cv.tmpnames.clear();
     cv.finalnames.clear();
 }
@@ -61,7 +125,17 @@ void tmpdiscard()
         std::fclose(cv.openfile);
     cv.openfile = nullptr;
     for (const std::string& t : cv.tmpnames)
-        std::remove(t.c_str());
+        if (!t.empty()) {
+            std::remove(t.c_str());
+            sigdrop(t);
+        }
     cv.tmpnames.clear();
     cv.finalnames.clear();
+}
+
+void tmpsignals()
+{
+    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+        std::signal(s, onsignal);
+    std::signal(SIGPIPE, SIG_IGN);
 }

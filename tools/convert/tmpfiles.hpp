@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <string>
 
-// Opens a temporary file beside name for writing.
+// Opens a temporary file beside name for writing (beside the file a
+// symbolic link points to); refuses a name that is a folder, a device or a
+// pipe.
 FILE* tmpopen(const std::string& name);
 
 // Closes a file from tmpopen, stopping on any write error.
@@ -15,6 +17,10 @@ void tmpcommit();
 
 // Removes the temporary files (after a failure); reports nothing.
 void tmpdiscard();
+
+// Removes the temporary files when the program is ended by SIGINT,
+// SIGTERM, SIGHUP or SIGQUIT, and turns a closed pipe into a write error.
+void tmpsignals();
 
 // Writes n bytes, stopping with a message naming the file on failure.
 void putbytes(FILE* f, const char* p, size_t n, const std::string& name);

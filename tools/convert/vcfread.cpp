@@ -1,9 +1,12 @@
 #include "vcfread.hpp"
 #include "convstate.hpp"
 #include "idcheck.hpp"
+#include "infiles.hpp"
 
 #ifdef KINEX_HTS
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <htslib/vcf.h>
 
 namespace {
@@ -83,9 +86,11 @@ void storesite(const bcf_hdr_t* hdr, const bcf1_t* rec, const int32_t* gt, int p
 void readvcf()
 {
     vcfhandles h;
+    checkinput(cv.vcf, "a VCF or BCF file");
+    errno = 0;
     h.fp = hts_open(cv.vcf.c_str(), "r");
     if (!h.fp)
-        convstop("cannot read " + cv.vcf);
+        convstop("cannot read " + cv.vcf + (errno ? ": " + std::string(std::strerror(errno)) : ""));
     if (h.fp->format.category != variant_data)
         convstop(cv.vcf + " is not a VCF or BCF file");
     h.hdr = bcf_hdr_read(h.fp);
@@ -93,8 +98,13 @@ void readvcf()
         convstop(cv.vcf + " has no valid VCF header (htslib's message above says why; a "
                          "repeated sample name is one cause)");
     cv.numindiv = bcf_hdr_nsamples(h.hdr);
-    for (int64_t i = 0; i < cv.numindiv; i++)
+    if (cv.numindiv > maxnumindiv)
+        convstop(cv.vcf + " holds " + std::to_string(cv.numindiv) +
+                 " samples; KINEX takes at most " + std::to_string(maxnumindiv));
+    for (int64_t i = 0; i < cv.numindiv; i++) {
         cv.ids.push_back(h.hdr->samples[i]);
+        cv.iids.push_back(h.hdr->samples[i]);
+    }
     if (cv.numindiv < 2)
         convstop(cv.vcf + " holds " + std::to_string(cv.numindiv) +
                  (cv.numindiv == 1 ? " sample" : " samples") + "; KINEX needs at least 2");

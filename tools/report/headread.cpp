@@ -12,6 +12,7 @@ void readhead()
         l.substr(0, 16) != "  KINEX, Version")
         repstop(notkinex + " (it does not begin with the KINEX banner)");
     const std::string_view nlabel = "  Number of individuals = ";
+    const std::string_view mlabel = "  Maximum likelihood Deltas = ";
     while (true) {
         if (!nextline(l))
             repstop(notkinex + " with results: " +
@@ -24,6 +25,8 @@ void readhead()
             if (ec != std::errc() || p != v.data() + v.size() || n < 2 || n > 46340)
                 linestop("not a number of individuals from 2 to 46340");
             rep.numindiv = n;
+        } else if (l.substr(0, mlabel.size()) == mlabel) {
+            rep.mlerun = l.substr(mlabel.size(), 1) != "0";
         } else if (l == "IBD coefficient estimates") {
             break;
         }
@@ -34,6 +37,5 @@ void readhead()
         l != "Dyad Indiv1 Indiv2 #IIS1 #IIS2 #IIS3 #IIS4 #IIS5 #IIS6 #IIS7 #IIS8 #IIS9 Delta1 "
              "Delta2 Delta3 Delta4 Delta5 Delta6 Delta7 Delta8 Delta9 r(1,2)")
         linestop("expected the IBD table's separator and column line");
-    rep.ids.assign(size_t(rep.numindiv + 1), std::string());
     rep.numpairs = rep.numindiv * (rep.numindiv - 1) / 2;
 }

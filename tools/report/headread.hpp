@@ -1,5 +1,6 @@
 // The head of a results file: the KINEX banner, the number of individuals,
-// and the heading of the IBD coefficient table.
+// the line that records a maximum-likelihood run (MLE not 0), and the
+// heading of the IBD coefficient table.
 #pragma once
 
 // Reads up to and including the IBD table's column line; stops when the

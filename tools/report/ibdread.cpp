@@ -1,14 +1,15 @@
 #include "ibdread.hpp"
 #include <charconv>
+#include <string>
 #include <string_view>
+#include "idmap.hpp"
 #include "linereader.hpp"
+#include "mleread.hpp"
 #include "numtext.hpp"
 #include "outfiles.hpp"
+#include "pairlines.hpp"
 #include "plotdata.hpp"
 #include "repstate.hpp"
-
-const char* const pairheader = "id1\tid2\td1\td2\td3\td4\td5\td6\td7\td8\td9\tr\tnIIS1\tnIIS2\t"
-                               "nIIS3\tnIIS4\tnIIS5\tnIIS6\tnIIS7\tnIIS8\tnIIS9\n";
 
 namespace {
 
@@ -21,9 +22,6 @@ struct ibdline {
     std::string_view mid;   // "Indiv1 Indiv2"
     std::string_view t[ntok];
 };
-
-
-
 
 bool split(std::string_view l, ibdline& x)
 {
@@ -87,14 +85,17 @@ void learnids(const ibdline& x, int64_t j, int64_t k)
         size_t h = (m.size() - 1) / 2;
         if (m.size() % 2 == 0 || m[h] != ' ' || m.substr(0, h) != m.substr(h + 1))
             linestop("the first line of the IBD table does not pair individual 1 with itself");
-        rep.ids[1] = std::string(m.substr(0, h));
+        rep.ids.assign(1, std::string());
+        rep.ids.emplace_back(m.substr(0, h));
+        setcols(1);
         return;
     }
     const std::string& a = rep.ids[size_t(j)];
     if (j == 1) {
         if (m.size() <= a.size() || m.substr(0, a.size()) != a || m[a.size()] != ' ')
             linestop("expected individual 1, " + a + ", as Indiv1");
-        rep.ids[size_t(k)] = std::string(m.substr(a.size() + 1));
+        rep.ids.emplace_back(m.substr(a.size() + 1));
+        setcols(k);
         return;
     }
     const std::string& b = rep.ids[size_t(k)];
@@ -104,14 +105,39 @@ void learnids(const ibdline& x, int64_t j, int64_t k)
                  std::to_string(x.d) + ")");
 }
 
+// The number of loci both individuals are typed at: the sum of the
+// pair's nine IIS counts.
+int64_t commonloci(const ibdline& x)
+{
+    int64_t sum = 0;
+    for (int t = 0; t < 9; t++) {
+        int64_t c = 0;
+        auto [p, ec] = std::from_chars(x.t[t].data(), x.t[t].data() + x.t[t].size(), c);
+        if (ec != std::errc() || c > (int64_t(1) << 50))
+            linestop("an IIS count too large for a KINEX results file");
+        sum += c;
+    }
+    return sum;
+}
+
+void flush(FILE* f, std::string& buf, const std::string& name, bool always)
+{
+    if (f && (always || buf.size() > (size_t(1) << 20))) {
+        outwrite(f, buf, name);
+        buf.clear();
+    }
+}
+
 } // namespace
 
-void readibd(FILE* pairs, const std::string& pairsname)
+void readibd(FILE* pairs, FILE* kin, FILE* rel)
 {
     int64_t n = rep.numindiv;
-    rep.pairhash.assign(size_t(rep.numpairs), 0);
-    std::string outbuf = pairheader;
+    rep.pairhash.clear();
+    std::string pbuf = pairhead(), kbuf = kinhead(), rbuf = rel ? relhead() : std::string();
     ibdline x;
+    mleline m;
+    pairrow row;
     std::string_view l;
     for (int64_t d = 1; d <= n * n; d++) {
         if (!nextline(l))
@@ -124,32 +150,38 @@ void readibd(FILE* pairs, const std::string& pairsname)
         int64_t j = (d - 1) / n + 1, k = (d - 1) % n + 1;
         learnids(x, j, k);
         if (j < k) {
-            rep.pairhash[size_t(pairindex(j, k))] = pairhash(x, false);
-            outbuf += rep.ids[size_t(j)];
-            outbuf += '\t';
-            outbuf += rep.ids[size_t(k)];
-            for (int t = 9; t < ntok; t++) {
-                outbuf += '\t';
-                outbuf += x.t[t];
+            rep.pairhash.push_back(pairhash(x, false));
+            row.j = j;
+            row.k = k;
+            row.nloci = commonloci(x);
+            for (int t = 0; t < ntok; t++)
+                row.t[t] = x.t[t];
+            row.m = nullptr;
+            if (rep.hasmle) {
+                mlenext(j, k, row.nloci, m);
+                row.m = &m;
+                rep.callcount[m.call]++;
             }
-            for (int t = 0; t < 9; t++) {
-                outbuf += '\t';
-                outbuf += x.t[t];
-            }
-            outbuf += '\n';
-            if (outbuf.size() > (size_t(1) << 20)) {
-                outwrite(pairs, outbuf, pairsname);
-                outbuf.clear();
-            }
-            addpair(fourvalue(x.t[18]), fourvalue(x.t[17]));
+            pairlines(row, pbuf, kbuf, rbuf);
+            flush(pairs, pbuf, rep.pairsname, false);
+            flush(kin, kbuf, rep.kinname, false);
+            flush(rel, rbuf, rep.relname, false);
+            if (row.nloci == 0)
+                rep.numnapairs++;
+            else
+                addpair(fourvalue(x.t[18]), fourvalue(x.t[17]), rep.hasmle ? m.call : -1);
         } else if (j > k) {
             if (rep.pairhash[size_t(pairindex(k, j))] != pairhash(x, true))
                 linestop("the dyad " + rep.ids[size_t(j)] + ", " + rep.ids[size_t(k)] +
                          " does not mirror the dyad " + rep.ids[size_t(k)] + ", " +
                          rep.ids[size_t(j)] + " (line " +
-                         std::to_string(rep.lineno - (d - ((k - 1) * n + j))) +
+                         std::to_string(rep.res.lineno - (d - ((k - 1) * n + j))) +
                          ") with Delta3/Delta5, Delta4/Delta6 and their IIS counts exchanged");
         }
     }
-    outwrite(pairs, outbuf, pairsname);
+    flush(pairs, pbuf, rep.pairsname, true);
+    flush(kin, kbuf, rep.kinname, true);
+    flush(rel, rbuf, rep.relname, true);
+    if (rep.hasmle)
+        mleclose();
 }

@@ -1,12 +1,16 @@
 #include "inbread.hpp"
 #include <string_view>
+#include "idmap.hpp"
 #include "linereader.hpp"
 #include "numtext.hpp"
 #include "outfiles.hpp"
 #include "plotdata.hpp"
 #include "repstate.hpp"
 
-const char* const indivheader = "id\tnmiss\tngeno\tnhom\tnhet\tF_Mean\tF_SD\n";
+std::string indivhead()
+{
+    return colhead("id", "") + "\tnmiss\tngeno\tnhom\tnhet\tF_Mean\tF_SD\n";
+}
 
 void readinb(FILE* indiv, const std::string& indivname)
 {
@@ -23,7 +27,7 @@ void readinb(FILE* indiv, const std::string& indivname)
     if (!nextline(l) || l != std::string(48, '-') || !nextline(l) ||
         l != "Indiv #Miss #Gens #HomG #HetG F_Mean F_SD")
         linestop("expected the inbreeding table's separator and column line");
-    std::string outbuf = indivheader;
+    std::string outbuf = indivhead();
     for (int64_t i = 1; i <= rep.numindiv; i++) {
         if (!nextline(l))
             repstop(rep.infile + " ends inside the inbreeding table, after " +
@@ -49,13 +53,18 @@ void readinb(FILE* indiv, const std::string& indivname)
         const std::string& id = rep.ids[size_t(i)];
         if (l.substr(0, end) != id)
             linestop("expected individual " + std::to_string(i) + ", " + id);
-        outbuf += id;
-        for (auto& s : t) {
+        // no genotype at a polymorphic locus: F is not known
+        bool na = t[1] == "0";
+        outbuf += rep.cols[size_t(i)];
+        for (int k = 0; k < 6; k++) {
             outbuf += '\t';
-            outbuf += s;
+            outbuf += na && k >= 4 ? "NA" : t[k];
         }
         outbuf += '\n';
-        addindiv(fourvalue(t[4]));
+        if (na)
+            rep.numnoindiv++;
+        else
+            addindiv(fourvalue(t[4]));
     }
     outwrite(indiv, outbuf, indivname);
 }

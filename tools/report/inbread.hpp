@@ -4,7 +4,8 @@
 #include <string>
 
 // Finds the table after the IBD table and writes its numindiv lines to the
-// individual table.
+// individual table, with NA for F_Mean and F_SD of an individual without
+// a genotype.
 void readinb(FILE* indiv, const std::string& indivname);
 
-extern const char* const indivheader;
+std::string indivhead();

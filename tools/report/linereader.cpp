@@ -2,80 +2,134 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include "repstate.hpp"
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
-void fill()
+void fill(textin& t)
 {
-    rep.bufpos = 0;
-    rep.buflen = std::fread(rep.buf.data(), 1, rep.buf.size(), rep.in);
-    if (rep.buflen < rep.buf.size()) {
-        if (std::ferror(rep.in))
-            repstop("error reading " + rep.infile + ": " + std::strerror(errno));
-        rep.ineof = rep.buflen == 0;
+    t.pos = 0;
+    t.len = std::fread(t.buf.data(), 1, t.buf.size(), t.f);
+    if (t.len < t.buf.size()) {
+        if (std::ferror(t.f))
+            repstop("error reading " + t.name + ": " + std::strerror(errno));
+        t.eof = t.len == 0;
     }
 }
+
+// What a file that is not a regular file is, for the message.
+const char* kindof(mode_t m)
+{
+    return S_ISDIR(m)    ? "a folder"
+           : S_ISFIFO(m) ? "a named pipe"
+           : S_ISCHR(m)  ? "a character device"
+           : S_ISBLK(m)  ? "a block device"
+           : S_ISSOCK(m) ? "a socket"
+                         : "not a regular file";
+}
+
 } // namespace
+
+void lineopen(textin& t, const std::string& name)
+{
+    lineclose(t);
+    t.name = name;
+    // O_NONBLOCK: opening a named pipe that has no writer returns at once.
+    int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        repstop("cannot read " + name + ": " + std::strerror(errno));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        int e = errno;
+        ::close(fd);
+        repstop("cannot read " + name + ": " + std::strerror(e));
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        repstop("cannot read " + name + ": it is " + kindof(st.st_mode) +
+                ", and only regular files are read");
+    }
+    int flags = ::fcntl(fd, F_GETFL);
+    if (flags == -1 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1 ||
+        !(t.f = ::fdopen(fd, "rb"))) {
+        int e = errno;
+        ::close(fd);
+        repstop("cannot read " + name + ": " + std::strerror(e));
+    }
+    t.buf.resize(std::max<size_t>(1, rep.bufsize));
+    t.pos = t.len = 0;
+    t.eof = false;
+    t.lineno = 0;
+}
 
 void lineopen()
 {
-    rep.in = std::fopen(rep.infile.c_str(), "rb");
-    if (!rep.in)
-        repstop("cannot read " + rep.infile + ": " + std::strerror(errno));
-    rep.buf.resize(std::max<size_t>(1, rep.bufsize));
-    rep.bufpos = rep.buflen = 0;
-    rep.ineof = false;
-    rep.lineno = 0;
+    lineopen(rep.res, rep.infile);
 }
 
-bool nextline(std::string_view& l)
+bool nextline(textin& t, std::string_view& l)
 {
-    rep.line.clear();
-    bool carry = false;   // part of the line is in rep.line
+    t.line.clear();
+    bool carry = false;   // part of the line is in t.line
     while (true) {
-        if (rep.bufpos >= rep.buflen) {
-            if (rep.ineof)
+        if (t.pos >= t.len) {
+            if (t.eof)
                 break;
-            fill();
-            if (rep.ineof)
+            fill(t);
+            if (t.eof)
                 break;
         }
-        const char* b = rep.buf.data() + rep.bufpos;
-        size_t left = rep.buflen - rep.bufpos;
+        const char* b = t.buf.data() + t.pos;
+        size_t left = t.len - t.pos;
         const char* nl = static_cast<const char*>(std::memchr(b, '\n', left));
         if (!nl) {
-            rep.line.append(b, left);
+            t.line.append(b, left);
             carry = true;
-            rep.bufpos = rep.buflen;
+            t.pos = t.len;
+            if (t.line.size() > maxline)
+                repstop(t.name + " line " + std::to_string(t.lineno + 1) +
+                        " runs on for more than " + std::to_string(maxline >> 20) +
+                        " MiB without a line end: this is not a text file of KINEX");
             continue;
         }
         size_t len = size_t(nl - b);
-        rep.bufpos += len + 1;
+        t.pos += len + 1;
         if (carry) {
-            rep.line.append(b, len);
-            l = rep.line;
+            t.line.append(b, len);
+            l = t.line;
         } else {
             l = std::string_view(b, len);
         }
         if (!l.empty() && l.back() == '\r')
             l.remove_suffix(1);
-        rep.lineno++;
+        t.lineno++;
         return true;
     }
     if (!carry)
         return false;
     // a last line without LF
-    l = rep.line;
+    l = t.line;
     if (!l.empty() && l.back() == '\r')
         l.remove_suffix(1);
-    rep.lineno++;
+    t.lineno++;
     return true;
+}
+
+bool nextline(std::string_view& l)
+{
+    return nextline(rep.res, l);
+}
+
+void lineclose(textin& t)
+{
+    if (t.f)
+        std::fclose(t.f);
+    t.f = nullptr;
 }
 
 void lineclose()
 {
-    if (rep.in)
-        std::fclose(rep.in);
-    rep.in = nullptr;
+    lineclose(rep.res);
 }

@@ -1,6 +1,7 @@
 // kinex-report: tidy tables and a relationship plot from a KINEX results file.
 #include <cstdio>
 #include <new>
+#include <string>
 #include "outfiles.hpp"
 #include "repopts.hpp"
 #include "reprun.hpp"
@@ -8,11 +9,12 @@
 
 int main(int argc, char** argv)
 {
+    outsignals();
     try {
         readopts(argc, argv);
         if (rep.help) {
             std::fputs(helptext().c_str(), stdout);
-            return 0;
+            return std::fflush(stdout) == 0 ? 0 : 1;
         }
         report();
     } catch (const repfail& e) {
@@ -24,8 +26,25 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "kinex-report: out of memory\n");
         return 1;
     }
-    std::printf("kinex-report: %lld individuals, %lld pairs: wrote %s, %s and %s\n",
+    // the summary goes to standard error when a table went to standard output
+    FILE* say = rep.tostdout ? stderr : stdout;
+    std::string also = rep.related ? ", " + rep.relname : std::string();
+    std::fprintf(say, "kinex-report: %lld individuals, %lld pairs: wrote %s, %s%s, %s and %s\n",
                 (long long)rep.numindiv, (long long)rep.numpairs, rep.pairsname.c_str(),
-                rep.indivname.c_str(), rep.svgname.c_str());
+                rep.kinname.c_str(), also.c_str(), rep.indivname.c_str(), rep.svgname.c_str());
+    if (rep.hasmle || rep.hasmap)
+        std::fprintf(say, "kinex-report: merged %s%s%s\n", rep.hasmle ? rep.mlename.c_str() : "",
+                    rep.hasmle && rep.hasmap ? " and " : "",
+                    rep.hasmap ? rep.idsname.c_str() : "");
+    if (rep.mlestale)
+        std::fprintf(stderr,
+                     "kinex-report: ignored %s: %s comes from a run without MLE:1 or MLE:2, so the "
+                     "table is an earlier run's\n",
+                     rep.mlename.c_str(), rep.infile.c_str());
+    if (rep.numnapairs > 0 || rep.numnoindiv > 0)
+        std::fprintf(say, "kinex-report: NA for %lld pairs without a common locus and %lld "
+                    "individuals without a genotype\n",
+                    (long long)rep.numnapairs, (long long)rep.numnoindiv);
+    std::fflush(stdout);
     return 0;
 }

@@ -24,3 +24,16 @@ inline double fourvalue(std::string_view s)
     return (s[0] - '0') +
            ((s[2] - '0') * 1000 + (s[3] - '0') * 100 + (s[4] - '0') * 10 + (s[5] - '0')) * 1e-4;
 }
+
+// Ten thousand times the value of a text that passed isfour (exact).
+inline int fourint(std::string_view s)
+{
+    return (s[0] - '0') * 10000 + (s[2] - '0') * 1000 + (s[3] - '0') * 100 + (s[4] - '0') * 10 +
+           (s[5] - '0');
+}
+
+// True when a four-decimal value of ten thousand times k is x or more.
+inline bool atleast(int k, double x)
+{
+    return k >= x * 10000 - 1e-6;
+}

@@ -1,5 +1,11 @@
 // Outputs are written under temporary names beside their final names and
-// renamed only when all three are complete.
+// renamed only when all of them are complete, so a failed run leaves
+// nothing.  An output that exists and is not a regular file (a device, a
+// pipe, /dev/stdout) is written directly instead: it is never replaced by
+// a rename, and an output that is standard output (/dev/stdout, or the
+// file standard output goes to) is written through it.  A symbolic link to
+// a regular file is followed: the file it points to is replaced, the link
+// stays.
 #pragma once
 #include <cstdio>
 #include <string>
@@ -11,3 +17,8 @@ void outdiscard();
 
 // Writes text, stopping with a message naming the file on failure.
 void outwrite(FILE* f, const std::string& text, const std::string& name);
+
+// Removes the temporary files when the program is ended by SIGINT,
+// SIGTERM, SIGHUP or SIGQUIT, and turns a pipe closed by its reader into a
+// write error instead of a silent end.
+void outsignals();

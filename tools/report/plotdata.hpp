@@ -2,8 +2,11 @@
 #pragma once
 
 // Prepares for rep.numpairs pairs: points, or a grid when there are more
-// than rep.maxpoints.
+// than rep.maxpoints.  Nothing is set aside for the pairs before they are
+// read.
 void initplot();
 
-void addpair(double r, double delta9);
+// A pair with its kinship, Delta9 and relationship call (an index into
+// callnames, or -1 without a maximum-likelihood table).
+void addpair(double r, double delta9, int call);
 void addindiv(double fmean);

@@ -1,20 +1,33 @@
 #include "repstate.hpp"
+#include "linereader.hpp"
+#include "outfiles.hpp"
 
 repstate rep;
+
+const char* const callnames[numcalls] = {"NA",           "duplicate",    "parent-offspring",
+                                         "full-sib",     "second-degree", "third-degree",
+                                         "unrelated"};
 
 void repstop(const std::string& msg)
 {
     throw repfail{msg};
 }
 
+void linestop(const textin& t, const std::string& msg)
+{
+    throw repfail{t.name + " line " + std::to_string(t.lineno) + ": " + msg};
+}
+
 void linestop(const std::string& msg)
 {
-    throw repfail{rep.infile + " line " + std::to_string(rep.lineno) + ": " + msg};
+    linestop(rep.res, msg);
 }
 
 void resetrep()
 {
-    if (rep.in)
-        std::fclose(rep.in);
+    outdiscard();
+    lineclose(rep.res);
+    lineclose(rep.mle);
+    lineclose(rep.map);
     rep = repstate();
 }

@@ -6,45 +6,88 @@
 #include <string>
 #include <vector>
 
+// A text file read line by line: the results file, the maximum-likelihood
+// table beside it, the identifier map of kinex-convert.
+struct textin {
+    std::string name;
+    FILE* f = nullptr;
+    std::vector<char> buf;            // read buffer
+    size_t pos = 0, len = 0;
+    bool eof = false;
+    int64_t lineno = 0;               // number of the last line read
+    std::string line;                 // a line that ran over the buffer's end
+};
+
+// An output: written under a temporary name beside its target and renamed
+// at the end, or, when the name is a device or a pipe, written directly.
+struct outfile {
+    std::string name;                 // as the user gave it
+    std::string target;               // what the temporary file is renamed to
+    std::string tmp;                  // "" when written directly
+    FILE* f = nullptr;
+};
+
+// Relationship calls of the maximum-likelihood table; 0 is a pair without
+// a common locus (NA).
+constexpr int numcalls = 7;
+extern const char* const callnames[numcalls];
+
 struct repstate {
     // Options.
     std::string infile;               // the KINEX results file
-    std::string out;                  // prefix of the three outputs
-    std::string pairsname, indivname, svgname;
+    std::string out;                  // prefix of the outputs
+    std::string pairsname, indivname, svgname, kinname, relname;
+    std::string mlename, idsname;     // side table and identifier map
+    bool mlegiven = false, idsgiven = false;   // named on the command line
     int64_t maxpoints = 20000;        // more pairs than this are binned
+    bool minkinset = false, relkinset = false;
+    double minkin = 0, relkin = 0;    // --min-kinship, --related
     bool help = false;
 
-    // The results file being read.
-    FILE* in = nullptr;
-    std::vector<char> buf;            // read buffer
+    // Read buffer size of every input.
     size_t bufsize = size_t(1) << 22;
-    size_t bufpos = 0, buflen = 0;
-    bool ineof = false;
-    int64_t lineno = 0;               // number of the last line read
-    std::string line;                 // a line that ran over the buffer's end
+    textin res, mle, map;
+    bool hasmle = false, hasmap = false, related = false;
+    bool mlerun = false;              // the run record names MLE 1 or 2
+    bool mlestale = false;            // a side table of an earlier run, ignored
 
-    // Individuals, numbered from 1 (element 0 unused).
+    // Individuals, numbered from 1 (element 0 unused), learned from the IBD
+    // table; cols[i] is what the tables write for individual i: its
+    // identifier, or its FID and IID from the map.
     int64_t numindiv = 0;
-    std::vector<std::string> ids;
+    std::vector<std::string> ids, cols;
     int64_t numpairs = 0;
 
-    // Per unordered pair (j < k): a hash of the line of (j, k), checked
-    // against the line of (k, j) with the roles exchanged.
+    // The identifier map: per individual (from 1) the short identifier of
+    // the results file, the family and the original identifier.
+    bool mapfid = false;
+    std::vector<std::string> mapids, mapfids, mapiids;
+
+    // Per unordered pair (j < k), in the order of the pairs: a hash of the
+    // line of (j, k), checked against the line of (k, j) with the roles
+    // exchanged.  Grows as the table is read.
     std::vector<uint64_t> pairhash;
 
-    // Plot data: the pairs themselves (r, Delta9), or when there are more
-    // than maxpoints, their counts on a grid of gridx x gridy cells over
-    // Delta9 0..1 and r 0..1.
+    // Pairs without a common locus, individuals without a genotype.
+    int64_t numnapairs = 0, numnoindiv = 0;
+    int64_t numkin = 0, numrel = 0;   // lines of the kinship and related tables
+    int64_t callcount[numcalls] = {};
+
+    // Plot data: the pairs themselves (r, Delta9, call), or when there are
+    // more than maxpoints, their counts on a grid of gridx x gridy cells
+    // over Delta9 0..1 and r 0..1; then the pairs called related are kept
+    // as points too, up to maxpoints of them.
     bool binned = false;
     std::vector<float> ptr, ptd9;
+    std::vector<uint8_t> ptcall;
     std::vector<uint32_t> grid;
+    int64_t relnotdrawn = 0;
     double maxr = 0;
     std::vector<int64_t> rhist;       // pairs by r, bins of 0.01 over 0..1
     std::vector<int64_t> fhist;       // individuals by F_Mean, bins of 0.02
 
-    // Output files written under temporary names until the end.
-    std::vector<std::string> tmpnames, finalnames;
-    std::vector<FILE*> openfiles;
+    std::vector<outfile> outs;
+    bool tostdout = false;            // an output is standard output
 };
 
 extern repstate rep;
@@ -58,7 +101,9 @@ struct repfail {
 
 [[noreturn]] void repstop(const std::string& msg);
 
-// A failure at the line just read.
+// A failure at the line just read from the results file, or from another
+// input.
 [[noreturn]] void linestop(const std::string& msg);
+[[noreturn]] void linestop(const textin& t, const std::string& msg);
 
 void resetrep();

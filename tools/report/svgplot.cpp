@@ -56,6 +56,18 @@ double nicestep(double top)
     return 10 * p;
 }
 
+// Colours of the relationship calls (index into callnames).
+const char* const callcolour[numcalls] = {"#000000", "#6a3d9a", "#e31a1c", "#ff7f00",
+                                          "#33a02c", "#1f78b4", "#9e9e9e"};
+
+// The kinship axis: whole tenths from 0.3 (the expected places all fit) up
+// to 1, at least 0.02 above the largest kinship of the data.
+double axistop()
+{
+    int t = int(std::ceil((rep.maxr + 0.02) * 10 - 1e-9));
+    return std::clamp(t, 3, 10) / 10.0;
+}
+
 void diamond(std::string& s, double x, double y, double a)
 {
     add(s, "<path class=\"exp\" d=\"M%.1f %.1fL%.1f %.1fL%.1f %.1fL%.1f %.1fZ\"/>\n", x, y - a,
@@ -109,16 +121,9 @@ void scatter(std::string& s, double rmax)
         add(s, "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"end\">%.2f</text>\n", sx0 - 8, y + 4,
             k * ystep);
     }
-    ylabel(s, sx0 - 50, sy0 + sh / 2, "r(1,2) (relatedness)");
+    ylabel(s, sx0 - 50, sy0 + sh / 2, "kinship r(1,2)");
 
-    if (!rep.binned) {
-        double rad = rep.ptr.size() <= 2000 ? 3.0 : 1.8;
-        s += "<g id=\"points\">\n";
-        for (size_t k = 0; k < rep.ptr.size(); k++)
-            add(s, "<circle class=\"pt\" cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\"/>\n",
-                px(rep.ptd9[k]), py(rep.ptr[k]), rad);
-        s += "</g>\n";
-    } else {
+    if (rep.binned) {
         // rows of the grid are 0.005 of r; merged two by two when r runs to 1
         int merge = rmax > 0.5 ? 2 : 1, rows = int(std::lround(rmax / (1.0 / gridy))) / merge;
         std::vector<uint64_t> cell(size_t(rows) * gridx, 0);
@@ -148,6 +153,18 @@ void scatter(std::string& s, double rmax)
             }
         s += "</g>\n";
     }
+    // the pairs one by one; with calls, the unrelated first and the closest
+    // relatives last, on top
+    double rad = rep.ptr.size() <= 2000 ? 3.0 : 1.8;
+    s += "<g id=\"points\">\n";
+    bool calls = rep.hasmle;
+    for (int c = calls ? numcalls - 1 : 0; c >= 0; c--)
+        for (size_t k = 0; k < rep.ptr.size(); k++)
+            if (!calls || rep.ptcall[k] == c)
+                add(s, "<circle class=\"%s\" cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\"/>\n",
+                    calls ? ("pt c" + std::to_string(c)).c_str() : "pt", px(rep.ptd9[k]),
+                    py(rep.ptr[k]), rad);
+    s += "</g>\n";
 
     s += "<g id=\"expected\">\n";
     for (const relation& e : relations) {
@@ -159,22 +176,41 @@ void scatter(std::string& s, double rmax)
     }
     s += "</g>\n";
 
-    // legend
+    // legend: the points (or cells), the calls that occur, the expected places
+    std::vector<int> shown;
+    if (calls)
+        for (int c = 1; c < numcalls; c++)
+            if (rep.callcount[c] > 0 && !(rep.binned && c == 6))   // binned: in the cells
+                shown.push_back(c);
+    bool plain = !calls || rep.binned;
     double lx = sx0 + sw - 215, ly = sy0 + 10;
-    add(s, "<rect class=\"legend\" x=\"%.1f\" y=\"%.1f\" width=\"205\" height=\"52\"/>\n", lx, ly);
+    double lh = 20 + 16 * (double(shown.size()) + (plain ? 2 : 1));
+    s += "<g id=\"legend\">\n";
+    add(s, "<rect class=\"legend\" x=\"%.1f\" y=\"%.1f\" width=\"205\" height=\"%.0f\"/>\n",
+        lx, ly, lh);
+    double y = ly + 20;
     if (rep.binned)
         add(s,
             "<rect x=\"%.1f\" y=\"%.1f\" width=\"8\" height=\"8\" fill=\"#3a6fa8\"/>\n"
             "<text x=\"%.1f\" y=\"%.1f\">pairs binned (darker: more)</text>\n",
-            lx + 10, ly + 12, lx + 26, ly + 20);
-    else
+            lx + 10, y - 8, lx + 26, y);
+    else if (!calls)
         add(s,
             "<circle class=\"legendpt\" cx=\"%.1f\" cy=\"%.1f\" r=\"3.5\"/>\n"
             "<text x=\"%.1f\" y=\"%.1f\">pair of individuals</text>\n",
-            lx + 14, ly + 16, lx + 26, ly + 20);
-    diamond(s, lx + 14, ly + 36, 5);
-    add(s, "<text x=\"%.1f\" y=\"%.1f\">expected for the relationship</text>\n", lx + 26,
-        ly + 40);
+            lx + 14, y - 4, lx + 26, y);
+    if (plain)
+        y += 16;
+    for (int c : shown) {
+        add(s,
+            "<circle class=\"legendpt c%d\" cx=\"%.1f\" cy=\"%.1f\" r=\"3.5\"/>\n"
+            "<text x=\"%.1f\" y=\"%.1f\">called %s (%lld)</text>\n",
+            c, lx + 14, y - 4, lx + 26, y, callnames[c], (long long)rep.callcount[c]);
+        y += 16;
+    }
+    diamond(s, lx + 14, y - 4, 5);
+    add(s, "<text x=\"%.1f\" y=\"%.1f\">expected for the relationship</text>\n", lx + 26, y);
+    s += "</g>\n";
     s += "</g>\n";
 }
 
@@ -188,14 +224,14 @@ void rhistogram(std::string& s, double rmax)
     double lmax = std::log10(1.0 + double(cmax)), bw = hw / nb;
     auto py = [&](double c) { return ry0 + rh - std::log10(1.0 + c) / lmax * rh; };
     s += "<g id=\"rhist\">\n";
-    add(s, "<text class=\"panel\" x=\"%.1f\" y=\"%.1f\">r(1,2) of all pairs</text>\n", hx0,
-        ry0 - 10);
+    add(s, "<text class=\"panel\" x=\"%.1f\" y=\"%.1f\">kinship r(1,2) of all pairs</text>\n",
+        hx0, ry0 - 10);
     for (int k = 0; k < nb; k++)
         if (h[size_t(k)] > 0)
             add(s,
                 "<rect class=\"bar\" x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\"/>\n",
                 hx0 + k * bw, py(double(h[size_t(k)])), bw, ry0 + rh - py(double(h[size_t(k)])));
-    xaxis(s, hx0, ry0, hw, rh, rmax, 0.1, "r(1,2)");
+    xaxis(s, hx0, ry0, hw, rh, rmax, 0.1, "kinship r(1,2)");
     for (double c = 1; c <= double(cmax); c *= 10) {
         add(s, "<line class=\"tick\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n",
             hx0 - 5, py(c), hx0, py(c));
@@ -252,24 +288,55 @@ std::string xmltext(const std::string& t)
     return s;
 }
 
+namespace {
+
+// The lines under the plot: how the pairs are drawn, and what is not.
+std::vector<std::string> notes(double rmax)
+{
+    std::vector<std::string> v;
+    v.push_back(rep.binned ? std::to_string(rep.numpairs) +
+                                 " pairs, too many to draw one by one: binned in cells of 0.01 "
+                                 "of Delta9 by " +
+                                 (rmax > 0.5 ? "0.01" : "0.005") +
+                                 " of kinship, the darker the more pairs (log scale)"
+                           : std::to_string(rep.numpairs) + " pairs, one point each");
+    if (rep.binned && rep.hasmle)
+        v.push_back("pairs called related drawn on top of the cells" +
+                    (rep.relnotdrawn > 0 ? " (" + std::to_string(rep.relnotdrawn) +
+                                               " of them past --max-points only in the cells)"
+                                         : std::string()));
+    if (rep.numnapairs > 0)
+        v.push_back(std::to_string(rep.numnapairs) + " pairs without a common locus not drawn");
+    if (rep.numnoindiv > 0)
+        v.push_back(std::to_string(rep.numnoindiv) +
+                    " individuals without a genotype not counted");
+    return v;
+}
+
+} // namespace
+
 std::string svgtext(const std::string& title)
 {
-    double rmax = rep.maxr > 0.5 ? 1.0 : 0.5;
+    double rmax = axistop();
+    std::vector<std::string> note = notes(rmax);
+    double height = pageh + 16 * double(note.size() - 1);
     std::string s;
     s.reserve(rep.binned ? size_t(4) << 20 : size_t(rep.ptr.size()) * 60 + 20000);
     add(s,
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\" "
         "viewBox=\"0 0 %.0f %.0f\">\n",
-        pagew, pageh, pagew, pageh);
+        pagew, height, pagew, height);
     s += "<style>\n"
          "text{font-family:DejaVu Sans,Arial,sans-serif;font-size:12px;fill:#222}\n"
          ".title{font-size:17px;font-weight:bold}.panel{font-size:13px;font-weight:bold}\n"
          ".label{font-size:13px}.note{font-size:12px;fill:#444}\n"
          ".frame{fill:none;stroke:#444;stroke-width:1}.tick{stroke:#444;stroke-width:1}\n"
          ".grid{stroke:#e3e3e3;stroke-width:1}\n"
-         ".pt,.legendpt{fill:#1f5fa8;fill-opacity:0.55;stroke:none}\n"
-         ".exp{fill:#fff;fill-opacity:0.6;stroke:#d62728;stroke-width:2}\n"
+         ".pt,.legendpt{fill:#1f5fa8;fill-opacity:0.55;stroke:none}\n";
+    for (int c = 1; c < numcalls && rep.hasmle; c++)
+        add(s, ".c%d{fill:%s;fill-opacity:%s}\n", c, callcolour[c], c == 6 ? "0.45" : "0.85");
+    s += ".exp{fill:#fff;fill-opacity:0.6;stroke:#d62728;stroke-width:2}\n"
          ".explabel{fill:#b01c1c;font-size:12px;font-weight:bold;paint-order:stroke;stroke:#fff;stroke-width:3px;stroke-linejoin:round}\n"
          ".bar{fill:#4a7fb8;stroke:#fff;stroke-width:0.3}\n"
          ".legend{fill:#fff;fill-opacity:0.85;stroke:#999}\n"
@@ -282,13 +349,9 @@ std::string svgtext(const std::string& title)
     scatter(s, rmax);
     rhistogram(s, rmax);
     fhistogram(s);
-    std::string note =
-        rep.binned ? std::to_string(rep.numpairs) + " pairs, too many to draw one by one: " +
-                         "binned in " + std::to_string(gridx) + " x " + std::to_string(gridx) +
-                         " cells, the darker the more pairs (log scale)"
-                   : std::to_string(rep.numpairs) + " pairs, one point each";
-    add(s, "<text class=\"note\" x=\"%.1f\" y=\"%.1f\">%s</text>\n", sx0, sy0 + sh + 62,
-        xmltext(note).c_str());
+    for (size_t k = 0; k < note.size(); k++)
+        add(s, "<text class=\"note\" x=\"%.1f\" y=\"%.1f\">%s</text>\n", sx0,
+            sy0 + sh + 62 + 16 * double(k), xmltext(note[k]).c_str());
     s += "</svg>\n";
     return s;
 }

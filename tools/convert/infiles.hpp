@@ -1,0 +1,19 @@
+// Inputs and outputs as files on disk.
+#pragma once
+#include <string>
+
+// Stops unless name is a regular file (links followed) or does not exist
+// (opening it then says so): a folder, a named pipe or a device is refused
+// before it is opened, so that reading never blocks or runs without end.
+void checkinput(const std::string& name, const char* what);
+
+// Stops when an output of the conversion is the same file on disk as one
+// of its inputs (device and inode, links followed; a name that does not
+// exist yet by its folder and last part), when two outputs are, and when
+// the results file that OUT.par names is an input of the conversion or of
+// the kinex run (OUT.gen, OUT.par); and when an output exists and is not a
+// regular file.
+void checksame();
+
+// What a file that is not a regular file is: "a folder", "a named pipe"...
+std::string kindof(const std::string& name);

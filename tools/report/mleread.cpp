@@ -1,0 +1,98 @@
+#include "mleread.hpp"
+#include <string>
+#include "linereader.hpp"
+#include "numtext.hpp"
+#include "repstate.hpp"
+
+const char* const mleheader = "ID1\tID2\tNLOCI\tLNL\tLRT\tCALL\tGAP\tITER\tCONV";
+
+namespace {
+
+// A real as the table writes it: digits, a point and decimals, a minus
+// sign first when signed is allowed.
+bool isreal(std::string_view s, bool sign)
+{
+    if (sign && !s.empty() && s[0] == '-')
+        s.remove_prefix(1);
+    size_t p = s.find('.');
+    if (p == std::string_view::npos)
+        return isdigits(s);
+    return isdigits(s.substr(0, p)) && isdigits(s.substr(p + 1));
+}
+
+int callindex(std::string_view s)
+{
+    for (int c = 0; c < numcalls; c++)
+        if (s == callnames[c])
+            return c;
+    return -1;
+}
+
+} // namespace
+
+void mleopen()
+{
+    lineopen(rep.mle, rep.mlename);
+    std::string_view l;
+    if (!nextline(rep.mle, l) || l != mleheader)
+        repstop(rep.mlename + " is not a maximum-likelihood table of kinex (its first line "
+                              "is not the header " + std::string(mleheader) + ")");
+}
+
+void mlenext(int64_t j, int64_t k, int64_t nloci, mleline& m)
+{
+    textin& t = rep.mle;
+    const std::string& a = rep.ids[size_t(j)];
+    const std::string& b = rep.ids[size_t(k)];
+    std::string_view l;
+    if (!nextline(t, l))
+        repstop(rep.mlename + " ends after " + std::to_string(t.lineno - 1) + " of its " +
+                std::to_string(rep.numpairs) + " pairs; it does not belong to " + rep.infile);
+    int n = 0;
+    for (size_t at = 0;; n++) {
+        size_t tab = l.find('\t', at);
+        if (n < 9)
+            m.f[n] = l.substr(at, tab == std::string_view::npos ? tab : tab - at);
+        if (tab == std::string_view::npos)
+            break;
+        at = tab + 1;
+    }
+    n++;
+    if (n != 9)
+        linestop(t, "not a line of the maximum-likelihood table (it needs 9 tab-separated "
+                    "fields)");
+    if (m.f[0] != a || m.f[1] != b)
+        linestop(t, "the pair " + std::string(m.f[0]) + ", " + std::string(m.f[1]) +
+                        " is not the results file's pair " + std::to_string(t.lineno - 1) +
+                        ", " + a + ", " + b + ": the table does not belong to " + rep.infile);
+    if (!isdigits(m.f[2]) || m.f[2] != std::to_string(nloci))
+        linestop(t, "the pair " + a + ", " + b + " has " + std::string(m.f[2]) +
+                        " loci here and " + std::to_string(nloci) + " in " + rep.infile +
+                        ": the table does not belong to that run");
+    bool na = nloci == 0;
+    m.call = 0;
+    bool ok = isdigits(m.f[7]) && (m.f[8] == "0" || m.f[8] == "1");
+    if (na) {
+        for (int f : {3, 4, 5, 6})
+            ok = ok && m.f[f] == "NA";
+    } else {
+        m.call = callindex(m.f[5]);
+        ok = ok && m.call > 0 && isreal(m.f[3], true) && isreal(m.f[4], false) &&
+             isreal(m.f[6], false);
+    }
+    if (!ok)
+        linestop(t, std::string("not a line of the maximum-likelihood table (") +
+                        (na ? "a pair without a common locus has NA for LNL, LRT, CALL and GAP"
+                            : "LNL, LRT and GAP are numbers, CALL one of duplicate, "
+                              "parent-offspring, full-sib, second-degree, third-degree, "
+                              "unrelated") +
+                        "; ITER is a count and CONV 0 or 1)");
+}
+
+void mleclose()
+{
+    std::string_view l;
+    if (nextline(rep.mle, l))
+        linestop(rep.mle, "the table goes on after the results file's last pair");
+    lineclose(rep.mle);
+}

@@ -1,0 +1,29 @@
+// The lines of the three pair outputs: the pair table (the results file's
+// numbers as they stand), the kinship table in the manner of PLINK and
+// KING, and the table of related pairs.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include "mleread.hpp"
+
+// One pair j < k: the nine IIS counts, Delta1..Delta9 and r(1,2) as
+// written in the results file, the number of loci both are typed at, and
+// the pair's line of the maximum-likelihood table (nullptr without one).
+struct pairrow {
+    int64_t j = 0, k = 0, nloci = 0;
+    std::string_view t[19];
+    const mleline* m = nullptr;
+};
+
+// Degree of relationship by KING's kinship cut-offs, from ten thousand
+// times the kinship.
+const char* degreeof(int k4);
+
+std::string pairhead();
+std::string kinhead();
+std::string relhead();
+
+// Appends the pair's line to the pair table, and to the kinship and the
+// related table when it belongs there; counts those lines in rep.
+void pairlines(const pairrow& p, std::string& pairs, std::string& kin, std::string& rel);

@@ -1,0 +1,10 @@
+// Inputs and outputs compared as files on disk (device and inode, links
+// followed; a name that does not exist yet by its folder and last part),
+// so that no output replaces an input, or another output, under a second
+// name (./r.out, $PWD/r.out, a hard link).
+#pragma once
+
+// Stops with a message naming both files when an output is the same file
+// as an input or as another output.  Two outputs that are the same device
+// or pipe are allowed: they are written one after the other.
+void checksame();
