@@ -29,12 +29,13 @@ __attribute__((always_inline)) inline void rowloop(const chunkrow& r)
 {
     const uint64_t* a = r.plane + std::size_t(r.i - 1) * r.stride;
     int64_t k = r.k;
-    const int32_t me = vars.threadid;
+    const int32_t me = vars.threadid, p = vars.numthreads;
+    int32_t* const iis = vars.iisdyad.data();
     int32_t owner = dyadowner(k);
     for (int32_t j = r.i + 1; j <= r.n; ++j, ++k) {
         if (owner == me)
-            countloop(a, r.plane + std::size_t(j - 1) * r.stride, r.width, r.s, vars.iisdyad.data() + iisat(1, k));
-        owner = nextowner(owner);
+            countloop(a, r.plane + std::size_t(j - 1) * r.stride, r.width, r.s, iis + iisat(1, k));
+        owner = nextowner(owner, p);
     }
 }
 

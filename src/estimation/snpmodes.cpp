@@ -49,9 +49,11 @@ void snpmodecounts()
     const int32_t n = vars.numindiv, words = vars.snpwords;
     const int32_t slots = (words + 1) / 2;
 
-    // Chunks of about 4 MB of planes for all individuals, at least 8 slots.
+    // Chunks of about 6 MB of planes for all individuals, at least 8 slots.
+    // Wider chunks mean fewer per-dyad sums; measured on 2000 x 100000: 4 MB
+    // 7% slower, 8 MB 2 MB more memory for little, 1 and 16 MB slower.
     const std::size_t slotbytes = 3 * sizeof(uint64_t) * std::size_t(n);
-    const int32_t width = std::min(std::max<int32_t>(8, int32_t((std::size_t(4) << 20) / slotbytes)), slots);
+    const int32_t width = std::min(std::max<int32_t>(8, int32_t((std::size_t(6) << 20) / slotbytes)), slots);
     const std::size_t stride = 3 * std::size_t(width);
     std::vector<uint64_t> plane;
     allocarray(plane, stride * std::size_t(n), uint64_t(0), vars.memerr, routine);

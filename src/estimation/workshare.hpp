@@ -35,7 +35,9 @@ inline int32_t dyadowner(int64_t k) { return int32_t(k % vars.numthreads); }
 inline bool owndyad(int64_t k) { return dyadowner(k) == vars.threadid; }
 
 // The owner of the dyad that follows one owned by `owner`.
-inline int32_t nextowner(int32_t owner) { return owner + 1 == vars.numthreads ? 0 : owner + 1; }
+// p is vars.numthreads, read once by the caller: a loop that stores
+// through pointers would otherwise load it again for every dyad.
+inline int32_t nextowner(int32_t owner, int32_t p) { return owner + 1 == p ? 0 : owner + 1; }
 
 // The four-distinct count: a locus's pairs are counted from 1 in the order
 // (1,2), (1,3), ..., and pair number c belongs to rank c mod P.
