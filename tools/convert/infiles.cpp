@@ -1,44 +1,9 @@
 #include "infiles.hpp"
-#include <filesystem>
 #include <sys/stat.h>
 #include <vector>
 #include "convstate.hpp"
 
 namespace {
-
-struct fileid {
-    bool exists = false;
-    dev_t dev = 0;
-    ino_t ino = 0;
-    std::string last;   // the last part of a name that does not exist
-};
-
-fileid idof(const std::string& name)
-{
-    fileid f;
-    struct stat st {};
-    if (::stat(name.c_str(), &st) == 0) {
-        f.exists = true;
-        f.dev = st.st_dev;
-        f.ino = st.st_ino;
-        return f;
-    }
-    std::filesystem::path p(name);
-    std::string dir = p.parent_path().string();
-    f.last = p.filename().string();
-    if (::stat(dir.empty() ? "." : dir.c_str(), &st) == 0) {
-        f.dev = st.st_dev;
-        f.ino = st.st_ino;
-    } else {
-        f.last = std::filesystem::absolute(p).lexically_normal().string();
-    }
-    return f;
-}
-
-bool same(const fileid& a, const fileid& b)
-{
-    return a.exists == b.exists && a.dev == b.dev && a.ino == b.ino && a.last == b.last;
-}
 
 struct named {
     std::string name;
@@ -55,21 +20,6 @@ std::vector<named> ids(const std::vector<std::string>& names)
 }
 
 } // namespace
-
-std::string kindof(const std::string& name)
-{
-    struct stat st {};
-    if (::stat(name.c_str(), &st) != 0)
-        return "missing";
-    mode_t m = st.st_mode;
-    return S_ISREG(m)    ? "a regular file"
-           : S_ISDIR(m)  ? "a folder"
-           : S_ISFIFO(m) ? "a named pipe"
-           : S_ISCHR(m)  ? "a character device"
-           : S_ISBLK(m)  ? "a block device"
-           : S_ISSOCK(m) ? "a socket"
-                         : "not a regular file";
-}
 
 void checkinput(const std::string& name, const char* what)
 {
@@ -92,21 +42,21 @@ void checksame()
                      ", and kinex reads regular files only; choose another --out");
     for (const named& o : out)
         for (const named& i : in)
-            if (same(o.id, i.id))
+            if (samefile(o.id, i.id))
                 convstop("the output " + o.name + " would overwrite the input " + i.name +
                          " (the same file on disk); choose another --out");
     for (size_t a = 0; a < out.size(); a++)
         for (size_t b = a + 1; b < out.size(); b++)
-            if (same(out[a].id, out[b].id))
+            if (samefile(out[a].id, out[b].id))
                 convstop("the outputs " + out[a].name + " and " + out[b].name +
                          " are the same file on disk; choose another --out");
     fileid r = idof(cv.results);
     for (const named& i : in)
-        if (same(r, i.id))
+        if (samefile(r, i.id))
             convstop("the results file " + cv.results + " would overwrite the input " + i.name +
                      " (the same file on disk) when kinex runs; choose another --results");
     for (const named& o : out)
-        if (same(r, o.id))
+        if (samefile(r, o.id))
             convstop("the results file " + cv.results + " would overwrite " + o.name +
                      " (the same file on disk), which kinex or kinex-report reads; choose "
                      "another --results");

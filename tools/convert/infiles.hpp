@@ -1,6 +1,7 @@
 // Inputs and outputs as files on disk.
 #pragma once
 #include <string>
+#include "fileid.hpp"
 
 // Stops unless name is a regular file (links followed) or does not exist
 // (opening it then says so): a folder, a named pipe or a device is refused
@@ -14,6 +15,3 @@ void checkinput(const std::string& name, const char* what);
 // the kinex run (OUT.gen, OUT.par); and when an output exists and is not a
 // regular file.
 void checksame();
-
-// What a file that is not a regular file is: "a folder", "a named pipe"...
-std::string kindof(const std::string& name);

@@ -1,6 +1,5 @@
 #include "tmpfiles.hpp"
 #include <cerrno>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -8,42 +7,7 @@
 #include <unistd.h>
 #include "convstate.hpp"
 #include "infiles.hpp"
-
-namespace {
-
-// The temporary names, where a signal handler can reach them.
-constexpr int maxtmp = 8;
-char* volatile sigtmp[maxtmp];
-
-void sigkeep(const std::string& t)
-{
-    for (auto& p : sigtmp)
-        if (!p) {
-            p = strdup(t.c_str());
-            return;
-        }
-}
-
-void sigdrop(const std::string& t)
-{
-    for (auto& p : sigtmp)
-        if (p && t == p) {
-            char* q = p;
-            p = nullptr;
-            std::free(q);
-        }
-}
-
-extern "C" void onsignal(int s)
-{
-    for (char* p : sigtmp)
-        if (p)
-            unlink(p);
-    std::signal(s, SIG_DFL);
-    std::raise(s);
-}
-
-} // namespace
+#include "sigtmp.hpp"
 
 FILE* tmpopen(const std::string& name)
 {
@@ -135,7 +99,5 @@ void tmpdiscard()
 
 void tmpsignals()
 {
-    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
-        std::signal(s, onsignal);
-    std::signal(SIGPIPE, SIG_IGN);
+    sigsetup();
 }

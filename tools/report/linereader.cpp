@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include "fileid.hpp"
 
 namespace {
 
@@ -17,17 +18,6 @@ void fill(textin& t)
             repstop("error reading " + t.name + ": " + std::strerror(errno));
         t.eof = t.len == 0;
     }
-}
-
-// What a file that is not a regular file is, for the message.
-const char* kindof(mode_t m)
-{
-    return S_ISDIR(m)    ? "a folder"
-           : S_ISFIFO(m) ? "a named pipe"
-           : S_ISCHR(m)  ? "a character device"
-           : S_ISBLK(m)  ? "a block device"
-           : S_ISSOCK(m) ? "a socket"
-                         : "not a regular file";
 }
 
 } // namespace
@@ -48,7 +38,7 @@ void lineopen(textin& t, const std::string& name)
     }
     if (!S_ISREG(st.st_mode)) {
         ::close(fd);
-        repstop("cannot read " + name + ": it is " + kindof(st.st_mode) +
+        repstop("cannot read " + name + ": it is " + kindofmode(st.st_mode) +
                 ", and only regular files are read");
     }
     int flags = ::fcntl(fd, F_GETFL);

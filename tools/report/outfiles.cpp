@@ -1,7 +1,6 @@
 #include "outfiles.hpp"
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -9,40 +8,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include "repstate.hpp"
+#include "sigtmp.hpp"
 
 namespace {
-
-// The temporary names, where a signal handler can reach them.
-constexpr int maxtmp = 16;
-char* volatile sigtmp[maxtmp];
-
-void sigkeep(const std::string& t)
-{
-    for (auto& p : sigtmp)
-        if (!p) {
-            p = strdup(t.c_str());
-            return;
-        }
-}
-
-void sigdrop(const std::string& t)
-{
-    for (auto& p : sigtmp)
-        if (p && t == p) {
-            char* q = p;
-            p = nullptr;
-            std::free(q);
-        }
-}
-
-extern "C" void onsignal(int s)
-{
-    for (char* p : sigtmp)
-        if (p)
-            unlink(p);
-    std::signal(s, SIG_DFL);
-    std::raise(s);
-}
 
 // Opens an existing device or pipe for writing as it is.
 FILE* opendirect(const std::string& name)
@@ -178,7 +146,5 @@ void outdiscard()
 
 void outsignals()
 {
-    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
-        std::signal(s, onsignal);
-    std::signal(SIGPIPE, SIG_IGN);
+    sigsetup();
 }

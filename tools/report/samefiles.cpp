@@ -1,47 +1,11 @@
 #include "samefiles.hpp"
-#include <filesystem>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
+#include "fileid.hpp"
 #include "repstate.hpp"
 
 namespace {
-
-struct fileid {
-    bool exists = false, regular = false;
-    dev_t dev = 0;
-    ino_t ino = 0;
-    std::string last;   // the last part of a name that does not exist
-};
-
-fileid idof(const std::string& name)
-{
-    fileid f;
-    struct stat st {};
-    if (::stat(name.c_str(), &st) == 0) {
-        f.exists = true;
-        f.regular = S_ISREG(st.st_mode);
-        f.dev = st.st_dev;
-        f.ino = st.st_ino;
-        return f;
-    }
-    std::filesystem::path p(name);
-    std::string dir = p.parent_path().string();
-    f.last = p.filename().string();
-    if (::stat(dir.empty() ? "." : dir.c_str(), &st) == 0) {
-        f.dev = st.st_dev;
-        f.ino = st.st_ino;
-    } else {
-        // a missing folder: the name as written, made absolute
-        f.last = std::filesystem::absolute(p).lexically_normal().string();
-    }
-    return f;
-}
-
-bool same(const fileid& a, const fileid& b)
-{
-    return a.exists == b.exists && a.dev == b.dev && a.ino == b.ino && a.last == b.last;
-}
 
 struct named {
     const char* what;
@@ -69,12 +33,12 @@ void checksame()
             x.id = idof(*x.name);
     for (const named& o : out)
         for (const named& i : in)
-            if (same(o.id, i.id))
+            if (samefile(o.id, i.id))
                 repstop(std::string(o.what) + " " + *o.name + " would overwrite " + i.what +
                         " " + *i.name + " (the same file on disk); choose another name");
     for (size_t a = 0; a < out.size(); a++)
         for (size_t b = a + 1; b < out.size(); b++)
-            if (same(out[a].id, out[b].id) && !(out[a].id.exists && !out[a].id.regular))
+            if (samefile(out[a].id, out[b].id) && !(out[a].id.exists && !out[a].id.regular))
                 repstop(std::string(out[a].what) + " " + *out[a].name + " and " + out[b].what +
                         " " + *out[b].name +
                         " are the same file: one would overwrite the other; give them "
