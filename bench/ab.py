@@ -18,7 +18,6 @@ is compared.  The commands are those of targets.py:
 Prints a markdown table on standard output.  Standard library only.
 """
 import argparse
-import datetime
 import os
 import statistics
 import sys
@@ -65,12 +64,7 @@ def main():
     a.build, a.base = os.path.abspath(a.build), os.path.abspath(a.base)
     a.sim = os.path.join(a.build, "tools", "sim", "kinex-sim")
     todo = {int(x) for x in a.only.split(",")}
-    cores, model, mem = measure.machine()
-    print("# Interleaved A/B timing\n")
-    print(f"- Command: `python3 bench/ab.py {' '.join(sys.argv[1:])}`")
-    print(f"- Date: {datetime.datetime.now():%Y-%m-%d %H:%M}")
-    print(f"- Machine: {cores} cores, {model}, {mem:.1f} GiB")
-    print(f"- Load before: `{measure.uptime()}`\n")
+    print("\n".join(measure.header("Interleaved A/B timing", "ab.py", sys.argv[1:])))
     print("| Target | baseline runs | this build's runs | median baseline | median this build | this / baseline |")
     print("|---|---|---|--:|--:|--:|")
     for k, (label, folder, cmd, mpi, value) in enumerate(cases(a), 1):

@@ -1,5 +1,6 @@
 """Runs a command under /usr/bin/time -v with a time limit, and describes
 the machine.  Standard library only."""
+import datetime
 import os
 import re
 import signal
@@ -147,3 +148,23 @@ def uptime():
 def loadavg():
     with open("/proc/loadavg") as f:
         return [float(x) for x in f.read().split()[:3]]
+
+
+def header(title, script, args):
+    """The first lines of a report: title, command, date, machine, load."""
+    cores, model, mem = machine()
+    return [f"# {title}", "", f"- Command: `python3 bench/{script} {' '.join(args)}`",
+            f"- Date: {datetime.datetime.now():%Y-%m-%d %H:%M}", f"- Machine: {cores} cores, {model}, {mem:.1f} GiB",
+            f"- Load before: `{uptime()}`", ""]
+
+
+def runtargets(a, out, targets):
+    """Runs the numbered targets that a.only names, printing each one's lines
+    as soon as it is done, then the load after."""
+    todo = {int(x) for x in a.only.split(",")}
+    for k, f in targets:
+        if k in todo:
+            f(a, out)
+            print("\n".join(out), flush=True)
+            out.clear()
+    print(f"- Load after: `{uptime()}`")

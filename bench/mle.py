@@ -20,7 +20,6 @@ Prints a markdown report.  Standard library only; the programs run under
 /usr/bin/time -v (bench/measure.py).
 """
 import argparse
-import datetime
 import math
 import os
 import subprocess
@@ -203,17 +202,8 @@ def main():
     a.kinex = os.path.join(a.build, "kinex")
     a.kinexpar = os.path.join(a.build, "kinex-par")
     a.sim = os.path.join(a.build, "tools", "sim", "kinex-sim")
-    cores, model, mem = measure.machine()
-    out = ["# Maximum-likelihood Deltas", "", f"- Command: `python3 bench/mle.py {' '.join(sys.argv[1:])}`",
-           f"- Date: {datetime.datetime.now():%Y-%m-%d %H:%M}", f"- Machine: {cores} cores, {model}, {mem:.1f} GiB",
-           f"- Load before: `{measure.uptime()}`", ""]
-    todo = {int(x) for x in a.only.split(",")}
-    for k, f in ((1, target1), (2, target2), (3, target3), (4, target4), (5, target5)):
-        if k in todo:
-            f(a, out)
-            print("\n".join(out), flush=True)
-            out.clear()
-    print(f"- Load after: `{measure.uptime()}`")
+    out = measure.header("Maximum-likelihood Deltas", "mle.py", sys.argv[1:])
+    measure.runtargets(a, out, ((1, target1), (2, target2), (3, target3), (4, target4), (5, target5)))
 
 
 if __name__ == "__main__":

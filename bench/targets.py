@@ -23,7 +23,6 @@ Data come from kinex-sim with fixed seeds (all family types, 1% missing).
 Standard library only; the programs run under /usr/bin/time -v.
 """
 import argparse
-import datetime
 import os
 import re
 import subprocess
@@ -218,19 +217,8 @@ def main():
     a.kinex = os.path.join(a.build, "kinex")
     a.kinexpar = os.path.join(a.build, "kinex-par")
     a.sim = os.path.join(a.build, "tools", "sim", "kinex-sim")
-    cores, model, mem = measure.machine()
-    out = ["# Throughput targets", "",
-           f"- Command: `python3 bench/targets.py {' '.join(sys.argv[1:])}`",
-           f"- Date: {datetime.datetime.now():%Y-%m-%d %H:%M}",
-           f"- Machine: {cores} cores, {model}, {mem:.1f} GiB",
-           f"- Load before: `{measure.uptime()}`", ""]
-    todo = {int(x) for x in a.only.split(",")}
-    for k, f in ((1, target1), (2, target2), (3, target3), (4, target4), (5, target5)):
-        if k in todo:
-            f(a, out)
-            print("\n".join(out), flush=True)
-            out.clear()
-    print(f"- Load after: `{measure.uptime()}`")
+    out = measure.header("Throughput targets", "targets.py", sys.argv[1:])
+    measure.runtargets(a, out, ((1, target1), (2, target2), (3, target3), (4, target4), (5, target5)))
 
 
 if __name__ == "__main__":
