@@ -68,7 +68,8 @@ def withoutjointrows(lines):
     empty line before each header)."""
     out = []
     for x in lines:
-        if len(x) == 41 and EMLINE.match(x):
+        # rows come masked (their seconds replaced by 'T')
+        if len(x) == 41 and EMLINE.match(x[:40] + '0'):
             continue
         if x.startswith(' Repl Iterate'):
             if out and out[-1] == '':
