@@ -30,14 +30,13 @@ import targets  # noqa: E402
 
 
 def cases(a):
-    """(label, folder, command for a build folder, mpi words, value of a run)."""
+    """(label, data size, command for a build folder, mpi words, value of a run);
+    a data set is simulated only when a chosen target needs it."""
     def perhundred(r):
         secs, its = targets.joint_seconds_iterations(r.screen)
         return 100.0 * secs / its if its else float("nan")
 
-    big = targets.simulate(a, 500, 20000)
-    joint = targets.simulate(a, 200, 5000)
-    huge = targets.simulate(a, 2000, 100000)
+    big, joint, huge = (500, 20000), (200, 5000), (2000, 100000)
     return [
         ("1. kinex UpdateP 0, 500 x 20000, CPU s", big,
          lambda b: [os.path.join(b, "kinex")] + targets.kinexargs(0), None, lambda r: r.cpu),
@@ -67,9 +66,10 @@ def main():
     print("\n".join(measure.header("Interleaved A/B timing", "ab.py", sys.argv[1:])))
     print("| Target | baseline runs | this build's runs | median baseline | median this build | this / baseline |")
     print("|---|---|---|--:|--:|--:|")
-    for k, (label, folder, cmd, mpi, value) in enumerate(cases(a), 1):
+    for k, (label, size, cmd, mpi, value) in enumerate(cases(a), 1):
         if k not in todo:
             continue
+        folder = targets.simulate(a, *size)
         got = {a.base: [], a.build: []}
         for n in range(a.repeat):
             for b in (a.base, a.build):
