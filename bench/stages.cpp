@@ -18,15 +18,15 @@
 #include <string>
 #include <vector>
 
-#include "estimation/emcounters.hpp"
+#include "estimation/common/emcounters.hpp"
 #include "estimation/estimation.hpp"
 #include "genotypes/gtypework.hpp"
 #include "output/output.hpp"
+#include "parallel/parlayer.hpp"
 #include "run/banner.hpp"
 #include "run/commands.hpp"
 #include "run/driver.hpp"
 #include "run/parfile.hpp"
-#include "run/parlayer.hpp"
 #include "run/stop.hpp"
 #include "run/variables.hpp"
 

@@ -2,7 +2,7 @@
 // Delta at fixed allele frequencies; with UpdateP 0 that is the whole
 // estimation, otherwise the joint EM of Deltas and allele counts follows.
 #include "estimation/estimation.hpp"
-#include "estimation/joint.hpp"
+#include "estimation/joint/joint.hpp"
 #include "run/alloc.hpp"
 #include "run/variables.hpp"
 

@@ -4,11 +4,11 @@
 #include <algorithm>
 #include <cstring>
 
-#include "estimation/workshare.hpp"
 #include "genotypes/gtypework.hpp"
 #include "genotypes/snpstore.hpp"
+#include "parallel/parlayer.hpp"
+#include "parallel/workshare.hpp"
 #include "run/alloc.hpp"
-#include "run/parlayer.hpp"
 #include "run/screen.hpp"
 #include "run/textconv.hpp"
 #include "run/variables.hpp"

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "genotypes/genotypes.hpp"
-#include "estimation/workshare.hpp"
 #include "genotypes/gtypework.hpp"
+#include "parallel/workshare.hpp"
 #include "run/alloc.hpp"
 #include "run/freeform.hpp"
 #include "run/screen.hpp"

@@ -5,11 +5,11 @@
 #include <array>
 #include <utility>
 
-#include "estimation/workshare.hpp"
 #include "genotypes/gtypework.hpp"
 #include "output/safefile.hpp"
+#include "parallel/parlayer.hpp"
+#include "parallel/workshare.hpp"
 #include "run/alloc.hpp"
-#include "run/parlayer.hpp"
 #include "run/stop.hpp"
 #include "run/textconv.hpp"
 #include "run/textfile.hpp"

@@ -5,8 +5,8 @@
 
 #include "genotypes/genotypes.hpp"
 #include "genotypes/gtypework.hpp"
+#include "parallel/parlayer.hpp"
 #include "run/alloc.hpp"
-#include "run/parlayer.hpp"
 #include "run/screen.hpp"
 #include "run/textconv.hpp"
 #include "run/variables.hpp"

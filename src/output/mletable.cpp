@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "estimation/mle.hpp"
+#include "estimation/estimation.hpp"
 #include "output/safefile.hpp"
 #include "output/tables.hpp"
 #include "run/textconv.hpp"

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "estimation/workshare.hpp"
+#include "parallel/workshare.hpp"
 #include "run/clock.hpp"
 #include "run/freeform.hpp"
 #include "run/screen.hpp"

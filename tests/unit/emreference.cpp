@@ -8,7 +8,8 @@
 #include <cmath>
 
 #include "emreference.hpp"
-#include "estimation/emwork.hpp"
+#include "estimation/entries/entries.hpp"
+#include "estimation/fixed/fixed.hpp"
 #include "run/variables.hpp"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "estimation/emwork.hpp"
+#include "estimation/entries/entries.hpp"
 
 // Terms of a locus in mode m (1..8) with sample size n and the counts x1,
 // x2 of the alleles that the mode names (see termalleles) into t.

@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "estimation/emsteps.hpp"
+#include "estimation/common/common.hpp"
 #include "estimation/estimation.hpp"
 #include "estimation_setup.hpp"
 

@@ -5,9 +5,10 @@
 #include <string>
 
 #include "emreference.hpp"
-#include "estimation/emwork.hpp"
-#include "estimation/emsteps.hpp"
-#include "estimation/emcounters.hpp"
+#include "estimation/common/common.hpp"
+#include "estimation/common/emcounters.hpp"
+#include "estimation/entries/entries.hpp"
+#include "estimation/fixed/fixed.hpp"
 #include "estimation/estimation.hpp"
 #include "estimation_setup.hpp"
 #include "genotypes/genotypes.hpp"

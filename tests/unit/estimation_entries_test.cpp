@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "estimation/emwork.hpp"
-#include "estimation/emsteps.hpp"
+#include "estimation/common/common.hpp"
+#include "estimation/entries/entries.hpp"
 #include "estimation/estimation.hpp"
 #include "estimation_setup.hpp"
 

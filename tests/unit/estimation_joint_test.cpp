@@ -7,7 +7,7 @@
 #include <numeric>
 
 #include "estimation/estimation.hpp"
-#include "estimation/joint.hpp"
+#include "estimation/joint/joint.hpp"
 #include "genotypes/genotypes.hpp"
 #include "run/commands.hpp"
 #include "run/driver.hpp"

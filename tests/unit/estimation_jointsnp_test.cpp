@@ -7,11 +7,11 @@
 #include <cstring>
 #include <vector>
 
-#include "estimation/emsteps.hpp"
+#include "estimation/common/common.hpp"
 #include "estimation/estimation.hpp"
-#include "estimation/joint.hpp"
-#include "estimation/workshare.hpp"
+#include "estimation/joint/joint.hpp"
 #include "estimation_setup.hpp"
+#include "parallel/workshare.hpp"
 
 using esttest::missing;
 

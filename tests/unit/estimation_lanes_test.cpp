@@ -9,10 +9,11 @@
 #include <vector>
 
 #include "emreference.hpp"
-#include "estimation/emlanes.hpp"
-#include "estimation/emwork.hpp"
-#include "estimation/emsteps.hpp"
+#include "estimation/common/common.hpp"
+#include "estimation/entries/entries.hpp"
+#include "estimation/fixed/fixed.hpp"
 #include "estimation/estimation.hpp"
+#include "estimation/fixed/emlanes.hpp"
 #include "estimation_setup.hpp"
 
 using esttest::missing;

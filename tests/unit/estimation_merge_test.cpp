@@ -6,8 +6,9 @@
 #include <cmath>
 
 #include "emreference.hpp"
-#include "estimation/emwork.hpp"
-#include "estimation/emsteps.hpp"
+#include "estimation/common/common.hpp"
+#include "estimation/entries/entries.hpp"
+#include "estimation/fixed/fixed.hpp"
 #include "estimation/estimation.hpp"
 #include "estimation_setup.hpp"
 

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "emreference.hpp"
-#include "estimation/emsteps.hpp"
-#include "estimation/mle.hpp"
-#include "estimation/modes.hpp"
+#include "estimation/common/common.hpp"
+#include "estimation/common/modes.hpp"
+#include "estimation/mle/mle.hpp"
 #include "estimation_setup.hpp"
 
 namespace {

@@ -1,10 +1,10 @@
 // IIS modes of a pair of genotypes and their counting per dyad.
 #include <gtest/gtest.h>
 
-#include "estimation/emwork.hpp"
-#include "estimation/emsteps.hpp"
+#include "estimation/common/common.hpp"
+#include "estimation/common/modes.hpp"
+#include "estimation/entries/entries.hpp"
 #include "estimation/estimation.hpp"
-#include "estimation/modes.hpp"
 #include "estimation_setup.hpp"
 
 namespace {

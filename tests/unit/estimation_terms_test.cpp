@@ -6,9 +6,9 @@
 #include <cmath>
 
 #include "emreference.hpp"
-#include "estimation/emwork.hpp"
+#include "estimation/common/modes.hpp"
+#include "estimation/entries/entries.hpp"
 #include "estimation/estimation.hpp"
-#include "estimation/modes.hpp"
 
 TEST(estimation_terms, constantsAreTheExactDoubles)
 {

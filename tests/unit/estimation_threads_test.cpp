@@ -1,7 +1,7 @@
 // How the loci of a dyad's E-step are divided among threads.
 #include <gtest/gtest.h>
 
-#include "estimation/workshare.hpp"
+#include "parallel/workshare.hpp"
 #include "testutil.hpp"
 
 TEST(threads, teamSizeNeedsMoreThanTenLociPerThread)

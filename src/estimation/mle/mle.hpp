@@ -1,0 +1,119 @@
+// Maximum-likelihood Deltas (MLE:1): each dyad's Deltas maximise the
+// log-likelihood of its term entries,
+//   L(D) = sum over entries of w log(sum over states of D_s a_s) + W9 log D9,
+// a_s the entry's term for state s (1 for the mode's base states, 0 for
+// states that cannot give the mode), over the simplex (Inbreed 1: all nine
+// states; Inbreed 0: Delta7..Delta9, Delta1..Delta6 exactly 0).  L is
+// concave.  The maximiser is an active-set Newton method: Newton steps on
+// the states in use under the constraint that the Deltas sum to 1, a line
+// search that keeps every Delta at or above 0 and every term positive, a
+// state dropped when it reaches 0 and taken back when its gradient exceeds
+// the total weight W, until the last step changes L by less than 1e-12 of
+// it and every state at 0 has gradient at most W (1 + 1e-9).
+//
+// Two-allele data leave L flat along one direction: Delta2 + 2 Delta8
+// against Delta4 + Delta6 + Delta7 changes no term sum (and no kinship or
+// inbreeding).  Of the equally likely points the maximiser returns the one
+// with the least Delta1 + ... + Delta6: it moves along that direction
+// until Delta4, Delta6 or Delta7 reaches 0.
+//
+// Besides the Deltas: L at the maximum, the likelihood-ratio statistic
+// against unrelated, and the most likely of the standard relationships.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "estimation/entries/entries.hpp"
+#include "estimation/estimation.hpp"
+
+
+// A dyad's fit.
+struct mlefit {
+    double d[10] = {};      // Deltas 1..9
+    double lnl = 0.0;       // L at d
+    double lrt = 0.0;       // 2 (L at d - L at Delta9 = 1)
+    double gap = 0.0;       // L of the call minus L of the runner-up
+    int32_t call = 0;       // the relationship (1..6)
+    int32_t iter = 0;       // Newton iterations
+    bool conv = false;      // the stopping rule was met within the cap
+};
+
+// The maximum-likelihood Deltas of every dyad this process owns (of
+// `dyads` in all) into delta(., j, i) (i < j), their IIS counts and side
+// values; returns the number of dyads of this process (mledyads.cpp).
+int64_t mledyads(emwork& w, int64_t dyads);
+
+// Iterations at most per dyad; a dyad that needs more is reported as not
+// converged.
+constexpr int32_t mlemaxiter = 200;
+
+// The fit of the dyad whose entries are te (mlesolve.cpp).
+void mlesolve(const termentries& te, mlefit& fit);
+
+// ---- the passes over the entries (mlepasses.cpp) ----
+
+// Gradient g[1..9] and the negative Hessian m[s][t] (s, t 1..9) of L at d.
+void mlegradient(const termentries& te, const double* d, double* g, double (*m)[10]);
+
+// The derivative of L along dir at d + alpha dir, and its second
+// derivative; bad when some term sum is not positive there.
+void mleslope(const termentries& te, const double* d, const double* dir, double alpha, double& slope,
+              double& curv, bool& bad);
+
+// L at d, and at nd (at most 8) points d[0..nd-1] at once into l.  The
+// logarithm is the program's own (mlekernel.hpp), the same bits on every
+// machine.
+double mleloglik(const termentries& te, const double* d);
+void mlelogliks(const termentries& te, const double (*d)[10], int nd, double* l);
+
+// The Deltas of the six relationships (mixed with unrelated as said
+// above) into d[0..5] (mlecall.cpp).
+void relationpoints(double (*d)[10]);
+
+// Call, gap and likelihood-ratio statistic of a fit whose lnl is set,
+// from L at the relationships l[1..6] (mlecall.cpp).
+void callrelation(const double* l, mlefit& fit);
+// ---- the fits of all dyads (mleresults.cpp) ----
+
+// Creates the side values of every dyad (zero) and starts the progress
+// line of this process's dyads.
+void mlestart(int64_t dyads);
+
+// Keeps the side values of dyad k.
+void mlestore(int64_t k, const mlefit& fit);
+
+// Progress after `done` dyads of this process: one screen line that
+// overwrites itself about once a second (dyads done, rate, time left), and
+// its last state.
+void mleprogress(int64_t done);
+void mlefinish(int64_t done);
+
+// After the sums over processes: the largest iteration count and the
+// dyads not converged into the run state, and their screen line.
+void mlesummary();
+
+// ---- pooled classes of SNP loci (MLE:2, mleclasses.cpp) ----
+
+// Classes of allele frequency the loci are pooled into, at most: 256
+// uniform on the logit scale keep every Delta within about 0.002 of MLE:1's
+// (docs/BENCHMARK.md).
+constexpr int32_t mleclasses = 256;
+
+struct mleclassing {
+    int32_t nclass = 0;
+    std::vector<int32_t> classof;    // class (0-based) of unique locus 1..U
+    int32_t words = 0;               // words of one individual's planes
+    std::vector<int32_t> first;      // class k: words first[k]..first[k+1]-1
+    std::vector<uint64_t> planes;    // per individual: low and high code bits, word by word
+    std::vector<double> terms;       // class k, way v: terms at 27 k + 3 v
+    std::vector<int32_t> counts;     // a dyad's loci per class and way
+    termentries rows;                // the dyad's rows
+};
+
+// The classes, their terms and bit-planes of every individual.
+void planclasses(mleclassing& c);
+
+// The rows of dyad (i, j), i < j, in c.rows (one per class and way met),
+// and its IIS counts into iis[0..8].
+void classentries(mleclassing& c, int32_t i, int32_t j, int32_t* iis);

@@ -1,0 +1,181 @@
+// Maximum-likelihood Deltas of SNP data at counting speed (MLE:2).  A
+// two-allele locus enters a dyad's likelihood only through the way the two
+// genotypes meet (nine ways) and the terms of that way, which depend on the
+// locus's allele counts.  So the loci are put once into classes of nearly
+// equal allele frequency (uniform on the logit scale, so that rare alleles,
+// whose terms change fastest, get narrow classes), each class's terms are
+// the means of its loci's terms, and a dyad's likelihood has one row per
+// class and way, weighted by the dyad's loci of that class meeting that
+// way: popcounts over the two individuals' bit-planes of the class.  A
+// locus that stands for several identical loci takes that many places in
+// the planes, so the counts are the weighted IIS counts exactly.
+#include <algorithm>
+#include <bit>
+#include <cmath>
+
+#include "estimation/common/common.hpp"
+#include "estimation/entries/entries.hpp"
+#include "estimation/mle/mle.hpp"
+#include "genotypes/snpstore.hpp"
+#include "run/alloc.hpp"
+#include "run/variables.hpp"
+
+#define KX_KERNEL "estimation/mle/classcount.hpp"
+#include "estimation/simd/simdversions.hpp"
+
+namespace {
+
+const char* routine = "EM_Delta";
+
+// The class of every unique locus (0-based) into cls[1..U]; returns the
+// number of classes that hold loci.
+int32_t classify(const std::vector<int32_t>& n, std::vector<int32_t>& cls)
+{
+    const int32_t u = vars.numloci2;
+    std::vector<double> z;
+    allocarray(z, std::size_t(u) + 1, 0.0, allocfailmessage("the classes of loci"), routine);
+    double lo = 1e300, hi = -1e300;
+    for (int32_t l = 1; l <= u; ++l) {
+        const double size = double(std::max(n[std::size_t(l)], 1));
+        double p = double(vars.numa[std::size_t(vars.locusloc[std::size_t(l - 1)] + 1)]) / size;
+        const double edge = 0.5 / size;
+        p = std::min(std::max(p, edge), 1.0 - edge);
+        z[std::size_t(l)] = std::log(p / (1.0 - p));
+        lo = std::min(lo, z[std::size_t(l)]);
+        hi = std::max(hi, z[std::size_t(l)]);
+    }
+    const double width = hi > lo ? (hi - lo) / double(mleclasses) : 1.0;
+    std::vector<int32_t> used(std::size_t(mleclasses), -1);
+    allocarray(cls, std::size_t(u) + 1, 0, allocfailmessage("the classes of loci"), routine);
+    for (int32_t l = 1; l <= u; ++l)
+        cls[std::size_t(l)] = std::min(int32_t((z[std::size_t(l)] - lo) / width), mleclasses - 1);
+    // number the classes that hold loci in order of frequency
+    for (int32_t l = 1; l <= u; ++l) used[std::size_t(cls[std::size_t(l)])] = 0;
+    int32_t k = 0;
+    for (int32_t& x : used)
+        if (x == 0) x = k++;
+    for (int32_t l = 1; l <= u; ++l) cls[std::size_t(l)] = used[std::size_t(cls[std::size_t(l)])];
+    return k;
+}
+
+// Mean terms of every class and way, each locus weighted by markercnt,
+// from the loci's own terms (made eight at a time as for the EM).
+void classterms(mleclassing& c, const std::vector<int32_t>& n, const std::vector<int32_t>& cls)
+{
+    const int32_t u = vars.numloci2;
+    const std::string message = allocfailmessage("the classes of loci");
+    allocarray(c.terms, std::size_t(c.nclass) * 27, 0.0, message, routine);
+    std::vector<double> weight;
+    allocarray(weight, std::size_t(c.nclass), 0.0, message, routine);
+    for (int32_t l = 1; l <= u; ++l) weight[std::size_t(cls[std::size_t(l)])] += vars.markercnt[std::size_t(l)];
+    const int32_t chunk = 4096;
+    termentries scratch;
+    allocarray(scratch.en, std::size_t(chunk), 0, message, routine);
+    allocarray(scratch.ex1, std::size_t(chunk), 0, message, routine);
+    allocarray(scratch.ex2, std::size_t(chunk), 0, message, routine);
+    for (std::vector<double>& t : scratch.et) allocarray(t, std::size_t(chunk), 0.0, message, routine);
+    for (int v = 0; v < 9; ++v) {
+        const int m = twovariant[v].mode, sel = twovariant[v].sel;
+        for (int32_t lo = 1; lo <= u; lo += chunk) {
+            const int32_t hi = std::min(u, lo + chunk - 1);
+            for (int32_t l = lo; l <= hi; ++l) {
+                const int32_t base = vars.locusloc[std::size_t(l - 1)];
+                const int32_t count[2] = {vars.numa[std::size_t(base + 1)], vars.numa[std::size_t(base + 2)]};
+                scratch.en[std::size_t(l - lo)] = n[std::size_t(l)];
+                scratch.ex1[std::size_t(l - lo)] = count[sel];
+                scratch.ex2[std::size_t(l - lo)] = count[1 - sel];
+            }
+            scratch.first[m] = 0;
+            scratch.made[m] = hi - lo + 1;
+            entryterms(scratch, m);
+            for (int32_t l = lo; l <= hi; ++l) {
+                const int32_t k = cls[std::size_t(l)];
+                const double share = double(vars.markercnt[std::size_t(l)]) / weight[std::size_t(k)];
+                for (int q = 0; q < termcount[m]; ++q)
+                    c.terms[std::size_t(27 * k + 3 * v + q)] += share * scratch.et[q][std::size_t(l - lo)];
+            }
+        }
+    }
+}
+
+// The bit-planes: per individual, the loci in class order, every class
+// from a word start, a locus of weight w in w places.
+void classplanes(mleclassing& c, const std::vector<int32_t>& cls)
+{
+    const int32_t u = vars.numloci2;
+    const std::string message = allocfailmessage("the bit-planes of the classes");
+    std::vector<int64_t> places;
+    allocarray(places, std::size_t(c.nclass) + 1, int64_t(0), message, routine);
+    for (int32_t l = 1; l <= u; ++l) places[std::size_t(cls[std::size_t(l)])] += vars.markercnt[std::size_t(l)];
+    allocarray(c.first, std::size_t(c.nclass) + 1, 0, message, routine);
+    for (int32_t k = 0; k < c.nclass; ++k)
+        c.first[std::size_t(k + 1)] = c.first[std::size_t(k)] + int32_t((places[std::size_t(k)] + 63) / 64);
+    c.words = c.first[std::size_t(c.nclass)];
+    // the place of every locus's first copy
+    std::vector<int64_t> next(std::size_t(c.nclass), 0), place;
+    allocarray(place, std::size_t(u) + 1, int64_t(0), message, routine);
+    for (int32_t k = 0; k < c.nclass; ++k) next[std::size_t(k)] = int64_t(c.first[std::size_t(k)]) * 64;
+    for (int32_t l = 1; l <= u; ++l) {
+        const int32_t k = cls[std::size_t(l)];
+        place[std::size_t(l)] = next[std::size_t(k)];
+        next[std::size_t(k)] += vars.markercnt[std::size_t(l)];
+    }
+    allocarray(c.planes, 2 * std::size_t(c.words) * std::size_t(vars.numindiv), uint64_t(0), message, routine);
+    for (int32_t i = 1; i <= vars.numindiv; ++i) {
+        uint64_t* p = c.planes.data() + 2 * std::size_t(c.words) * std::size_t(i - 1);
+        const uint32_t* column = snpcolumn(i);
+        for (int32_t l = 1; l <= u; ++l) {
+            const int code = snpcodeat(column, l);
+            if (code == 0) continue;
+            for (int64_t s = place[std::size_t(l)], e = s + vars.markercnt[std::size_t(l)]; s < e; ++s) {
+                const uint64_t bit = uint64_t(1) << (s & 63);
+                if (code & 1) p[2 * (s >> 6)] |= bit;
+                if (code & 2) p[2 * (s >> 6) + 1] |= bit;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+void planclasses(mleclassing& c)
+{
+    std::vector<int32_t> n;
+    locussizes(n);
+    c.nclass = classify(n, c.classof);
+    classterms(c, n, c.classof);
+    classplanes(c, c.classof);
+    const std::string message = allocfailmessage("the classes of loci");
+    allocarray(c.counts, 9 * std::size_t(c.nclass), 0, message, routine);
+    const std::size_t rows = 9 * std::size_t(c.nclass);
+    allocarray(c.rows.ew, rows, 0.0, message, routine);
+    for (std::vector<double>& t : c.rows.et) allocarray(t, rows, 0.0, message, routine);
+}
+
+void classentries(mleclassing& c, int32_t i, int32_t j, int32_t* iis)
+{
+    const std::size_t per = 2 * std::size_t(c.words);
+    const uint64_t* a = c.planes.data() + per * std::size_t(i - 1);
+    const uint64_t* b = c.planes.data() + per * std::size_t(j - 1);
+    SIMDCALL(countways, a, b, c.first.data(), c.nclass, c.counts.data());
+    termentries& te = c.rows;
+    for (int m = 0; m < 9; ++m) iis[m] = 0;
+    int32_t at = 0;
+    // the ways of each mode: 1 = ways 0, 1; 2 = 2, 3; 3 = 4, 5; 5 = 6, 7; 7 = 8
+    constexpr int firstway[10] = {0, 0, 2, 4, 6, 6, 8, 8, 9, 9};
+    for (int m = 1; m <= 8; ++m) {
+        te.first[m] = at;
+        for (int32_t k = 0; k < c.nclass; ++k)
+            for (int v = firstway[m]; v < firstway[m + 1]; ++v) {
+                const int32_t count = c.counts[std::size_t(9 * k + v)];
+                if (count == 0) continue;
+                iis[m - 1] += count;
+                te.ew[std::size_t(at)] = double(count);
+                for (int q = 0; q < termcount[m]; ++q)
+                    te.et[q][std::size_t(at)] = c.terms[std::size_t(27 * k + 3 * v + q)];
+                ++at;
+            }
+        te.made[m] = at - te.first[m];
+    }
+    te.w9 = 0.0;
+}
