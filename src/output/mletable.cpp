@@ -1,7 +1,11 @@
 // The maximum-likelihood side table beside the results file (MLE not 0):
-// tab-separated, a header line, then one line per dyad i < j in dyad
-// order, so that pandas, R or a spreadsheet read it as it stands.
+// a line naming the run, then tab-separated, a header line and one line
+// per dyad i < j in dyad order, so that pandas, R or a spreadsheet read it
+// once told to pass over the first line.  The run's identifier stands in
+// the first line and in the results file's run record, so that a reader
+// can tell that the two belong together.
 #include <cstdio>
+#include <random>
 #include <string>
 
 #include "estimation/estimation.hpp"
@@ -10,7 +14,14 @@
 #include "run/textconv.hpp"
 #include "run/variables.hpp"
 
-std::string mletablefile() { return vars.outfile + ".mle.tsv"; }
+std::string newrunid()
+{
+    std::random_device device;
+    const uint64_t x = (uint64_t(device()) << 32) ^ uint64_t(device());
+    char text[24];
+    std::snprintf(text, sizeof text, "%016llx", (unsigned long long)x);
+    return text;
+}
 
 namespace {
 
@@ -26,8 +37,12 @@ void putreal(std::string& s, double v)
 void writemletable()
 {
     textout out;
-    safeopen(out, vars.mleslot, mletablefile(), false, "Output");
-    std::string s = "ID1\tID2\tNLOCI\tLNL\tLRT\tCALL\tGAP\tITER\tCONV\n";
+    safeopen(out, vars.mleslot, vars.mlefile, false, "Output");
+    std::string s = "# kinex run " + vars.runid + "; MLE:" + std::to_string(vars.mle) +
+                    "; Deltas, likelihood and call at the sample allele frequencies" +
+                    (vars.updatep == 1 ? " (the results file holds the joint estimate of UpdateP 1)" : "") +
+                    "; dyads not converged " + std::to_string(vars.mlenotconv) + "\n";
+    s += "ID1\tID2\tNLOCI\tLNL\tLRT\tCALL\tGAP\tITER\tCONV\n";
     const int32_t n = vars.numindiv;
     for (int32_t i = 1; i < n; ++i)
         for (int32_t j = i + 1; j <= n; ++j) {
@@ -39,7 +54,7 @@ void writemletable()
                  std::to_string(loci);
             const int32_t call = vars.mlecall[x];
             if (loci == 0 || call < 1 || call > nrelations) {
-                s += "\tNA\tNA\tNA\tNA\t0\t1\n";
+                s += "\tNA\tNA\tNA\tNA\tNA\tNA\n";
             } else {
                 const int32_t it = vars.mleiter[x];
                 putreal(s, vars.mlelnl[x]);
@@ -55,6 +70,4 @@ void writemletable()
         }
     textwrite(out, s);
     textclose(out);
-    safecommit(vars.mleslot, "Output");
-    vars.mleslot = -1;
 }

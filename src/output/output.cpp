@@ -22,11 +22,25 @@ void openoutput()
         vars.rawslot = safecreate(rawallelefile(), routine);
     }
     if (vars.mle != 0) {
+        // The table goes beside the file actually written (a link's
+        // target), and the two are put in place together: both under
+        // temporary names in a folder the run may write.
+        vars.mlefile = safetarget(vars.outslot) + ".mle.tsv";
         if (!saferegular(vars.outslot))
             stoponerror("Output file " + vars.outfile + " is not a regular file! With MLE: the run writes the " +
-                            "table " + mletablefile() + " beside a regular results file.",
+                            "table " + vars.mlefile + " beside a regular results file.",
                         routine);
-        vars.mleslot = safeprepare(mletablefile(), routine);
+        vars.mleslot = safeprepare(vars.mlefile, routine);
+        if (!saferegular(vars.mleslot))
+            stoponerror("Output file " + vars.mlefile + " is not a regular file! With MLE: the table is written " +
+                            "whole beside the results file or not at all.",
+                        routine);
+        if (safedirect(vars.outslot) || safedirect(vars.mleslot))
+            stoponerror("Cannot write the files " + vars.outfile + " and " + vars.mlefile +
+                            " together! With MLE: both are written under temporary names beside them and put in " +
+                            "place at once, which needs write permission in their folder.",
+                        routine);
+        vars.runid = newrunid();
     }
 }
 
@@ -45,14 +59,20 @@ void output()
     writeinb(out, lk);
     if (vars.outallelefre == 1) writefreq(out, lk);
     textclose(out);
-    safecommit(vars.outslot, "Output");
+    if (vars.mle != 0) {
+        // the table, then both files in place at once
+        writemletable();
+        safecommitpair(vars.outslot, vars.mleslot, "Output");
+        vars.mleslot = -1;
+    } else {
+        safecommit(vars.outslot, "Output");
+    }
     vars.outslot = -1;
-    if (vars.mle != 0) writemletable();
 
     // The raw-allele file has served its purpose; a failure to delete it is
     // of no consequence.
     if (vars.outallelefre == 1 && vars.dataform == 0) saferemove(vars.rawslot, rawallelefile());
     vars.rawslot = -1;
     say("  Writing to file, " + vars.outfile + ", completed.");
-    if (vars.mle != 0) say("  Writing to file, " + mletablefile() + ", completed.");
+    if (vars.mle != 0) say("  Writing to file, " + vars.mlefile + ", completed.");
 }

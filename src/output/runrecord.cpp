@@ -51,6 +51,10 @@ void writerunrecord(textout& out)
     if (vars.mle != 0)
         s += "  Maximum likelihood Deltas = " + itod(vars.mle) + " (most iterations " + itod(vars.mlemost) +
              ", dyads not converged " + itod(vars.mlenotconv) + ")\n";
+    if (vars.mle != 0)
+        s += "  Maximum likelihood table = " + vars.mlefile + " (run " + vars.runid +
+             (vars.updatep == 1 ? "; at the sample allele frequencies, not the joint estimate of this file)\n"
+                                : ")\n");
     if (!vars.gtypewarning.empty()) s += "  " + vars.gtypewarning + "\n";
 
     s += "\n\n" + separator(36) + "\nRunning time, Tolerance and Iterates\n" + separator(36) + "\n";

@@ -288,15 +288,48 @@ void safeopen(textout& out, int slot, const std::string& name, bool append, cons
     textattach(out, fd, s.name, routine);
 }
 
+std::string safetarget(int slot) { return validslot(slot) ? slots[std::size_t(slot)].target : std::string(); }
+
+namespace {
+
+// Pushes a temporary file to the disk and closes it, ready to be renamed.
+void settle(slotinfo& s, const std::string& routine)
+{
+    if (s.kind != slotkind::temporary || s.fd < 0) return;
+    if (::fsync(s.fd) != 0) writeerror(s.name, errno, routine);
+    int fd = s.fd;
+    s.fd = -1;
+    if (::close(fd) != 0) writeerror(s.name, errno, routine);
+}
+
+}  // namespace
+
+void safecommitpair(int first, int second, const std::string& routine)
+{
+    if (!validslot(first) || !validslot(second)) {
+        safecommit(second, routine);
+        safecommit(first, routine);
+        return;
+    }
+    settle(slots[std::size_t(first)], routine);
+    settle(slots[std::size_t(second)], routine);
+    sigset_t hold, before;
+    sigemptyset(&hold);
+    sigaddset(&hold, SIGTERM);
+    sigaddset(&hold, SIGINT);
+    sigaddset(&hold, SIGHUP);
+    ::sigprocmask(SIG_BLOCK, &hold, &before);
+    safecommit(second, routine);
+    safecommit(first, routine);
+    ::sigprocmask(SIG_SETMASK, &before, nullptr);
+}
+
 void safecommit(int slot, const std::string& routine)
 {
     if (!validslot(slot)) return;
     slotinfo& s = slots[std::size_t(slot)];
     if (s.kind == slotkind::temporary) {
-        if (::fsync(s.fd) != 0) writeerror(s.name, errno, routine);
-        int fd = s.fd;
-        s.fd = -1;
-        if (::close(fd) != 0) writeerror(s.name, errno, routine);
+        settle(s, routine);
         if (::rename(s.path.c_str(), s.target.c_str()) != 0) writeerror(s.name, errno, routine);
         s.path.clear();
     }

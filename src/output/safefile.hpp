@@ -77,10 +77,21 @@ bool saferegular(int slot);
 // opens `name` as textopen does.
 void safeopen(textout& out, int slot, const std::string& name, bool append, const std::string& routine);
 
+// The file the slot's name stands for: the name itself, or for a link to a
+// regular file the file it leads to (the one the run replaces).
+std::string safetarget(int slot);
+
 // After the last textclose: pushes the file to the disk and renames it
 // onto its name (temporary files); closes a direct file.  The slot is free
 // afterwards.  slot < 0: nothing.
 void safecommit(int slot, const std::string& routine);
+
+// Commits two temporary files as one: both pushed to the disk first, then
+// renamed onto their names, second then first, with SIGTERM, SIGINT and
+// SIGHUP held back between the two renames, so that a run ends with both
+// new files or neither (a failure before the renames leaves the earlier
+// files of both names as they were).
+void safecommitpair(int first, int second, const std::string& routine);
 
 // Removes a side file (only if it is still the file the run made) and
 // frees the slot.  slot < 0: removes `name` as it stands.

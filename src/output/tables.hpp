@@ -26,10 +26,11 @@ void writeinb(textout& out, const lookup& lk);
 // layout 0).
 void writefreq(textout& out, const lookup& lk);
 
-// The maximum-likelihood side table, written and committed (mletable.cpp),
-// and its name: the results file's name followed by ".mle.tsv".
+// The maximum-likelihood side table vars.mlefile, written (the caller puts
+// it in place with the results file), and a new run identifier for it
+// (mletable.cpp).
 void writemletable();
-std::string mletablefile();
+std::string newrunid();
 
 // Name of the raw-allele file that goes with the results file.
 std::string rawallelefile();

@@ -109,13 +109,14 @@ void getcommands()
             else if (name == "GEN") vars.gtypefile = trimright(value);
             else if (name == "MLE") {
                 // 0 the EM for Delta, 1 maximum likelihood, 2 its pooled form
-                // for SNP data; anything else is faulty
-                int32_t v = 0;
-                if (!readfield12(value, v) || v < 0 || v > 2) {
+                // for SNP data: the one digit, blanks around it allowed;
+                // anything else (empty, more digits, more words) is faulty
+                const std::string v = trimright(value);
+                if (v.size() != 1 || v[0] < '0' || v[0] > '2') {
                     keyboarderror(name, value);
                     ++errors;
                 } else {
-                    vars.mle = v;
+                    vars.mle = v[0] - '0';
                 }
             } else {
                 int32_t* field = name == "RAN"   ? &vars.idum

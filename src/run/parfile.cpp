@@ -133,7 +133,16 @@ void readparfile()
     vars.outallelefre = readinteger(r, "OutAlleleFre!");
     if (vars.outallelefre != 0 && vars.outallelefre != 1) stoponerror("OutAlleleFre must be 1/0!", routine);
     if (vars.dataform == 0 && vars.outallelefre == 1) checkoutputname(vars.outfile + ".RawAllele");
-    if (vars.mle != 0) checkoutputname(vars.outfile + ".mle.tsv");
+    if (vars.mle != 0) {
+        // the table goes beside the file the results name stands for (a
+        // link's target, see openoutput)
+        checkoutputname(vars.outfile + ".mle.tsv");
+        std::error_code e;
+        if (std::filesystem::is_symlink(vars.outfile, e)) {
+            const std::filesystem::path real = std::filesystem::canonical(vars.outfile, e);
+            if (!e) checkoutputname(real.string() + ".mle.tsv");
+        }
+    }
 
     ffclose(r);
     say(". Done.");

@@ -44,6 +44,8 @@ struct variables {
     int32_t outslot = -1;  // the results file's slot of safefile (-1: none)
     int32_t rawslot = -1;  // the raw-allele side file's slot (-1: none)
     int32_t mleslot = -1;  // the maximum-likelihood table's slot (-1: none)
+    std::string mlefile;   // the maximum-likelihood table, beside the results file's target
+    std::string runid;     // 16 hex digits naming this run in the results file and the table
     std::array<std::string, 2> date1{std::string(8, ' '), std::string(8, ' ')};
     std::array<std::string, 2> time1{std::string(10, ' '), std::string(10, ' ')};
 

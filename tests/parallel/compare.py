@@ -2,7 +2,8 @@
 """Compares two KINEX results files.
 
 Lines that name the run itself (command line, number of processes, start
-and end times) are skipped.  With --tolerance 0 every other line must be
+and end times, the maximum-likelihood table and its run identifier) are
+skipped.  With --tolerance 0 every other line must be
 identical; otherwise the lines must have the same words and every number
 may differ by at most the tolerance.  Exit status 0 when they agree.
 """
@@ -10,7 +11,7 @@ import argparse
 import re
 import sys
 
-SKIP = re.compile(r"^(  \S.*kinex|  Number of MPI parallel threads = |Run (started |finished) date = |  Output file = )")
+SKIP = re.compile(r"^(  \S.*kinex|  Number of MPI parallel threads = |Run (started |finished) date = |  Output file = |  Maximum likelihood table = )")
 
 
 def lines(name):

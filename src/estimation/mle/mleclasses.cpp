@@ -58,16 +58,42 @@ int32_t classify(const std::vector<int32_t>& n, std::vector<int32_t>& cls)
     return k;
 }
 
-// Mean terms of every class and way, each locus weighted by markercnt,
-// from the loci's own terms (made eight at a time as for the EM).
+// Copies of allele 1 and of allele 2 that the two genotypes of each way
+// hold: a locus can meet a dyad in way v only when its allele counts reach
+// them (a locus typed in one individual in none).
+constexpr int32_t waycopies[9][2] = {{4, 0}, {0, 4}, {2, 2}, {2, 2}, {3, 1}, {1, 3}, {3, 1}, {1, 3}, {2, 2}};
+
+// The counts of allele 1 and allele 2 of unique locus l.
+void counts(int32_t l, int32_t* count)
+{
+    const int32_t base = vars.locusloc[std::size_t(l - 1)];
+    count[0] = vars.numa[std::size_t(base + 1)];
+    count[1] = vars.numa[std::size_t(base + 2)];
+}
+
+bool waypossible(const int32_t* count, int v) { return count[0] >= waycopies[v][0] && count[1] >= waycopies[v][1]; }
+
+// Mean terms of every class and way, over the loci of the class at which a
+// dyad can meet in that way, each weighted by markercnt, from the loci's
+// own terms (made eight at a time as for the EM).  A locus that no dyad can
+// meet in a way (too few copies of an allele) has no term there that any
+// dyad uses, and must not enter the mean: its terms need not even be
+// defined.  A class and way that no locus can give has terms 1 (no dyad
+// counts there).
 void classterms(mleclassing& c, const std::vector<int32_t>& n, const std::vector<int32_t>& cls)
 {
     const int32_t u = vars.numloci2;
     const std::string message = allocfailmessage("the classes of loci");
     allocarray(c.terms, std::size_t(c.nclass) * 27, 0.0, message, routine);
     std::vector<double> weight;
-    allocarray(weight, std::size_t(c.nclass), 0.0, message, routine);
-    for (int32_t l = 1; l <= u; ++l) weight[std::size_t(cls[std::size_t(l)])] += vars.markercnt[std::size_t(l)];
+    allocarray(weight, std::size_t(c.nclass) * 9, 0.0, message, routine);
+    for (int32_t l = 1; l <= u; ++l) {
+        int32_t count[2];
+        counts(l, count);
+        for (int v = 0; v < 9; ++v)
+            if (waypossible(count, v))
+                weight[std::size_t(9 * cls[std::size_t(l)] + v)] += vars.markercnt[std::size_t(l)];
+    }
     const int32_t chunk = 4096;
     termentries scratch;
     allocarray(scratch.en, std::size_t(chunk), 0, message, routine);
@@ -79,8 +105,8 @@ void classterms(mleclassing& c, const std::vector<int32_t>& n, const std::vector
         for (int32_t lo = 1; lo <= u; lo += chunk) {
             const int32_t hi = std::min(u, lo + chunk - 1);
             for (int32_t l = lo; l <= hi; ++l) {
-                const int32_t base = vars.locusloc[std::size_t(l - 1)];
-                const int32_t count[2] = {vars.numa[std::size_t(base + 1)], vars.numa[std::size_t(base + 2)]};
+                int32_t count[2];
+                counts(l, count);
                 scratch.en[std::size_t(l - lo)] = n[std::size_t(l)];
                 scratch.ex1[std::size_t(l - lo)] = count[sel];
                 scratch.ex2[std::size_t(l - lo)] = count[1 - sel];
@@ -89,13 +115,20 @@ void classterms(mleclassing& c, const std::vector<int32_t>& n, const std::vector
             scratch.made[m] = hi - lo + 1;
             entryterms(scratch, m);
             for (int32_t l = lo; l <= hi; ++l) {
+                int32_t count[2];
+                counts(l, count);
+                if (!waypossible(count, v)) continue;
                 const int32_t k = cls[std::size_t(l)];
-                const double share = double(vars.markercnt[std::size_t(l)]) / weight[std::size_t(k)];
+                const double share = double(vars.markercnt[std::size_t(l)]) / weight[std::size_t(9 * k + v)];
                 for (int q = 0; q < termcount[m]; ++q)
                     c.terms[std::size_t(27 * k + 3 * v + q)] += share * scratch.et[q][std::size_t(l - lo)];
             }
         }
     }
+    for (int32_t k = 0; k < c.nclass; ++k)
+        for (int v = 0; v < 9; ++v)
+            if (weight[std::size_t(9 * k + v)] == 0.0)
+                for (int q = 0; q < 3; ++q) c.terms[std::size_t(27 * k + 3 * v + q)] = 1.0;
 }
 
 // The bit-planes: per individual, the loci in class order, every class
