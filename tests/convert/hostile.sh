@@ -19,6 +19,8 @@ printf '\x6c\x1b\x01\x1b\xe4' > d.bed
 printf 'f1 a 0 0 1 -9\nf1 b 0 0 2 -9\nf2 d 0 0 1 -9\nf2 c 0 0 2 -9\n' > d.fam
 printf '1\ts1\t0\t1\tA\tG\n1\ts2\t0\t2\tA\tG\n' > d.bim
 printf '##fileformat=VCFv4.2\n##contig=<ID=1>\n##FORMAT=<ID=GT,Number=1,Type=String,Description="Genotype">\n#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT\ta\tb\n1\t1\ts1\tG\tA\t.\t.\t.\tGT\t0/1\t1/1\n' > data.gen
+# e.vcf: a row with one genotype column more than the header has samples
+sed 's/\tGT\t/\tGT\t0\/0\t/' data.gen > e.vcf
 for p in p q; do cp d.bed $p.bed; cp d.fam $p.fam; cp d.bim $p.bim; done
 rm p.fam q.bim
 mkfifo p.fam q.bim v.vcf o.gen
@@ -71,5 +73,6 @@ if [ -e n.par ]; then
   expect "cannot write n.par: it is a character device" --bfile d --out n
 fi
 expect "--id FID_IID needs PLINK input" --vcf data.gen --out w --id FID_IID
+expect "e.vcf line 5 has 12 tab-separated columns, but the header line has 11" --vcf e.vcf
 
 exit $failed
