@@ -73,6 +73,7 @@ if [ -e n.par ]; then
   expect "cannot write n.par: it is a character device" --bfile d --out n
 fi
 expect "--id FID_IID needs PLINK input" --vcf data.gen --out w --id FID_IID
+expect "repeated option: '--mle 2' after '--mle 1'" --bfile d --mle 1 --mle 2
 expect "e.vcf line 5 has 12 tab-separated columns, but the header line has 11" --vcf e.vcf
 
 exit $failed

@@ -67,6 +67,9 @@ expect 1 "would overwrite the results file" r.out --indiv link.out
 expect 1 "are the same file" r.out --pairs x.tsv --indiv x.tsv
 expect 1 "are the same file" r.out --pairs new.tsv --svg ./new.tsv
 
+# An option given twice: refused, whichever value was meant.
+expect 1 "repeated option: '--svg b.svg' after '--svg a.svg'" r.out --svg a.svg --svg b.svg
+
 # Devices and pipes as outputs are written directly, never renamed over:
 # a full device fails with its error, standard output gets the table.
 if [ "$root" = 1 ]; then
