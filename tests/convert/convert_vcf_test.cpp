@@ -201,7 +201,7 @@ TEST_F(vcf, SampleNamesAreCheckedBeforeAnyGenotype)
     std::string m = run({"--vcf", at("n.vcf")});
     EXPECT_NE(m.find("3 identifiers cannot be used"), std::string::npos) << m;
     EXPECT_NE(m.find("'s 1' (individual 1): holds a blank"), std::string::npos) << m;
-    EXPECT_NE(m.find("(individual 3): longer than 20 characters; cut to 20 characters, "
+    EXPECT_NE(m.find("(individual 3): longer than 20 bytes; cut to 20 bytes, "
                      "collides with 'abcdefghijklmnopqrstu'"),
               std::string::npos)
         << m;

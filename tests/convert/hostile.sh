@@ -21,6 +21,10 @@ printf '1\ts1\t0\t1\tA\tG\n1\ts2\t0\t2\tA\tG\n' > d.bim
 printf '##fileformat=VCFv4.2\n##contig=<ID=1>\n##FORMAT=<ID=GT,Number=1,Type=String,Description="Genotype">\n#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT\ta\tb\n1\t1\ts1\tG\tA\t.\t.\t.\tGT\t0/1\t1/1\n' > data.gen
 # e.vcf: a row with one genotype column more than the header has samples
 sed 's/\tGT\t/\tGT\t0\/0\t/' data.gen > e.vcf
+# u: identifiers with a control character, a byte that is not UTF-8, and
+# 11 letters in 22 bytes
+cp d.bed u.bed; cp d.bim u.bim
+printf 'f a\033b 0 0 1 -9\nf b\377 0 0 2 -9\nf \303\251\303\251\303\251\303\251\303\251\303\251\303\251\303\251\303\251\303\251\303\251 0 0 1 -9\nf c 0 0 2 -9\n' > u.fam
 for p in p q; do cp d.bed $p.bed; cp d.fam $p.fam; cp d.bim $p.bim; done
 rm p.fam q.bim
 mkfifo p.fam q.bim v.vcf o.gen
@@ -74,6 +78,12 @@ if [ -e n.par ]; then
 fi
 expect "--id FID_IID needs PLINK input" --vcf data.gen --out w --id FID_IID
 expect "repeated option: '--mle 2' after '--mle 1'" --bfile d --mle 1 --mle 2
+if expect "'a\x1Bb' (individual 1): holds a control character (0x1B at byte 2)" --bfile u; then
+  for m in "'b\xFF' (individual 2): is not UTF-8 text (0xFF at byte 2)" \
+           "(individual 3): longer than 20 bytes"; do
+    grep -qF -- "$m" "$log/err" || { echo "FAIL: --bfile u: message not found: $m"; failed=1; }
+  done
+fi
 expect "e.vcf line 5 has 12 tab-separated columns, but the header line has 11" --vcf e.vcf
 
 exit $failed
