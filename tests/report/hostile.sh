@@ -18,6 +18,8 @@ failed=0
 "$sim" --individuals 60 --loci 200 --seed 3 --out r >/dev/null
 "$kinex" INP:r.par >/dev/null
 "$report" r.out >/dev/null
+"$kinex" INP:r.par MLE:1 OUT:m.out >/dev/null
+"$report" m.out >/dev/null
 cp r.out study.svg
 ln r.out hard.out
 ln -s r.out link.out
@@ -56,6 +58,27 @@ expect() {
     echo "FAIL: kinex-report $*: $bad"; cat "$log/err"; failed=1; return 1
   fi
   echo "ok: kinex-report $* -> $rc: $(head -c 150 "$log/err")"
+}
+
+# expectsaid NAME MESSAGE ARGS...: kinex-report ARGS ends with status 0 and
+# says MESSAGE; NAME ("" for none) is gone and everything else is as it was
+# (the outputs rewritten with the same bytes).
+expectsaid() {
+  local gone=$1 msg=$2
+  shift 2
+  snapshot | awk -v g="$gone" '$1 != g' > "$log/before"
+  timeout 60 "$report" "$@" > "$log/out" 2> "$log/err"
+  local rc=$?
+  snapshot > "$log/after"
+  local bad=""
+  [ "$rc" = 0 ] || bad="status $rc, not 0"
+  grep -qF -- "$msg" "$log/out" || bad="$bad; message not found: $msg"
+  if [ -n "$gone" ] && { [ -e "$gone" ] || [ -L "$gone" ]; }; then bad="$bad; $gone is still there"; fi
+  cmp -s "$log/before" "$log/after" || bad="$bad; the folder changed: $(diff "$log/before" "$log/after" | tr '\n' ' ')"
+  if [ -n "$bad" ]; then
+    echo "FAIL: kinex-report $*: $bad"; cat "$log/out" "$log/err"; failed=1; return 1
+  fi
+  echo "ok: kinex-report $* -> $rc: $(grep -F -- "$msg" "$log/out" | head -c 150)"
 }
 
 # An output over an input or over another output, under any name.
@@ -97,6 +120,11 @@ if [ -x /usr/bin/time ]; then
     echo "FAIL: the declared count cost $(tail -n 1 "$log/rss") kB"; failed=1
   fi
 fi
+
+# A trailing empty line in the maximum-likelihood table is no pair: the
+# tables are those of the table without it.
+printf '\n' >> m.out.mle.tsv
+expectsaid "" "merged m.out.mle.tsv" m.out
 
 # Killed while writing (here: stuck on a pipe whose reader does not read):
 # the temporary files go, the earlier outputs stay as they were.
