@@ -33,6 +33,10 @@ cp d.fam t.fam; cp d.bim t.bim; printf '\x6c\x1b' > t.bed   # a 2-byte .bed
 cp d.bed m.bed; cp d.bim m.bim
 awk 'BEGIN { for (i = 1; i <= 46341; i++) print "f", "i" i, 0, 0, 1, -9 }' > m.fam
 if [ "$(id -u)" = 0 ]; then mknod n.par c 1 3; fi        # a device where the .par goes
+# k: the outputs of --bfile d --out k, beside them the map of an earlier
+# --short-ids conversion
+"$convert" --bfile d --out k > /dev/null
+"$convert" --bfile d --out j --short-ids > /dev/null && mv j.ids.tsv k.ids.tsv && rm j.gen j.par
 
 snapshot() {
   for f in *; do
@@ -62,6 +66,27 @@ expect() {
   echo "ok: kinex-convert $*: $(head -n 1 "$log/err" | head -c 150)"
 }
 
+# expectgone NAME MESSAGE ARGS...: kinex-convert ARGS ends with status 0,
+# says MESSAGE, removes NAME, and leaves everything else as it was (its
+# outputs rewritten with the same bytes).
+expectgone() {
+  local gone=$1 msg=$2
+  shift 2
+  snapshot | awk -v g="$gone" '$1 != g' > "$log/before"
+  timeout 60 "$convert" "$@" > "$log/out" 2> "$log/err"
+  local rc=$?
+  snapshot > "$log/after"
+  local bad=""
+  [ "$rc" = 0 ] || bad="status $rc, not 0"
+  grep -qF -- "$msg" "$log/out" || bad="$bad; message not found: $msg"
+  if [ -e "$gone" ] || [ -L "$gone" ]; then bad="$bad; $gone is still there"; fi
+  cmp -s "$log/before" "$log/after" || bad="$bad; the folder changed: $(diff "$log/before" "$log/after" | tr '\n' ' ')"
+  if [ -n "$bad" ]; then
+    echo "FAIL: kinex-convert $*: $bad"; cat "$log/out" "$log/err"; failed=1; return 1
+  fi
+  echo "ok: kinex-convert $*: $(grep -F -- "$msg" "$log/out" | head -c 150)"
+}
+
 expect "the output data.gen would overwrite the input ./data.gen" --vcf ./data.gen --out data
 expect "would overwrite the input d.fam (the same file on disk) when kinex runs" --bfile d --results ./d.fam
 expect "would overwrite d.gen (the same file on disk), which kinex or kinex-report reads" --bfile d --results "$PWD/d.gen"
@@ -85,5 +110,8 @@ if expect "'a\x1Bb' (individual 1): holds a control character (0x1B at byte 2)" 
   done
 fi
 expect "e.vcf line 5 has 12 tab-separated columns, but the header line has 11" --vcf e.vcf
+# A conversion that writes no map removes the map an earlier one left
+# beside its outputs (kinex-report would relabel the individuals by it).
+expectgone k.ids.tsv "removed k.ids.tsv, the identifier map of an earlier conversion" --bfile d --out k
 
 exit $failed

@@ -126,6 +126,11 @@ fi
 printf '\n' >> m.out.mle.tsv
 expectsaid "" "merged m.out.mle.tsv" m.out
 
+# A report without a related-pairs table removes the one an earlier report
+# left under its name (here from a run with MLE:1 before r.out's).
+cp m.related.tsv r.related.tsv
+expectsaid r.related.tsv "removed r.related.tsv, the related-pairs table of an earlier report" r.out
+
 # Killed while writing (here: stuck on a pipe whose reader does not read):
 # the temporary files go, the earlier outputs stay as they were.
 snapshot > "$log/before"

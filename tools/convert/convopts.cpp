@@ -177,6 +177,7 @@ std::string helptext()
          "given twice stops the conversion (nothing is written).\n"
          "Both files (and the map) are written under temporary names and renamed at\n"
          "the end; no output may be one of the inputs, and the results file may be\n"
-         "none of the files kinex reads.\n";
+         "none of the files kinex reads. Without --short-ids, the map of an earlier\n"
+         "conversion (P.ids.tsv, or beside the results file) is removed then.\n";
     return s;
 }

@@ -63,5 +63,6 @@ void report()
     lineclose();
     outwrite(svg, svgtext(rep.infile), rep.svgname);
     outclose(svg, rep.svgname);
+    findstale();
     outcommit();
 }

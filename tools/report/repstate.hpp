@@ -88,6 +88,9 @@ struct repstate {
 
     std::vector<outfile> outs;
     bool tostdout = false;            // an output is standard output
+    // The related-pairs table of an earlier report under the name of this
+    // one's, which writes none: removed when the outputs are renamed.
+    std::vector<std::string> stalenames;
 };
 
 extern repstate rep;

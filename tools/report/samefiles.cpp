@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <vector>
 #include "fileid.hpp"
+#include "headline.hpp"
 #include "repstate.hpp"
 
 namespace {
@@ -43,4 +44,22 @@ void checksame()
                         " " + *out[b].name +
                         " are the same file: one would overwrite the other; give them "
                         "different names");
+}
+
+void findstale()
+{
+    if (rep.related)
+        return;
+    fileid id = idof(rep.relname);
+    if (!id.exists || !id.regular)
+        return;
+    for (const std::string* n : {&rep.infile, &rep.mlename, &rep.idsname, &rep.pairsname,
+                                 &rep.kinname, &rep.indivname, &rep.svgname})
+        if (samefile(id, idof(*n)))
+            return;
+    // the related-pairs table has the kinship table's columns first
+    std::string head = headline(rep.relname);
+    if (head.rfind("ID1\tID2\tNSNP\tKINSHIP\t", 0) == 0 ||
+        head.rfind("FID1\tID1\tFID2\tID2\tNSNP\tKINSHIP\t", 0) == 0)
+        rep.stalenames.push_back(rep.relname);
 }

@@ -8,3 +8,9 @@
 // as an input or as another output.  Two outputs that are the same device
 // or pipe are allowed: they are written one after the other.
 void checksame();
+
+// Without a related-pairs table to write, fills rep.stalenames with
+// rep.relname when it holds an earlier report's table: a regular file
+// whose first line is a kinship or related-pairs header of kinex-report,
+// and not one of this run's inputs or outputs.
+void findstale();
