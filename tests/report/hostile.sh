@@ -87,6 +87,7 @@ expect 1 "would overwrite the results file" r.out --svg "$PWD/r.out"
 expect 1 "would overwrite the results file" ./study.svg --out study
 expect 1 "would overwrite the results file" r.out --kinship hard.out
 expect 1 "would overwrite the results file" r.out --indiv link.out
+expect 1 "the plot r.gen would overwrite the genotype file r.gen that kinex read" r.out --svg r.gen
 expect 1 "are the same file" r.out --pairs x.tsv --indiv x.tsv
 expect 1 "are the same file" r.out --pairs new.tsv --svg ./new.tsv
 

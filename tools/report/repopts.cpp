@@ -180,5 +180,6 @@ std::string helptext()
            "Options take their value as the next argument or after '='; an option\n"
            "given twice stops the report (nothing is written).\n"
            "Outputs are written under temporary names and renamed when all are complete;\n"
-           "an output that is a device or a pipe (/dev/stdout) is written directly.\n";
+           "an output that is a device or a pipe (/dev/stdout) is written directly. No\n"
+           "output may be an input, nor the parameter or genotype file of the run.\n";
 }

@@ -43,6 +43,7 @@ void report()
         rep.mlestale = true;
         rep.related = rep.relkinset;
     }
+    checkrun();
     if (rep.hasmap)
         readmap();
     if (rep.hasmle)
