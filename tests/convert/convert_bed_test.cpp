@@ -189,7 +189,7 @@ TEST_F(bed, IdentifiersKinexCannotReadAreListedBeforeWriting)
                           "'e;f' (individual 3): holds a semicolon",
                           "'g\"h' (individual 4): holds a quote",
                           "'i'j' (individual 5): holds a quote",
-                          "'abcdefghijklmnopqrstu' (individual 6): longer than 20 characters"})
+                          "'abcdefghijklmnopqrstu' (individual 6): longer than 20 bytes"})
         EXPECT_NE(m.find(s), std::string::npos) << s;
     EXPECT_NE(m.find("Nothing was written."), std::string::npos);
 

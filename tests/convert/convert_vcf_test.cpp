@@ -170,7 +170,8 @@ TEST_F(vcf, CallsKinexCannotTakeStopTheRun)
               std::string::npos);
 
     put("h.vcf", head + ok + "1\t20\t.\tA\tG\t.\t.\t.\tGT\t0/0\t0/");
-    EXPECT_NE(run({"--vcf", at("h.vcf")}).find("error reading " + at("h.vcf") + " at site 2"),
+    EXPECT_NE(run({"--vcf", at("h.vcf")}).find(at("h.vcf") + " line 7 has 11 tab-separated "
+                                                           "columns, but the header line has 12"),
               std::string::npos);
 
     put("h.vcf", head);
@@ -200,7 +201,7 @@ TEST_F(vcf, SampleNamesAreCheckedBeforeAnyGenotype)
     std::string m = run({"--vcf", at("n.vcf")});
     EXPECT_NE(m.find("3 identifiers cannot be used"), std::string::npos) << m;
     EXPECT_NE(m.find("'s 1' (individual 1): holds a blank"), std::string::npos) << m;
-    EXPECT_NE(m.find("(individual 3): longer than 20 characters; cut to 20 characters, "
+    EXPECT_NE(m.find("(individual 3): longer than 20 bytes; cut to 20 bytes, "
                      "collides with 'abcdefghijklmnopqrstu'"),
               std::string::npos)
         << m;

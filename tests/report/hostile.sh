@@ -18,6 +18,8 @@ failed=0
 "$sim" --individuals 60 --loci 200 --seed 3 --out r >/dev/null
 "$kinex" INP:r.par >/dev/null
 "$report" r.out >/dev/null
+"$kinex" INP:r.par MLE:1 OUT:m.out >/dev/null
+"$report" m.out >/dev/null
 cp r.out study.svg
 ln r.out hard.out
 ln -s r.out link.out
@@ -58,14 +60,39 @@ expect() {
   echo "ok: kinex-report $* -> $rc: $(head -c 150 "$log/err")"
 }
 
+# expectsaid NAME MESSAGE ARGS...: kinex-report ARGS ends with status 0 and
+# says MESSAGE; NAME ("" for none) is gone and everything else is as it was
+# (the outputs rewritten with the same bytes).
+expectsaid() {
+  local gone=$1 msg=$2
+  shift 2
+  snapshot | awk -v g="$gone" '$1 != g' > "$log/before"
+  timeout 60 "$report" "$@" > "$log/out" 2> "$log/err"
+  local rc=$?
+  snapshot > "$log/after"
+  local bad=""
+  [ "$rc" = 0 ] || bad="status $rc, not 0"
+  grep -qF -- "$msg" "$log/out" || bad="$bad; message not found: $msg"
+  if [ -n "$gone" ] && { [ -e "$gone" ] || [ -L "$gone" ]; }; then bad="$bad; $gone is still there"; fi
+  cmp -s "$log/before" "$log/after" || bad="$bad; the folder changed: $(diff "$log/before" "$log/after" | tr '\n' ' ')"
+  if [ -n "$bad" ]; then
+    echo "FAIL: kinex-report $*: $bad"; cat "$log/out" "$log/err"; failed=1; return 1
+  fi
+  echo "ok: kinex-report $* -> $rc: $(grep -F -- "$msg" "$log/out" | head -c 150)"
+}
+
 # An output over an input or over another output, under any name.
 expect 1 "would overwrite the results file" r.out --pairs ./r.out
 expect 1 "would overwrite the results file" r.out --svg "$PWD/r.out"
 expect 1 "would overwrite the results file" ./study.svg --out study
 expect 1 "would overwrite the results file" r.out --kinship hard.out
 expect 1 "would overwrite the results file" r.out --indiv link.out
+expect 1 "the plot r.gen would overwrite the genotype file r.gen that kinex read" r.out --svg r.gen
 expect 1 "are the same file" r.out --pairs x.tsv --indiv x.tsv
 expect 1 "are the same file" r.out --pairs new.tsv --svg ./new.tsv
+
+# An option given twice: refused, whichever value was meant.
+expect 1 "repeated option: '--svg b.svg' after '--svg a.svg'" r.out --svg a.svg --svg b.svg
 
 # Devices and pipes as outputs are written directly, never renamed over:
 # a full device fails with its error, standard output gets the table.
@@ -94,6 +121,16 @@ if [ -x /usr/bin/time ]; then
     echo "FAIL: the declared count cost $(tail -n 1 "$log/rss") kB"; failed=1
   fi
 fi
+
+# A trailing empty line in the maximum-likelihood table is no pair: the
+# tables are those of the table without it.
+printf '\n' >> m.out.mle.tsv
+expectsaid "" "merged m.out.mle.tsv" m.out
+
+# A report without a related-pairs table removes the one an earlier report
+# left under its name (here from a run with MLE:1 before r.out's).
+cp m.related.tsv r.related.tsv
+expectsaid r.related.tsv "removed r.related.tsv, the related-pairs table of an earlier report" r.out
 
 # Killed while writing (here: stuck on a pipe whose reader does not read):
 # the temporary files go, the earlier outputs stay as they were.

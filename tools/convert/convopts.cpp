@@ -1,5 +1,6 @@
 #include "convopts.hpp"
 #include <charconv>
+#include <map>
 #include "convstate.hpp"
 
 namespace {
@@ -33,10 +34,22 @@ std::string vcfprefix(const std::string& f)
     return f;
 }
 
+// Stops at the second use of an option (--vcf and --bcf are one): the
+// conversion writes files, so it does not guess which value was meant.
+void once(std::map<std::string, std::string>& seen, const std::string& name,
+          const std::string& given)
+{
+    auto [at, fresh] = seen.emplace(name == "bcf" ? "vcf" : name, given);
+    if (!fresh)
+        convstop("repeated option: " + given + " after " + at->second +
+                 "; give each option once (see kinex-convert --help)");
+}
+
 } // namespace
 
 void readopts(int argc, const char* const* argv)
 {
+    std::map<std::string, std::string> seen;
     for (int i = 1; i < argc; i++) {
         std::string a = argv[i];
         if (a == "-h" || a == "--help") {
@@ -44,6 +57,7 @@ void readopts(int argc, const char* const* argv)
             continue;
         }
         if (a == "--short-ids") {
+            once(seen, "short-ids", "'" + a + "'");
             cv.shortids = true;
             continue;
         }
@@ -58,7 +72,9 @@ void readopts(int argc, const char* const* argv)
             if (i + 1 >= argc)
                 convstop("--" + name + " needs a value (see kinex-convert --help)");
             v = argv[++i];
+            a += " " + v;
         }
+        once(seen, name, "'" + a + "'");
         if (name == "bfile")
             cv.bfile = nameopt(name, v);
         else if (name == "vcf" || name == "bcf")
@@ -133,7 +149,7 @@ std::string helptext()
          "  --short-ids        number the individuals (I01, I02, ...) in the genotype file\n"
          "                     and write the map P.ids.tsv (ID, FID, IID), from which\n"
          "                     kinex-report puts the original FID and IID back into its\n"
-         "                     tables; for identifiers longer than 20 characters,\n"
+         "                     tables; for identifiers longer than 20 bytes,\n"
          "                     repeated, or holding characters KINEX cannot read\n"
          "  --mle 0|1|2        add the key MLE:N (kinex's maximum-likelihood estimator)\n"
          "                     to the kinex command printed at the end; it is a\n"
@@ -151,14 +167,17 @@ std::string helptext()
          "(.bim column 5) or the VCF's ALT allele; '-' is a missing genotype. Data\n"
          "with sites of 3 to 127 alleles are written as DataForm 0 with allele IDs\n"
          "1..K per site (REF = 1, the k-th ALT = k + 1). Identifiers are the IIDs\n"
-         "(PLINK, or FID_IID with --id) or sample names (VCF): at most 20 characters,\n"
-         "unique, without blanks, commas, slashes, semicolons or quotes, unless\n"
-         "--short-ids numbers them. At most 46340 individuals.\n"
+         "(PLINK, or FID_IID with --id) or sample names (VCF): UTF-8 text of at most\n"
+         "20 bytes, unique, without blanks, commas, slashes, semicolons, quotes or\n"
+         "control characters, unless --short-ids numbers them. At most 46340\n"
+         "individuals.\n"
          "A VCF from PLINK 2 with the IIDs as sample names (not FID_IID):\n"
          "  plink2 --bfile PREFIX --export vcf bgz id-paste=iid --out PREFIX\n"
-         "Options take their value as the next argument or after '='.\n"
+         "Options take their value as the next argument or after '='; an option\n"
+         "given twice stops the conversion (nothing is written).\n"
          "Both files (and the map) are written under temporary names and renamed at\n"
          "the end; no output may be one of the inputs, and the results file may be\n"
-         "none of the files kinex reads.\n";
+         "none of the files kinex reads. Without --short-ids, the map of an earlier\n"
+         "conversion (P.ids.tsv, or beside the results file) is removed then.\n";
     return s;
 }

@@ -37,6 +37,7 @@ void convert()
         putbytes(f, maptext(), cv.mapname);
         tmpclose(f, cv.mapname);
     }
+    findstale();
     tmpcommit();
 }
 
@@ -63,10 +64,7 @@ std::string nexttext()
         s += " MLE:" + std::to_string(cv.mle);
     s += "\nthen: kinex-report " + shellword(cv.results);
     // kinex-report finds the map beside the results file of the default name
-    std::string stem = cv.results;
-    if (stem.size() > 4 && stem.compare(stem.size() - 4, 4, ".out") == 0)
-        stem.resize(stem.size() - 4);
-    if (cv.shortids && stem + ".ids.tsv" != cv.mapname)
+    if (cv.shortids && mapbeside(cv.results) != cv.mapname)
         s += " --ids " + shellword(cv.mapname);
     return s + "\n";
 }

@@ -54,8 +54,10 @@ struct convstate {
     int64_t groupbytes = int64_t(1) << 25;  // row text held at once while writing
     std::string allele1;      // what allele 1 of a biallelic site is
 
-    // Output files written under temporary names until the end.
-    std::vector<std::string> tmpnames, finalnames;
+    // Output files written under temporary names until the end, and the
+    // identifier maps of earlier conversions that this one leaves stale,
+    // removed when the outputs are renamed.
+    std::vector<std::string> tmpnames, finalnames, stalenames;
     FILE* openfile = nullptr;  // the one being written, closed on failure
 };
 

@@ -2,10 +2,11 @@
 #include <string>
 #include <unordered_map>
 #include "convstate.hpp"
+#include "idbytes.hpp"
 
 namespace {
 
-constexpr size_t idwidth = 20;   // KINEX keeps 20 characters of an identifier
+constexpr size_t idwidth = 20;   // KINEX keeps 20 bytes of an identifier
 constexpr int listmax = 20;      // problems shown before "... and n more"
 
 std::string why(const std::string& id)
@@ -23,8 +24,11 @@ std::string why(const std::string& id)
                                        : "a quote";
         return std::string("holds ") + what;
     }
+    std::string bytes = badbytes(id);
+    if (!bytes.empty())
+        return bytes;
     if (id.size() > idwidth)
-        return "longer than 20 characters";
+        return "longer than 20 bytes";
     return "";
 }
 
@@ -41,7 +45,7 @@ void checkids()
         return;
     }
     std::vector<std::string> problems;
-    // An identifier is compared as KINEX keeps it: its first 20 characters.
+    // An identifier is compared as KINEX keeps it: its first 20 bytes.
     std::unordered_map<std::string, int64_t> seen;
     seen.reserve(cv.ids.size());
     for (size_t i = 0; i < cv.ids.size(); i++) {
@@ -52,21 +56,22 @@ void checkids()
         if (!fresh) {
             std::string other = cv.ids[size_t(at->second)];
             std::string dup = other == id ? "repeats individual " + std::to_string(at->second + 1)
-                                          : "cut to 20 characters, collides with '" + other +
+                                          : "cut to 20 bytes, collides with '" + shown(other) +
                                                 "' (individual " +
                                                 std::to_string(at->second + 1) + ")";
             w = w.empty() ? dup : w + "; " + dup;
         }
         if (!w.empty())
-            problems.push_back("'" + id + "' (individual " + std::to_string(i + 1) + "): " + w);
+            problems.push_back("'" + shown(id) + "' (individual " + std::to_string(i + 1) +
+                               "): " + w);
     }
     if (problems.empty())
         return;
     std::string m = std::to_string(problems.size()) + " identifier" +
                     (problems.size() == 1 ? "" : "s") +
-                    " cannot be used in a KINEX genotype file (allowed: at most 20 "
-                    "characters, unique, without blanks, commas, slashes, semicolons or "
-                    "quotes):";
+                    " cannot be used in a KINEX genotype file (allowed: UTF-8 text of at "
+                    "most 20 bytes, unique, without blanks, commas, slashes, semicolons, "
+                    "quotes or control characters):";
     for (size_t k = 0; k < problems.size() && k < size_t(listmax); k++)
         m += "\n  " + problems[k];
     if (problems.size() > size_t(listmax))

@@ -3,9 +3,11 @@
 #include <string>
 
 // With --short-ids, replaces cv.ids by numbers (I1, I2, ... padded with
-// zeros to one width: I01 to I30 for 30).  Otherwise stops, listing every offending identifier, unless all
-// of cv.ids are at most 20 characters, unique, and free of blanks, commas,
-// slashes, semicolons and quotes.  Runs before anything is written.
+// zeros to one width: I01 to I30 for 30).  Otherwise stops, listing every
+// offending identifier (control characters and bytes that are not UTF-8
+// shown as \xHH), unless all of cv.ids are UTF-8 text of at most 20 bytes,
+// unique, and free of blanks, commas, slashes, semicolons, quotes and
+// control characters.  Runs before anything is written.
 void checkids();
 
 // The identifier map: a header, then per individual the identifier of the

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <vector>
 #include "convstate.hpp"
+#include "headline.hpp"
 
 namespace {
 
@@ -19,6 +20,12 @@ std::vector<named> ids(const std::vector<std::string>& names)
     return v;
 }
 
+std::vector<named> inputs()
+{
+    return cv.bfile.empty() ? ids({cv.vcf})
+                            : ids({cv.bfile + ".bed", cv.bfile + ".bim", cv.bfile + ".fam"});
+}
+
 } // namespace
 
 void checkinput(const std::string& name, const char* what)
@@ -32,9 +39,7 @@ void checkinput(const std::string& name, const char* what)
 void checksame()
 {
     std::string genname = cv.out + ".gen", parfile = cv.out + ".par";
-    std::vector<named> in = cv.bfile.empty()
-                                ? ids({cv.vcf})
-                                : ids({cv.bfile + ".bed", cv.bfile + ".bim", cv.bfile + ".fam"});
+    std::vector<named> in = inputs();
     std::vector<named> out = ids({genname, parfile, cv.mapname});
     for (const named& o : out)
         if (o.id.exists && kindof(o.name) != "a regular file")
@@ -60,4 +65,33 @@ void checksame()
             convstop("the results file " + cv.results + " would overwrite " + o.name +
                      " (the same file on disk), which kinex or kinex-report reads; choose "
                      "another --results");
+}
+
+std::string mapbeside(const std::string& results)
+{
+    std::string stem = results;
+    if (stem.size() > 4 && stem.compare(stem.size() - 4, 4, ".out") == 0)
+        stem.resize(stem.size() - 4);
+    return stem + ".ids.tsv";
+}
+
+void findstale()
+{
+    std::vector<named> keep = inputs();
+    for (const named& n : ids({cv.out + ".gen", cv.out + ".par", cv.mapname, cv.results}))
+        keep.push_back(n);
+    std::vector<std::string> maybe{mapbeside(cv.results)};
+    if (!cv.shortids)
+        maybe.push_back(cv.out + ".ids.tsv");
+    for (const std::string& m : maybe) {
+        fileid id = idof(m);
+        bool mine = id.exists && id.regular;
+        for (const named& k : keep)
+            mine = mine && !samefile(id, k.id);
+        std::string head = mine ? headline(m) : "";
+        if (head != "ID\tFID\tIID" && head != "ID\tIID")
+            continue;
+        cv.stalenames.push_back(m);
+        keep.push_back({m, id});
+    }
 }

@@ -15,3 +15,15 @@ void checkinput(const std::string& name, const char* what);
 // the kinex run (OUT.gen, OUT.par); and when an output exists and is not a
 // regular file.
 void checksame();
+
+// The identifier map kinex-report takes for a results file: its name
+// without .out, then .ids.tsv.
+std::string mapbeside(const std::string& results);
+
+// Fills cv.stalenames with the identifier maps of earlier conversions that
+// would go with this one's outputs although this one did not write them:
+// OUT.ids.tsv without --short-ids, and the map beside the results file
+// unless it is the one written.  A map is a regular file whose first line
+// is the map's header; a file that is an input or output of this
+// conversion, or its results file, is never one.
+void findstale();

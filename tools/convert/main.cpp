@@ -34,6 +34,12 @@ int main(int argc, char** argv)
         std::printf("kinex-convert: numbered the individuals %s to %s and wrote their original "
                     "identifiers to %s\n",
                     cv.ids.front().c_str(), cv.ids.back().c_str(), cv.mapname.c_str());
+    for (const std::string& m : cv.stalenames)
+        std::printf("kinex-convert: removed %s, the identifier map of an earlier conversion "
+                    "(%s)\n",
+                    m.c_str(),
+                    cv.shortids ? ("this one's map is " + cv.mapname).c_str()
+                                : "this one keeps the identifiers");
     std::fputs(nexttext().c_str(), stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;
 }

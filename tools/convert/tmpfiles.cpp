@@ -72,6 +72,13 @@ void putbytes(FILE* f, const char* p, size_t n, const std::string& name)
 
 void tmpcommit()
 {
+    // the earlier maps go first: when one cannot be removed, nothing has
+    // changed yet
+    for (const std::string& m : cv.stalenames)
+        if (::unlink(m.c_str()) != 0 && errno != ENOENT)
+            convstop("cannot remove " + m + ", the identifier map of an earlier conversion, "
+                     "which would go with the new files: " + std::strerror(errno) +
+                     "; nothing was written");
     for (size_t k = 0; k < cv.tmpnames.size(); k++) {
         if (std::rename(cv.tmpnames[k].c_str(), cv.finalnames[k].c_str()) != 0)
             convstop("cannot rename " + cv.tmpnames[k] + " to " + cv.finalnames[k] + ": " +

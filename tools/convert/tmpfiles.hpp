@@ -12,7 +12,8 @@ FILE* tmpopen(const std::string& name);
 // Closes a file from tmpopen, stopping on any write error.
 void tmpclose(FILE* f, const std::string& name);
 
-// Renames every temporary file to its final name.
+// Removes the stale identifier maps (cv.stalenames), then renames every
+// temporary file to its final name.
 void tmpcommit();
 
 // Removes the temporary files (after a failure); reports nothing.

@@ -17,9 +17,11 @@ struct vcfhandles {
     bcf_hdr_t* hdr = nullptr;
     bcf1_t* rec = nullptr;
     int32_t* gt = nullptr;
+    kstring_t line = {0, 0, nullptr};
     ~vcfhandles()
     {
         std::free(gt);
+        std::free(line.s);
         if (rec)
             bcf_destroy(rec);
         if (hdr)
@@ -32,6 +34,33 @@ struct vcfhandles {
 std::string where(const bcf_hdr_t* hdr, const bcf1_t* rec)
 {
     return std::string(bcf_seqname_safe(hdr, rec)) + ":" + std::to_string(rec->pos + 1);
+}
+
+// The next record of a VCF text file, or false at its end.  htslib reads a
+// row with more sample columns than the header names without a word (the
+// genotypes then go to the wrong samples), so every row's columns are
+// counted first: the eight fixed ones, FORMAT and one per sample.
+bool nextvcfrow(vcfhandles& h)
+{
+    int ret = hts_getline(h.fp, '\n', &h.line);
+    if (ret == -1)
+        return false;
+    std::string at = cv.vcf + " line " + std::to_string(h.fp->lineno);
+    if (ret < -1)
+        convstop("error reading " + at + ": the file is truncated or damaged");
+    int64_t want = 9 + cv.numindiv, cols = 1;
+    for (size_t k = 0; k < h.line.l; k++)
+        cols += h.line.s[k] == '\t';
+    if (h.line.l == 0)
+        convstop(at + " is empty; a row holds " + std::to_string(want) +
+                 " tab-separated columns (9 and one per sample)");
+    if (cols != want)
+        convstop(at + " has " + std::to_string(cols) + " tab-separated columns, but the header "
+                 "line has " + std::to_string(want) + " (9 and one per sample): every row "
+                 "needs one genotype column per sample");
+    if (vcf_parse(&h.line, h.hdr, h.rec) != 0)
+        convstop(at + " is not a valid VCF row (htslib's message above says why)");
+    return true;
 }
 
 // Stores one site's calls.  Allele 1 of a biallelic site is its ALT
@@ -112,8 +141,9 @@ void readvcf()
     initstores();
     h.rec = bcf_init();
     int ngtarr = 0;
-    int ret;
-    while ((ret = bcf_read(h.fp, h.hdr, h.rec)) == 0) {
+    bool text = h.fp->format.format == vcf;
+    int ret = 0;
+    while (text ? nextvcfrow(h) : (ret = bcf_read(h.fp, h.hdr, h.rec)) == 0) {
         if (h.rec->errcode)
             convstop(cv.vcf + " has a faulty record at " + where(h.hdr, h.rec));
         if (h.rec->n_allele > 127)

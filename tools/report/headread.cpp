@@ -13,6 +13,8 @@ void readhead()
         repstop(notkinex + " (it does not begin with the KINEX banner)");
     const std::string_view nlabel = "  Number of individuals = ";
     const std::string_view mlabel = "  Maximum likelihood Deltas = ";
+    const std::string_view plabel = "  Parameter file = ", glabel = "  Genotype file = ",
+                           olabel = "  Output file = ";
     while (true) {
         if (!nextline(l))
             repstop(notkinex + " with results: " +
@@ -27,6 +29,12 @@ void readhead()
             rep.numindiv = n;
         } else if (l.substr(0, mlabel.size()) == mlabel) {
             rep.mlerun = l.substr(mlabel.size(), 1) != "0";
+        } else if (l.substr(0, plabel.size()) == plabel) {
+            rep.recpar = l.substr(plabel.size());
+        } else if (l.substr(0, glabel.size()) == glabel) {
+            rep.recgen = l.substr(glabel.size());
+        } else if (l.substr(0, olabel.size()) == olabel) {
+            rep.recout = l.substr(olabel.size());
         } else if (l == "IBD coefficient estimates") {
             break;
         }

@@ -41,6 +41,12 @@ int main(int argc, char** argv)
                      "kinex-report: ignored %s: %s comes from a run without MLE:1 or MLE:2, so the "
                      "table is an earlier run's\n",
                      rep.mlename.c_str(), rep.infile.c_str());
+    for (const std::string& n : rep.stalenames)
+        std::fprintf(say,
+                     "kinex-report: removed %s, the related-pairs table of an earlier report "
+                     "(this one writes none: no maximum-likelihood table was merged and "
+                     "--related-kinship was not given)\n",
+                     n.c_str());
     if (rep.numnapairs > 0 || rep.numnoindiv > 0)
         std::fprintf(say, "kinex-report: NA for %lld pairs without a common locus and %lld "
                     "individuals without a genotype\n",

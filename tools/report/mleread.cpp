@@ -91,8 +91,10 @@ void mlenext(int64_t j, int64_t k, int64_t nloci, mleline& m)
 
 void mleclose()
 {
+    // empty lines at the end, as an editor or a script leaves them, hold no pair
     std::string_view l;
-    if (nextline(rep.mle, l))
-        linestop(rep.mle, "the table goes on after the results file's last pair");
+    while (nextline(rep.mle, l))
+        if (!l.empty())
+            linestop(rep.mle, "the table goes on after the results file's last pair");
     lineclose(rep.mle);
 }

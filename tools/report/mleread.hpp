@@ -23,5 +23,6 @@ void mleopen();
 // the next call.
 void mlenext(int64_t j, int64_t k, int64_t nloci, mleline& m);
 
-// Stops when the table goes on after the last pair; closes it.
+// Stops when the table goes on after the last pair (empty lines at its
+// end are taken); closes it.
 void mleclose();

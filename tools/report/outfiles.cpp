@@ -120,6 +120,13 @@ void outwrite(FILE* f, const std::string& text, const std::string& name)
 
 void outcommit()
 {
+    // the earlier table goes first: when it cannot be removed, nothing has
+    // changed yet
+    for (const std::string& n : rep.stalenames)
+        if (::unlink(n.c_str()) != 0 && errno != ENOENT)
+            repstop("cannot remove " + n + ", the related-pairs table of an earlier report, "
+                    "which would go with the new tables: " + std::strerror(errno) +
+                    "; nothing was written");
     for (outfile& o : rep.outs) {
         if (o.tmp.empty())
             continue;

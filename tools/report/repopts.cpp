@@ -1,6 +1,7 @@
 #include "repopts.hpp"
 #include <charconv>
 #include <cmath>
+#include <map>
 #include "repstate.hpp"
 
 namespace {
@@ -22,10 +23,22 @@ std::string stem(const std::string& f)
     return f;
 }
 
+// Stops at the second use of an option: the report writes files, so it
+// does not guess which value was meant.
+void once(std::map<std::string, std::string>& seen, const std::string& name,
+          const std::string& given)
+{
+    auto [at, fresh] = seen.emplace(name, given);
+    if (!fresh)
+        repstop("repeated option: " + given + " after " + at->second +
+                "; give each option once (see kinex-report --help)");
+}
+
 } // namespace
 
 void readopts(int argc, const char* const* argv)
 {
+    std::map<std::string, std::string> seen;
     for (int i = 1; i < argc; i++) {
         std::string a = argv[i];
         if (a == "-h" || a == "--help") {
@@ -49,7 +62,9 @@ void readopts(int argc, const char* const* argv)
             if (i + 1 >= argc)
                 repstop("--" + name + " needs a value (see kinex-report --help)");
             v = argv[++i];
+            a += " " + v;
         }
+        once(seen, name, "'" + a + "'");
         if (v.empty())
             repstop("--" + name + " needs a non-empty value");
         if (name == "out")
@@ -136,7 +151,8 @@ std::string helptext()
            "call gap iter conv, the kinship table's last column is the relationship\n"
            "call (CALL) instead of DEGREE, the plot colours the pairs by call, and\n"
            "  P.related.tsv  lists the pairs called related (kinship table columns, LRT\n"
-           "                 and GAP)\n"
+           "                 and GAP); a report that writes none removes an earlier\n"
+           "                 report's table of that name\n"
            "When kinex-convert numbered the individuals (--short-ids), its map\n"
            "(RESULTS without .out, then .ids.tsv) puts the original FID and IID back\n"
            "into every table (columns fid1 id1 fid2 id2, FID1 ID1 FID2 ID2, fid id).\n"
@@ -161,7 +177,9 @@ std::string helptext()
            "                       are binned in cells of 0.01 of Delta9 by 0.005 of\n"
            "                       kinship (0.01 when the axis runs past 0.5), and the pairs\n"
            "                       called related are drawn on top, up to N of them\n"
-           "Options take their value as the next argument or after '='.\n"
+           "Options take their value as the next argument or after '='; an option\n"
+           "given twice stops the report (nothing is written).\n"
            "Outputs are written under temporary names and renamed when all are complete;\n"
-           "an output that is a device or a pipe (/dev/stdout) is written directly.\n";
+           "an output that is a device or a pipe (/dev/stdout) is written directly. No\n"
+           "output may be an input, nor the parameter or genotype file of the run.\n";
 }

@@ -43,6 +43,7 @@ void report()
         rep.mlestale = true;
         rep.related = rep.relkinset;
     }
+    checkrun();
     if (rep.hasmap)
         readmap();
     if (rep.hasmle)
@@ -63,5 +64,6 @@ void report()
     lineclose();
     outwrite(svg, svgtext(rep.infile), rep.svgname);
     outclose(svg, rep.svgname);
+    findstale();
     outcommit();
 }

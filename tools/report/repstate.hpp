@@ -49,6 +49,9 @@ struct repstate {
     textin res, mle, map;
     bool hasmle = false, hasmap = false, related = false;
     bool mlerun = false;              // the run record names MLE 1 or 2
+    // The parameter, genotype and results file names of the run record,
+    // as kinex had them (from the folder it ran in).
+    std::string recpar, recgen, recout;
     bool mlestale = false;            // a side table of an earlier run, ignored
 
     // Individuals, numbered from 1 (element 0 unused), learned from the IBD
@@ -88,6 +91,9 @@ struct repstate {
 
     std::vector<outfile> outs;
     bool tostdout = false;            // an output is standard output
+    // The related-pairs table of an earlier report under the name of this
+    // one's, which writes none: removed when the outputs are renamed.
+    std::vector<std::string> stalenames;
 };
 
 extern repstate rep;

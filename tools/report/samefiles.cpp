@@ -1,8 +1,10 @@
 #include "samefiles.hpp"
+#include <filesystem>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
 #include "fileid.hpp"
+#include "headline.hpp"
 #include "repstate.hpp"
 
 namespace {
@@ -13,7 +15,66 @@ struct named {
     fileid id;
 };
 
+// The outputs this run writes.
+std::vector<named> outputs()
+{
+    std::vector<named> out{{"the pair table", &rep.pairsname, {}},
+                           {"the kinship table", &rep.kinname, {}},
+                           {"the individual table", &rep.indivname, {}},
+                           {"the plot", &rep.svgname, {}}};
+    if (rep.related)
+        out.push_back({"the related-pairs table", &rep.relname, {}});
+    for (named& x : out)
+        x.id = idof(*x.name);
+    return out;
+}
+
+// The folder kinex ran in: the results file's absolute name without the
+// recorded relative one at its end; "" when they do not tell it.
+std::string runfolder()
+{
+    namespace fs = std::filesystem;
+    fs::path o = fs::path(rep.recout).lexically_normal();
+    std::error_code ec;
+    fs::path p = fs::absolute(rep.infile, ec).lexically_normal();
+    if (rep.recout.empty() || o.is_absolute() || ec)
+        return "";
+    std::vector<fs::path> pc(p.begin(), p.end()), oc(o.begin(), o.end());
+    if (oc.size() >= pc.size())
+        return "";
+    size_t keep = pc.size() - oc.size();
+    for (size_t k = 0; k < oc.size(); k++)
+        if (oc[k] == ".." || oc[k] != pc[keep + k])
+            return "";
+    fs::path f;
+    for (size_t k = 0; k < keep; k++)
+        f /= pc[k];
+    return f.string();
+}
+
 } // namespace
+
+void checkrun()
+{
+    std::vector<named> out = outputs();
+    std::string folder = runfolder();
+    for (const std::string* rec : {&rep.recpar, &rep.recgen}) {
+        if (rec->empty())
+            continue;
+        std::vector<std::string> names{*rec};
+        if (!folder.empty() && (*rec)[0] != '/')
+            names.push_back((std::filesystem::path(folder) / *rec).string());
+        const char* what = rec == &rep.recgen ? "the genotype file" : "the parameter file";
+        for (const std::string& n : names) {
+            fileid id = idof(n);
+            for (const named& o : out)
+                if (id.exists && samefile(o.id, id))
+                    repstop(std::string(o.what) + " " + *o.name + " would overwrite " + what +
+                            " " + n + " that kinex read (named in the run record of " +
+                            rep.infile + "; the same file on disk); choose another name");
+        }
+    }
+}
 
 void checksame()
 {
@@ -22,15 +83,9 @@ void checksame()
         in.push_back({"the maximum-likelihood table", &rep.mlename, {}});
     if (rep.hasmap)
         in.push_back({"the identifier map", &rep.idsname, {}});
-    std::vector<named> out{{"the pair table", &rep.pairsname, {}},
-                           {"the kinship table", &rep.kinname, {}},
-                           {"the individual table", &rep.indivname, {}},
-                           {"the plot", &rep.svgname, {}}};
-    if (rep.related)
-        out.push_back({"the related-pairs table", &rep.relname, {}});
-    for (auto* v : {&in, &out})
-        for (named& x : *v)
-            x.id = idof(*x.name);
+    std::vector<named> out = outputs();
+    for (named& x : in)
+        x.id = idof(*x.name);
     for (const named& o : out)
         for (const named& i : in)
             if (samefile(o.id, i.id))
@@ -43,4 +98,22 @@ void checksame()
                         " " + *out[b].name +
                         " are the same file: one would overwrite the other; give them "
                         "different names");
+}
+
+void findstale()
+{
+    if (rep.related)
+        return;
+    fileid id = idof(rep.relname);
+    if (!id.exists || !id.regular)
+        return;
+    for (const std::string* n : {&rep.infile, &rep.mlename, &rep.idsname, &rep.pairsname,
+                                 &rep.kinname, &rep.indivname, &rep.svgname})
+        if (samefile(id, idof(*n)))
+            return;
+    // the related-pairs table has the kinship table's columns first
+    std::string head = headline(rep.relname);
+    if (head.rfind("ID1\tID2\tNSNP\tKINSHIP\t", 0) == 0 ||
+        head.rfind("FID1\tID1\tFID2\tID2\tNSNP\tKINSHIP\t", 0) == 0)
+        rep.stalenames.push_back(rep.relname);
 }
