@@ -1,6 +1,6 @@
-#include "drop.h"
+#include "drop.hpp"
 
-void drop_genes(const std::vector<int>& fa, const std::vector<int>& mo, const locus& loc,
+void dropgenes(const std::vector<int>& fa, const std::vector<int>& mo, const locus& loc,
                 rng& r, uint32_t* lab, uint8_t* al)
 {
     uint64_t bits = 0;
@@ -11,12 +11,12 @@ void drop_genes(const std::vector<int>& fa, const std::vector<int>& mo, const lo
         if (fa[m] < 0) {
             lab[g] = g;
             lab[g + 1] = g + 1;
-            al[g] = draw_allele(r, loc);
-            al[g + 1] = draw_allele(r, loc);
+            al[g] = drawallele(r, loc);
+            al[g + 1] = drawallele(r, loc);
             continue;
         }
         if (nbits < 2) {
-            bits = rng_next(r);
+            bits = rngnext(r);
             nbits = 64;
         }
         lab[g] = lab[2 * fa[m] + (bits & 1)];

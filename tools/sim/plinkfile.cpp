@@ -1,9 +1,9 @@
-#include "plinkfile.h"
-#include "outfile.h"
+#include "plinkfile.hpp"
+#include "outfile.hpp"
 
-bool write_ped(const std::string& path, const sample& s, const genos& g, std::string& err)
+bool writeped(const std::string& path, const sample& s, const genos& g, std::string& err)
 {
-    FILE* f = open_out(path, err);
+    FILE* f = outopen(path, err);
     if (!f)
         return false;
     static const char* pair[4] = {" G G", " A G", " A A", " 0 0"};
@@ -17,20 +17,20 @@ bool write_ped(const std::string& path, const sample& s, const genos& g, std::st
         line += '\n';
         put(f, line);
     }
-    return close_out(f, path, err);
+    return outclose(f, path, err);
 }
 
-bool write_map(const std::string& path, long long loci, std::string& err)
+bool writemap(const std::string& path, long long loci, std::string& err)
 {
-    FILE* f = open_out(path, err);
+    FILE* f = outopen(path, err);
     if (!f)
         return false;
-    long long per_chr = (loci + 21) / 22;
+    long long perchr = (loci + 21) / 22;
     long long step = 1000000;
-    if (per_chr * step > 2000000000LL)
-        step = 2000000000LL / per_chr;
+    if (perchr * step > 2000000000LL)
+        step = 2000000000LL / perchr;
     for (long long l = 0; l < loci; l++)
         put(f, std::to_string(l % 22 + 1) + " snp" + std::to_string(l + 1) + " 0 " +
                    std::to_string((l / 22 + 1) * step) + "\n");
-    return close_out(f, path, err);
+    return outclose(f, path, err);
 }

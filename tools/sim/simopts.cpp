@@ -1,11 +1,11 @@
-#include "opts.h"
+#include "simopts.hpp"
 #include <charconv>
 #include <cstdlib>
-#include "families.h"
+#include "families.hpp"
 
 namespace {
 
-bool int_arg(const std::string& name, const std::string& v, long long lo, long long hi,
+bool intarg(const std::string& name, const std::string& v, long long lo, long long hi,
              long long& out, std::string& err)
 {
     long long x = 0;
@@ -19,16 +19,16 @@ bool int_arg(const std::string& name, const std::string& v, long long lo, long l
     return true;
 }
 
-bool flag_arg(const std::string& name, const std::string& v, int& out, std::string& err)
+bool flagarg(const std::string& name, const std::string& v, int& out, std::string& err)
 {
     long long x;
-    if (!int_arg(name, v, 0, 1, x, err))
+    if (!intarg(name, v, 0, 1, x, err))
         return false;
     out = int(x);
     return true;
 }
 
-bool name_arg(const std::string& name, const std::string& v, std::string& out, std::string& err)
+bool namearg(const std::string& name, const std::string& v, std::string& out, std::string& err)
 {
     if (v.empty() || v.find_first_of("\"\r\n") != std::string::npos) {
         err = "--" + name + " needs a non-empty name without double quotes or line breaks";
@@ -40,9 +40,9 @@ bool name_arg(const std::string& name, const std::string& v, std::string& out, s
 
 } // namespace
 
-bool parse_opts(int argc, const char* const* argv, opts& o, std::string& err)
+bool parseopts(int argc, const char* const* argv, opts& o, std::string& err)
 {
-    bool layout_set = false;
+    bool layoutset = false;
     std::string fams = "all";
     for (int i = 1; i < argc; i++) {
         std::string a = argv[i];
@@ -56,13 +56,13 @@ bool parse_opts(int argc, const char* const* argv, opts& o, std::string& err)
         }
         std::string name = a.substr(2), v;
         size_t eq = name.find('=');
-        bool has_v = eq != std::string::npos;
-        if (has_v) {
+        bool hasv = eq != std::string::npos;
+        if (hasv) {
             v = name.substr(eq + 1);
             name.resize(eq);
         }
         if (name == "plink") {
-            if (has_v) {
+            if (hasv) {
                 err = "--plink takes no value";
                 return false;
             }
@@ -79,7 +79,7 @@ bool parse_opts(int argc, const char* const* argv, opts& o, std::string& err)
             err = "unknown option '" + a + "'";
             return false;
         }
-        if (!has_v) {
+        if (!hasv) {
             if (i + 1 >= argc) {
                 err = "--" + name + " needs a value";
                 return false;
@@ -89,18 +89,18 @@ bool parse_opts(int argc, const char* const* argv, opts& o, std::string& err)
         long long x = 0;
         bool good = true;
         if (name == "individuals") {
-            good = int_arg(name, v, 1, 10000000, o.n, err);
+            good = intarg(name, v, 1, 10000000, o.n, err);
         } else if (name == "loci") {
-            good = int_arg(name, v, 1, 100000000, o.loci, err);
+            good = intarg(name, v, 1, 100000000, o.loci, err);
         } else if (name == "markers") {
             good = v == "snp" || v == "multi";
             o.multi = v == "multi";
             if (!good)
                 err = "--markers is snp or multi, not '" + v + "'";
         } else if (name == "layout") {
-            good = int_arg(name, v, 0, 2, x, err);
+            good = intarg(name, v, 0, 2, x, err);
             o.layout = int(x);
-            layout_set = true;
+            layoutset = true;
         } else if (name == "missing") {
             char* end = nullptr;
             o.missing = std::strtod(v.c_str(), &end);
@@ -113,30 +113,30 @@ bool parse_opts(int argc, const char* const* argv, opts& o, std::string& err)
             if (!good)
                 err = "--seed needs a whole number from 0 to 2^64-1, not '" + v + "'";
         } else if (name == "out") {
-            good = name_arg(name, v, o.out, err);
+            good = namearg(name, v, o.out, err);
         } else if (name == "families") {
             fams = v;
         } else if (name == "inbreed") {
-            good = flag_arg(name, v, o.inbreed, err);
+            good = flagarg(name, v, o.inbreed, err);
         } else if (name == "results") {
-            good = name_arg(name, v, o.results, err);
+            good = namearg(name, v, o.results, err);
         } else if (name == "kinex-seed") {
-            good = int_arg(name, v, 0, 2147483647, o.kseed, err);
+            good = intarg(name, v, 0, 2147483647, o.kseed, err);
         } else if (name == "rnd-delta0") {
-            good = flag_arg(name, v, o.rnd_delta0, err);
+            good = flagarg(name, v, o.rnddelta0, err);
         } else if (name == "update-p") {
-            good = flag_arg(name, v, o.update_p, err);
+            good = flagarg(name, v, o.updatep, err);
         } else if (name == "out-allele-fre") {
-            good = flag_arg(name, v, o.out_allele_fre, err);
+            good = flagarg(name, v, o.outallelefre, err);
         }
         if (!good)
             return false;
     }
     if (o.help)
         return true;
-    if (!parse_families(fams, o.families, err))
+    if (!parsefamilies(fams, o.families, err))
         return false;
-    if (!layout_set && o.multi)
+    if (!layoutset && o.multi)
         o.layout = 0;
     if (o.multi && o.layout != 0) {
         err = "layouts 1 and 2 hold SNPs only; multi-allelic markers need --layout 0";
@@ -149,13 +149,13 @@ bool parse_opts(int argc, const char* const* argv, opts& o, std::string& err)
     return true;
 }
 
-std::string help_text()
+std::string helptext()
 {
     std::string fam;
-    for (int t = 0; t < family_types(); t++) {
-        std::string name = family_name(t);
+    for (int t = 0; t < familytypes(); t++) {
+        std::string name = familyname(t);
         fam += "                      " + name + std::string(5 - name.size(), ' ') +
-               family_what(t) + "\n";
+               familywhat(t) + "\n";
     }
     return
         "Usage: kinex-sim [options]\n"

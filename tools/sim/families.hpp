@@ -23,16 +23,16 @@ struct sample {
     std::vector<relpair> pairs;         // every pair within one family
 };
 
-int family_types();
-const char* family_name(int t);
-const char* family_what(int t);
-int family_size(int t);                 // sampled members
+int familytypes();
+const char* familyname(int t);
+const char* familywhat(int t);
+int familysize(int t);                 // sampled members
 
 // LIST: comma-separated family names, or "all", "outbred", "inbred"; a name
 // may repeat to weight the cycle.
-bool parse_families(const std::string& list, std::vector<int>& types, std::string& err);
+bool parsefamilies(const std::string& list, std::vector<int>& types, std::string& err);
 
 // Fills n sampled individuals with whole families, cycling through types.
 // A family too big for the places left is skipped for the next one that
 // fits; single unrelated individuals fill what no family fits.
-void build_sample(long long n, const std::vector<int>& types, sample& s);
+void buildsample(long long n, const std::vector<int>& types, sample& s);

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
-#include "families.h"
+#include "families.hpp"
 
 struct truth {
     std::vector<uint32_t> st;   // per relative pair, loci in states 1..9
@@ -12,12 +12,12 @@ struct truth {
     long long loci = 0;
 };
 
-void truth_init(truth& t, const sample& s);
-void truth_add(truth& t, const sample& s, const uint32_t* lab);
+void truthinit(truth& t, const sample& s);
+void truthadd(truth& t, const sample& s, const uint32_t* lab);
 
 // Realized Delta1..9 of pair p.
-void truth_deltas(const truth& t, size_t p, double d[9]);
-double truth_f(const truth& t, size_t k);
+void truthdeltas(const truth& t, size_t p, double d[9]);
+double truthf(const truth& t, size_t k);
 
 // Writes PREFIX.truth.pairs.tsv and PREFIX.truth.indiv.tsv.
-bool write_truth(const std::string& prefix, const sample& s, const truth& t, std::string& err);
+bool writetruth(const std::string& prefix, const sample& s, const truth& t, std::string& err);

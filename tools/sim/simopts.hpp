@@ -19,10 +19,10 @@ struct opts {
     int inbreed = 1;
     std::string results;          // empty: prefix + ".out"
     long long kseed = 1;
-    int rnd_delta0 = 0, update_p = 0, out_allele_fre = 0;
+    int rnddelta0 = 0, updatep = 0, outallelefre = 0;
 };
 
 // Fills o from the arguments; false with a message in err on a bad one.
-bool parse_opts(int argc, const char* const* argv, opts& o, std::string& err);
+bool parseopts(int argc, const char* const* argv, opts& o, std::string& err);
 
-std::string help_text();
+std::string helptext();

@@ -1,22 +1,22 @@
-#include "run.h"
+#include "simrun.hpp"
 #include <cstring>
 #include <new>
-#include "drop.h"
-#include "families.h"
-#include "genfile.h"
-#include "outfile.h"
-#include "parfile.h"
-#include "plinkfile.h"
-#include "truth.h"
+#include "drop.hpp"
+#include "families.hpp"
+#include "genfile.hpp"
+#include "outfile.hpp"
+#include "parfile.hpp"
+#include "plinkfile.hpp"
+#include "truth.hpp"
 
 namespace {
 
 // Loci simulated between two transfers into the per-individual rows.
 constexpr long long block = 256;
 // Largest genotype matrix kept in memory.
-constexpr double max_matrix = 16.0 * (1LL << 30);
+constexpr double maxmatrix = 16.0 * (1LL << 30);
 
-bool check_ids(const sample& s, std::string& err)
+bool checkids(const sample& s, std::string& err)
 {
     for (const std::string& id : s.id)
         if (id.size() > 20 || id.find_first_of(" \t,/;\"'") != std::string::npos) {
@@ -28,11 +28,11 @@ bool check_ids(const sample& s, std::string& err)
 
 } // namespace
 
-bool run_sim(const opts& o, std::string& err)
+bool runsim(const opts& o, std::string& err)
 {
     sample s;
-    build_sample(o.n, o.families, s);
-    if (!check_ids(s, err))
+    buildsample(o.n, o.families, s);
+    if (!checkids(s, err))
         return false;
     const long long n = (long long)s.who.size(), L = o.loci;
     const int w = o.multi ? 2 : 1;
@@ -44,7 +44,7 @@ bool run_sim(const opts& o, std::string& err)
     g.w = w;
     bool keep = o.layout != 1 || o.plink;
     if (keep) {
-        if (double(n) * double(L) * w > max_matrix) {
+        if (double(n) * double(L) * w > maxmatrix) {
             err = "genotypes of " + std::to_string(n) + " individuals at " + std::to_string(L) +
                   " loci do not fit in memory; layout 1 without --plink writes them as "
                   "they are simulated";
@@ -53,7 +53,7 @@ bool run_sim(const opts& o, std::string& err)
         try {
             g.g.resize(size_t(n) * size_t(L) * w);
             if (o.multi)
-                g.ids.resize(size_t(L) * max_alleles);
+                g.ids.resize(size_t(L) * maxalleles);
         } catch (const std::bad_alloc&) {
             err = "not enough memory for the genotypes of " + std::to_string(n) +
                   " individuals at " + std::to_string(L) + " loci";
@@ -62,7 +62,7 @@ bool run_sim(const opts& o, std::string& err)
     }
 
     // Opened first so that a bad path stops the run before any work.
-    FILE* fg = open_out(gen, err);
+    FILE* fg = outopen(gen, err);
     if (!fg)
         return false;
     // Closed on every return that follows: a write that fails is reported
@@ -76,13 +76,13 @@ bool run_sim(const opts& o, std::string& err)
         }
     } closegen{fg};
     if (o.layout == 1)
-        put_id_block(fg, s.id);
+        putidblock(fg, s.id);
 
     rng r;
-    rng_seed(r, o.seed);
-    const uint64_t miss = rng_threshold(o.missing);
+    rngseed(r, o.seed);
+    const uint64_t miss = rngthreshold(o.missing);
     truth t;
-    truth_init(t, s);
+    truthinit(t, s);
     std::vector<uint32_t> lab(2 * s.fa.size());
     std::vector<uint8_t> al(2 * s.fa.size());
     std::vector<uint8_t> blk(size_t(block * n * w));
@@ -92,28 +92,28 @@ bool run_sim(const opts& o, std::string& err)
         long long nb = L - l0 < block ? L - l0 : block;
         for (long long b = 0; b < nb; b++) {
             if (o.multi) {
-                draw_multi(r, loc);
+                drawmulti(r, loc);
                 if (keep)
-                    std::memcpy(&g.ids[size_t(l0 + b) * max_alleles], loc.id, sizeof loc.id);
+                    std::memcpy(&g.ids[size_t(l0 + b) * maxalleles], loc.id, sizeof loc.id);
             } else {
-                draw_snp(r, loc);
+                drawsnp(r, loc);
             }
-            drop_genes(s.fa, s.mo, loc, r, lab.data(), al.data());
-            truth_add(t, s, lab.data());
+            dropgenes(s.fa, s.mo, loc, r, lab.data(), al.data());
+            truthadd(t, s, lab.data());
             uint8_t* c = blk.data() + size_t(b * n * w);
             for (long long k = 0; k < n; k++) {
                 const uint32_t* x = &lab[2 * size_t(s.who[k])];
-                bool gone = miss && rng_next(r) < miss;
+                bool gone = miss && rngnext(r) < miss;
                 if (w == 1) {
-                    c[k] = gone ? snp_missing : uint8_t((al[x[0]] == 0) + (al[x[1]] == 0));
+                    c[k] = gone ? snpmissing : uint8_t((al[x[0]] == 0) + (al[x[1]] == 0));
                 } else {
-                    c[2 * k] = gone ? allele_missing : al[x[0]];
-                    c[2 * k + 1] = gone ? allele_missing : al[x[1]];
+                    c[2 * k] = gone ? allelemissing : al[x[0]];
+                    c[2 * k + 1] = gone ? allelemissing : al[x[1]];
                 }
             }
         }
         if (o.layout == 1)
-            put_locus_lines(fg, blk.data(), nb, n);
+            putlocuslines(fg, blk.data(), nb, n);
         if (keep)
             for (long long k = 0; k < n; k++) {
                 uint8_t* dst = g.g.data() + (size_t(k) * L + l0) * w;
@@ -124,12 +124,12 @@ bool run_sim(const opts& o, std::string& err)
     }
 
     if (o.layout == 0)
-        put_layout0(fg, s.id, g);
+        putlayout0(fg, s.id, g);
     if (o.layout == 2)
-        put_layout2(fg, s.id, g);
+        putlayout2(fg, s.id, g);
     FILE* done = fg;
     fg = nullptr;
-    if (!close_out(done, gen, err))
+    if (!outclose(done, gen, err))
         return false;
 
     parvals p;
@@ -140,14 +140,14 @@ bool run_sim(const opts& o, std::string& err)
     p.gen = gen;
     p.results = o.results.empty() ? o.out + ".out" : o.results;
     p.seed = o.kseed;
-    p.rnd_delta0 = o.rnd_delta0;
-    p.update_p = o.update_p;
-    p.out_allele_fre = o.out_allele_fre;
-    if (!write_par(o.out + ".par", p, err))
+    p.rnddelta0 = o.rnddelta0;
+    p.updatep = o.updatep;
+    p.outallelefre = o.outallelefre;
+    if (!writepar(o.out + ".par", p, err))
         return false;
-    if (!write_truth(o.out, s, t, err))
+    if (!writetruth(o.out, s, t, err))
         return false;
-    if (o.plink && !(write_ped(o.out + ".ped", s, g, err) && write_map(o.out + ".map", L, err)))
+    if (o.plink && !(writeped(o.out + ".ped", s, g, err) && writemap(o.out + ".map", L, err)))
         return false;
-    return commit_outs(err);
+    return outcommit(err);
 }

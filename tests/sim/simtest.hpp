@@ -9,7 +9,7 @@
 #include <vector>
 
 // A fresh directory for the running test; returns DIR/name.
-inline std::string tmp_prefix(const std::string& name)
+inline std::string tmpprefix(const std::string& name)
 {
     const auto* info = testing::UnitTest::GetInstance()->current_test_info();
     auto dir = std::filesystem::temp_directory_path() /
@@ -27,7 +27,7 @@ inline std::string slurp(const std::string& path)
     return ss.str();
 }
 
-inline std::vector<std::string> lines_of(const std::string& text)
+inline std::vector<std::string> linesof(const std::string& text)
 {
     std::vector<std::string> out;
     std::stringstream ss(text);

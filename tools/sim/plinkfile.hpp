@@ -1,12 +1,12 @@
 // PLINK text files (.ped and .map) of SNP data.
 #pragma once
 #include <string>
-#include "families.h"
-#include "genfile.h"
+#include "families.hpp"
+#include "genfile.hpp"
 
 // Alleles: A is KINEX's allele 1, G allele 2.
-bool write_ped(const std::string& path, const sample& s, const genos& g, std::string& err);
+bool writeped(const std::string& path, const sample& s, const genos& g, std::string& err);
 
 // SNP l (0-based) goes on chromosome l % 22 + 1, a fixed distance (1 Mb, or
 // less so that positions stay below 2^31) after the previous SNP there.
-bool write_map(const std::string& path, long long loci, std::string& err);
+bool writemap(const std::string& path, long long loci, std::string& err);
