@@ -65,8 +65,15 @@ TEST(run, SameSeedSameFilesOtherSeedOtherGenotypes)
     std::string a = run(args, "a"), b = run(args, "b");
     args.insert(args.end(), {"--seed", "2"});
     std::string c = run(args, "c");
-    for (const char* ext : {".gen", ".par", ".truth.pairs.tsv", ".truth.indiv.tsv", ".ped"})
+    for (const char* ext : {".gen", ".truth.pairs.tsv", ".truth.indiv.tsv", ".ped", ".map"}) {
+        EXPECT_FALSE(slurp(a + ext).empty()) << ext;
         EXPECT_EQ(slurp(a + ext), slurp(b + ext)) << ext;
+    }
+    // The parameter files differ only in the names of the files.
+    std::string par = slurp(b + ".par");
+    for (size_t at; (at = par.find(b + ".")) != std::string::npos;)
+        par.replace(at, b.size(), a);
+    EXPECT_EQ(slurp(a + ".par"), par);
     EXPECT_NE(slurp(a + ".gen"), slurp(c + ".gen"));
     EXPECT_NE(slurp(a + ".truth.pairs.tsv"), slurp(c + ".truth.pairs.tsv"));
 }
