@@ -40,6 +40,15 @@ void layout2(const std::string& text, size_t n, size_t loci, std::vector<std::st
     ASSERT_EQ(rows.size(), n);
 }
 
+// FNV-1a digest of a file's bytes.
+uint64_t digest(const std::string& path)
+{
+    uint64_t h = 0xcbf29ce484222325ULL;
+    for (unsigned char c : slurp(path))
+        h = (h ^ c) * 0x100000001b3ULL;
+    return h;
+}
+
 } // namespace
 
 TEST(run, Options)
@@ -54,7 +63,9 @@ TEST(run, Options)
           {"--plink", "--markers", "multi"}, {"--missing", "1"}, {"--missing", "nan"},
           {"--individuals", "0"}, {"--loci", "12x"}, {"--loci"}, {"--seed", "-1"},
           {"--inbreed", "2"}, {"--families", "fs,xx"}, {"--out", "a\"b"}, {"--colour", "red"},
-          {"stray"}})
+          {"stray"}, {"--subpops", "0"}, {"--subpops", "2", "--fst", "0"},
+          {"--subpops", "2", "--fst", "1"}, {"--fst", "0.1"}, {"--admixed", "0.5"},
+          {"--subpops", "2", "--admixed", "1.5"}, {"--subpops", "2", "--admixed", "-0"}})
         EXPECT_FALSE(parses(bad, o)) << bad[0];
 }
 
@@ -159,5 +170,38 @@ TEST(run, ParameterAndTruthFiles)
         for (int x; ss >> x; l++)
             ASSERT_TRUE(x >= 1 && x <= 999) << x;
         EXPECT_EQ(l, 200);
+    }
+}
+
+// The files of runs without the newer options (subpopulations) are the bytes
+// that kinex-sim wrote before those options existed, and stay so when the
+// options are given their neutral values.
+TEST(run, RunsWithoutTheNewerOptionsKeepTheirBytes)
+{
+    struct want {
+        const char* ext;
+        uint64_t h;
+    };
+    const std::vector<want> snp = {{".gen", 0x99094ded5d584f57ULL},
+                                   {".truth.pairs.tsv", 0xb7ba9892e6f0559fULL},
+                                   {".truth.indiv.tsv", 0x128f2c45f3066036ULL},
+                                   {".ped", 0x0a8b930a178ab9edULL}};
+    const std::vector<want> multi = {{".gen", 0xf50327734bcbe11bULL},
+                                     {".truth.pairs.tsv", 0xcafebf50a4dbe0a3ULL},
+                                     {".truth.indiv.tsv", 0x9b4034a9a0ee49dfULL}};
+    std::vector<std::string> a = {"--individuals", "60", "--loci", "500", "--missing", "0.05",
+                                  "--plink"};
+    std::vector<std::string> b = {"--markers", "multi", "--individuals", "45", "--loci", "300",
+                                  "--missing", "0.1", "--seed", "9"};
+    const std::vector<std::string> neutral = {"--subpops", "1", "--admixed", "0"};
+    for (int rep = 0; rep < 2; rep++) {
+        std::string pa = run(a, "a" + std::to_string(rep)), pb = run(b, "b" + std::to_string(rep));
+        for (const want& x : snp)
+            EXPECT_EQ(digest(pa + x.ext), x.h) << x.ext << " " << rep;
+        for (const want& x : multi)
+            EXPECT_EQ(digest(pb + x.ext), x.h) << x.ext << " " << rep;
+        EXPECT_FALSE(std::filesystem::exists(pa + ".pop"));
+        a.insert(a.end(), neutral.begin(), neutral.end());
+        b.insert(b.end(), neutral.begin(), neutral.end());
     }
 }

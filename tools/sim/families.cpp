@@ -103,10 +103,12 @@ void addfamily(sample& s, int t, long long no, int width)
                           num + "_" + f.name;
     std::vector<double> phi = kinships(f);
     std::vector<int> sidx(k, -1);
+    s.nfam = no;
     for (size_t i = 0; i < k; i++) {
         const mtpl& x = f.m[i];
         s.fa.push_back(x.fa < 0 ? -1 : base + x.fa);
         s.mo.push_back(x.mo < 0 ? -1 : base + x.mo);
+        s.famof.push_back(int(no - 1));
         if (!x.out)
             continue;
         sidx[i] = int(s.who.size());

@@ -14,6 +14,8 @@ struct sample {
     // The whole pedigree: parents' member indices, -1 for founders.
     // Parents always come before their children.
     std::vector<int> fa, mo;
+    std::vector<int> famof;             // family of each member, 0 for the first
+    long long nfam = 0;                 // families (a lone founder is one)
     // Per sampled individual, in file order.
     std::vector<int> who;               // pedigree member
     std::vector<std::string> id, fam, role;

@@ -36,8 +36,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "kinex-sim: %s\n", e.what());
         return 1;
     }
-    std::printf("kinex-sim: wrote %s.gen (%lld individuals, %lld loci, layout %d), %s.par and "
+    std::printf("kinex-sim: wrote %s.gen (%lld individuals, %lld loci, layout %d), %s.par%s and "
                 "the truth files\n",
-                o.out.c_str(), o.n, o.loci, o.layout, o.out.c_str());
+                o.out.c_str(), o.n, o.loci, o.layout, o.out.c_str(),
+                o.subpops > 1 ? (", " + o.out + ".pop").c_str() : "");
     return 0;
 }

@@ -6,7 +6,7 @@
 namespace {
 
 bool intarg(const std::string& name, const std::string& v, long long lo, long long hi,
-             long long& out, std::string& err)
+            long long& out, std::string& err)
 {
     long long x = 0;
     auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), x);
@@ -28,6 +28,17 @@ bool flagarg(const std::string& name, const std::string& v, int& out, std::strin
     return true;
 }
 
+// A real number from lo to hi, each end itself allowed only when loin or hiin.
+bool realarg(const std::string& v, double lo, bool loin, double hi, bool hiin, double& out)
+{
+    char* end = nullptr;
+    double x = std::strtod(v.c_str(), &end);
+    if (v.empty() || *end != 0 || !(loin ? x >= lo : x > lo) || !(hiin ? x <= hi : x < hi))
+        return false;
+    out = x;
+    return true;
+}
+
 bool namearg(const std::string& name, const std::string& v, std::string& out, std::string& err)
 {
     if (v.empty() || v.find_first_of("\"\r\n") != std::string::npos) {
@@ -42,7 +53,7 @@ bool namearg(const std::string& name, const std::string& v, std::string& out, st
 
 bool parseopts(int argc, const char* const* argv, opts& o, std::string& err)
 {
-    bool layoutset = false;
+    bool layoutset = false, fstset = false;
     std::string fams = "all";
     for (int i = 1; i < argc; i++) {
         std::string a = argv[i];
@@ -70,8 +81,9 @@ bool parseopts(int argc, const char* const* argv, opts& o, std::string& err)
             continue;
         }
         static const char* known[] = {"individuals", "loci", "markers", "layout", "missing",
-                                      "seed", "out", "families", "inbreed", "results",
-                                      "kinex-seed", "rnd-delta0", "update-p", "out-allele-fre"};
+                                      "seed", "out", "families", "subpops", "fst", "admixed",
+                                      "inbreed", "results", "kinex-seed", "rnd-delta0",
+                                      "update-p", "out-allele-fre"};
         bool ok = false;
         for (const char* k : known)
             ok = ok || name == k;
@@ -102,9 +114,7 @@ bool parseopts(int argc, const char* const* argv, opts& o, std::string& err)
             o.layout = int(x);
             layoutset = true;
         } else if (name == "missing") {
-            char* end = nullptr;
-            o.missing = std::strtod(v.c_str(), &end);
-            good = !v.empty() && *end == 0 && o.missing >= 0 && o.missing < 1;
+            good = realarg(v, 0, true, 1, false, o.missing);
             if (!good)
                 err = "--missing needs a rate from 0 up to but not including 1, not '" + v + "'";
         } else if (name == "seed") {
@@ -116,6 +126,18 @@ bool parseopts(int argc, const char* const* argv, opts& o, std::string& err)
             good = namearg(name, v, o.out, err);
         } else if (name == "families") {
             fams = v;
+        } else if (name == "subpops") {
+            good = intarg(name, v, 1, 1000, x, err);
+            o.subpops = int(x);
+        } else if (name == "fst") {
+            good = realarg(v, 0, false, 1, false, o.fst);
+            fstset = true;
+            if (!good)
+                err = "--fst needs a value between 0 and 1, both excluded, not '" + v + "'";
+        } else if (name == "admixed") {
+            good = realarg(v, 0, true, 1, true, o.admixed);
+            if (!good)
+                err = "--admixed needs a share from 0 to 1, not '" + v + "'";
         } else if (name == "inbreed") {
             good = flagarg(name, v, o.inbreed, err);
         } else if (name == "results") {
@@ -140,6 +162,10 @@ bool parseopts(int argc, const char* const* argv, opts& o, std::string& err)
         o.layout = 0;
     if (o.multi && o.layout != 0) {
         err = "layouts 1 and 2 hold SNPs only; multi-allelic markers need --layout 0";
+        return false;
+    }
+    if (o.subpops < 2 && (fstset || o.admixed > 0)) {
+        err = std::string(fstset ? "--fst" : "--admixed") + " needs --subpops 2 or more";
         return false;
     }
     if (o.multi && o.plink) {
@@ -181,6 +207,19 @@ std::string helptext()
         "  --seed S            seed of the simulator's own generator (default 1); the\n"
         "                      same options and seed give the same files\n"
         "\n"
+        "Subpopulations:\n"
+        "  --subpops K         subpopulations (default 1); families belong to them in\n"
+        "                      turn (family 1 to p1, family 2 to p2, ...), and each\n"
+        "                      locus's frequencies in each are drawn around the\n"
+        "                      ancestral ones (Balding-Nichols: Beta for SNPs,\n"
+        "                      Dirichlet for multi-allelic markers)\n"
+        "  --fst F             their F_ST, 0 < F < 1 (default 0.05)\n"
+        "  --admixed R         share R of the families, chosen at random, admixed\n"
+        "                      between their subpopulation and the next: each founder\n"
+        "                      has its own q uniform in 0..1, each of its genes comes\n"
+        "                      from the own subpopulation with probability q (default\n"
+        "                      0; needs K >= 2)\n"
+        "\n"
         "Output:\n"
         "  --out P             output prefix (default sim)\n"
         "  --layout 0|1|2      genotype layout of P.gen (default 2, or 0 for multi)\n"
@@ -214,7 +253,12 @@ std::string helptext()
         "                      from different families are unrelated by construction:\n"
         "                      Delta9 = 1, kinship 0.\n"
         "  P.truth.indiv.tsv   per individual: family, role, realized and pedigree\n"
-        "                      inbreeding coefficient\n"
+        "                      inbreeding coefficient; with K >= 2 also its\n"
+        "                      population (p1, p2, ..., p1+p2 admixed of p1 and p2),\n"
+        "                      and the realized and expected share q of its genes from\n"
+        "                      its family's own subpopulation\n"
+        "  P.pop               with K >= 2: per individual, in file order, its ID and\n"
+        "                      population, no header\n"
         "\n"
         "  -h, --help          this text\n";
 }

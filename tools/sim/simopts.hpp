@@ -13,6 +13,9 @@ struct opts {
     uint64_t seed = 1;            // the simulator's own seed
     std::string out = "sim";      // output prefix
     std::vector<int> families;    // cycle of family types
+    int subpops = 1;              // subpopulations
+    double fst = 0.05;            // their F_ST (Balding-Nichols), with subpops > 1
+    double admixed = 0;           // share of families admixed of two subpopulations
     bool plink = false;
     bool help = false;
     // Values for the parameter file.

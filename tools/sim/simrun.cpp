@@ -7,6 +7,8 @@
 #include "outfile.hpp"
 #include "parfile.hpp"
 #include "plinkfile.hpp"
+#include "popfile.hpp"
+#include "pops.hpp"
 #include "truth.hpp"
 
 namespace {
@@ -81,10 +83,17 @@ bool runsim(const opts& o, std::string& err)
     rng r;
     rngseed(r, o.seed);
     const uint64_t miss = rngthreshold(o.missing);
+    // Subpopulations draw nothing when there is only one, so that such a
+    // run stays what it was before they existed.
+    popset ps;
+    if (o.subpops > 1)
+        assignpops(s, o.subpops, o.admixed, r, ps);
+    std::vector<locus> sub;
     truth t;
     truthinit(t, s);
     std::vector<uint32_t> lab(2 * s.fa.size());
     std::vector<uint8_t> al(2 * s.fa.size());
+    std::vector<uint8_t> org(o.subpops > 1 ? 2 * s.fa.size() : 0);
     std::vector<uint8_t> blk(size_t(block * n * w));
     locus loc;
 
@@ -98,7 +107,13 @@ bool runsim(const opts& o, std::string& err)
             } else {
                 drawsnp(r, loc);
             }
-            dropgenes(s.fa, s.mo, loc, r, lab.data(), al.data());
+            if (o.subpops > 1) {
+                drawsubfreqs(r, loc, o.fst, o.subpops, sub);
+                dropsubpop(s, ps, sub, r, lab.data(), al.data(), org.data());
+                truthorigin(t, s, lab.data(), org.data());
+            } else {
+                dropgenes(s.fa, s.mo, loc, r, lab.data(), al.data());
+            }
             truthadd(t, s, lab.data());
             uint8_t* c = blk.data() + size_t(b * n * w);
             for (long long k = 0; k < n; k++) {
@@ -145,7 +160,9 @@ bool runsim(const opts& o, std::string& err)
     p.outallelefre = o.outallelefre;
     if (!writepar(o.out + ".par", p, err))
         return false;
-    if (!writetruth(o.out, s, t, err))
+    if (!writetruth(o.out, s, t, ps, err))
+        return false;
+    if (o.subpops > 1 && !writepop(o.out + ".pop", s, ps, err))
         return false;
     if (o.plink && !(writeped(o.out + ".ped", s, g, err) && writemap(o.out + ".map", L, err)))
         return false;

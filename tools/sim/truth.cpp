@@ -7,6 +7,7 @@ void truthinit(truth& t, const sample& s)
 {
     t.st.assign(s.pairs.size() * 9, 0);
     t.az.assign(s.who.size(), 0);
+    t.own.assign(s.who.size(), 0);
     t.loci = 0;
 }
 
@@ -24,6 +25,14 @@ void truthadd(truth& t, const sample& s, const uint32_t* lab)
     t.loci++;
 }
 
+void truthorigin(truth& t, const sample& s, const uint32_t* lab, const uint8_t* org)
+{
+    for (size_t k = 0; k < s.who.size(); k++) {
+        const uint32_t* x = lab + 2 * s.who[k];
+        t.own[k] += org[x[0]] + org[x[1]];
+    }
+}
+
 void truthdeltas(const truth& t, size_t p, double d[9])
 {
     for (int i = 0; i < 9; i++)
@@ -35,7 +44,13 @@ double truthf(const truth& t, size_t k)
     return t.loci ? double(t.az[k]) / double(t.loci) : 0;
 }
 
-bool writetruth(const std::string& prefix, const sample& s, const truth& t, std::string& err)
+double truthq(const truth& t, size_t k)
+{
+    return t.loci ? double(t.own[k]) / double(2 * t.loci) : 0;
+}
+
+bool writetruth(const std::string& prefix, const sample& s, const truth& t, const popset& p,
+                std::string& err)
 {
     char num[64];
     std::string path = prefix + ".truth.pairs.tsv";
@@ -65,10 +80,18 @@ bool writetruth(const std::string& prefix, const sample& s, const truth& t, std:
     f = outopen(path, err);
     if (!f)
         return false;
-    put(f, "id\tfamily\trole\tF\tF_exp\n");
+    const bool pops = p.k > 1;
+    put(f, pops ? "id\tfamily\trole\tF\tF_exp\tpop\tq\tq_exp\n"
+                : "id\tfamily\trole\tF\tF_exp\n");
     for (size_t k = 0; k < s.who.size(); k++) {
-        std::snprintf(num, sizeof num, "\t%.6f\t%.6f\n", truthf(t, k), s.fexp[k]);
-        put(f, s.id[k] + "\t" + s.fam[k] + "\t" + s.role[k] + num);
+        std::snprintf(num, sizeof num, "\t%.6f\t%.6f", truthf(t, k), s.fexp[k]);
+        std::string line = s.id[k] + "\t" + s.fam[k] + "\t" + s.role[k] + num;
+        if (pops) {
+            int m = s.who[k];
+            std::snprintf(num, sizeof num, "\t%.6f\t%.6f", truthq(t, k), p.qexp[m]);
+            line += "\t" + popname(p, s.famof[m]) + num;
+        }
+        put(f, line + "\n");
     }
     return outclose(f, path, err);
 }
