@@ -65,8 +65,10 @@ TEST(run, Options)
           {"--inbreed", "2"}, {"--families", "fs,xx"}, {"--out", "a\"b"}, {"--colour", "red"},
           {"stray"}, {"--subpops", "0"}, {"--subpops", "2", "--fst", "0"},
           {"--subpops", "2", "--fst", "1"}, {"--fst", "0.1"}, {"--admixed", "0.5"},
-          {"--subpops", "2", "--admixed", "1.5"}, {"--subpops", "2", "--admixed", "-0"}})
-        EXPECT_FALSE(parses(bad, o)) << bad[0];
+          {"--subpops", "2", "--admixed", "1.5"}, {"--error", "1"}, {"--error", "-0.1"}, {"--error", "0.1x"}}) {
+        opts fresh;
+        EXPECT_FALSE(parses(bad, fresh)) << bad[0] << " " << bad.back();
+    }
 }
 
 TEST(run, SameSeedSameFilesOtherSeedOtherGenotypes)
@@ -173,9 +175,9 @@ TEST(run, ParameterAndTruthFiles)
     }
 }
 
-// The files of runs without the newer options (subpopulations) are the bytes
-// that kinex-sim wrote before those options existed, and stay so when the
-// options are given their neutral values.
+// The files of runs without the newer options (subpopulations, errors) are
+// the bytes that kinex-sim wrote before those options existed, and stay so
+// when the options are given their neutral values.
 TEST(run, RunsWithoutTheNewerOptionsKeepTheirBytes)
 {
     struct want {
@@ -193,7 +195,7 @@ TEST(run, RunsWithoutTheNewerOptionsKeepTheirBytes)
                                   "--plink"};
     std::vector<std::string> b = {"--markers", "multi", "--individuals", "45", "--loci", "300",
                                   "--missing", "0.1", "--seed", "9"};
-    const std::vector<std::string> neutral = {"--subpops", "1", "--admixed", "0"};
+    const std::vector<std::string> neutral = {"--subpops", "1", "--admixed", "0", "--error", "0"};
     for (int rep = 0; rep < 2; rep++) {
         std::string pa = run(a, "a" + std::to_string(rep)), pb = run(b, "b" + std::to_string(rep));
         for (const want& x : snp)

@@ -38,6 +38,24 @@ inline uint64_t rngnext(rng& r)
     return out;
 }
 
+// Moves r 2^128 draws ahead: a second stream from one seed that never
+// meets the first one's numbers.
+inline void rngjump(rng& r)
+{
+    static const uint64_t jump[4] = {0x180ec6d33cfd0abaULL, 0xd5a61266f0c9392cULL,
+                                     0xa9582618e03fc9aaULL, 0x39abdc4529b1661cULL};
+    uint64_t t[4] = {0, 0, 0, 0};
+    for (uint64_t j : jump)
+        for (int b = 0; b < 64; b++) {
+            if (j >> b & 1)
+                for (int i = 0; i < 4; i++)
+                    t[i] ^= r.s[i];
+            rngnext(r);
+        }
+    for (int i = 0; i < 4; i++)
+        r.s[i] = t[i];
+}
+
 // Uniform in [0,1).
 inline double rngunif(rng& r) { return double(rngnext(r) >> 11) * 0x1.0p-53; }
 

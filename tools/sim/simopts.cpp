@@ -81,9 +81,9 @@ bool parseopts(int argc, const char* const* argv, opts& o, std::string& err)
             continue;
         }
         static const char* known[] = {"individuals", "loci", "markers", "layout", "missing",
-                                      "seed", "out", "families", "subpops", "fst", "admixed",
-                                      "inbreed", "results", "kinex-seed", "rnd-delta0",
-                                      "update-p", "out-allele-fre"};
+                                      "error", "seed", "out", "families", "subpops", "fst",
+                                      "admixed", "inbreed", "results", "kinex-seed",
+                                      "rnd-delta0", "update-p", "out-allele-fre"};
         bool ok = false;
         for (const char* k : known)
             ok = ok || name == k;
@@ -117,6 +117,10 @@ bool parseopts(int argc, const char* const* argv, opts& o, std::string& err)
             good = realarg(v, 0, true, 1, false, o.missing);
             if (!good)
                 err = "--missing needs a rate from 0 up to but not including 1, not '" + v + "'";
+        } else if (name == "error") {
+            good = realarg(v, 0, true, 1, false, o.error);
+            if (!good)
+                err = "--error needs a rate from 0 up to but not including 1, not '" + v + "'";
         } else if (name == "seed") {
             auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), o.seed);
             good = !v.empty() && ec == std::errc() && p == v.data() + v.size();
@@ -198,6 +202,12 @@ std::string helptext()
         "                      frequencies from a flat Dirichlet, allele IDs distinct\n"
         "                      and scattered in 1..999\n"
         "  --missing R         each genotype is missing with probability R (default 0)\n"
+        "  --error E           each genotype not missing is written wrong with\n"
+        "                      probability E (default 0): a SNP as one of its two\n"
+        "                      other genotypes; a multi-allelic one with one of its\n"
+        "                      alleles, chosen at random, replaced by another of the\n"
+        "                      locus's alleles; the truth files are those of the true\n"
+        "                      genotypes\n"
         "  --families LIST     comma-separated family types, cycled through to fill the\n"
         "                      sample with whole families (default all); a name may be\n"
         "                      repeated to weight it; the groups all, outbred, inbred:\n" +

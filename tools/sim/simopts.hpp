@@ -10,6 +10,7 @@ struct opts {
     bool multi = false;           // multi-allelic markers instead of SNPs
     int layout = 2;               // genotype layout 0, 1 or 2
     double missing = 0;           // share of genotypes written as missing
+    double error = 0;             // share of typed genotypes written wrong
     uint64_t seed = 1;            // the simulator's own seed
     std::string out = "sim";      // output prefix
     std::vector<int> families;    // cycle of family types

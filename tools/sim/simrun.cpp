@@ -4,6 +4,7 @@
 #include "drop.hpp"
 #include "families.hpp"
 #include "genfile.hpp"
+#include "miscall.hpp"
 #include "outfile.hpp"
 #include "parfile.hpp"
 #include "plinkfile.hpp"
@@ -83,6 +84,11 @@ bool runsim(const opts& o, std::string& err)
     rng r;
     rngseed(r, o.seed);
     const uint64_t miss = rngthreshold(o.missing);
+    // Genotyping errors come from a stream of their own, so that the true
+    // genotypes (and the truth files) are those of the same run without them.
+    rng er = r;
+    rngjump(er);
+    const uint64_t wrong = rngthreshold(o.error);
     // Subpopulations draw nothing when there is only one, so that such a
     // run stays what it was before they existed.
     popset ps;
@@ -119,11 +125,16 @@ bool runsim(const opts& o, std::string& err)
             for (long long k = 0; k < n; k++) {
                 const uint32_t* x = &lab[2 * size_t(s.who[k])];
                 bool gone = miss && rngnext(r) < miss;
+                bool bad = !gone && wrong && rngnext(er) < wrong;
                 if (w == 1) {
                     c[k] = gone ? snpmissing : uint8_t((al[x[0]] == 0) + (al[x[1]] == 0));
+                    if (bad)
+                        c[k] = snpmiscall(er, c[k]);
                 } else {
                     c[2 * k] = gone ? allelemissing : al[x[0]];
                     c[2 * k + 1] = gone ? allelemissing : al[x[1]];
+                    if (bad)
+                        allelemiscall(er, loc.n, c + 2 * k);
                 }
             }
         }
