@@ -1,5 +1,6 @@
 // Exact text of the files, from small hand-made genotypes.
 #include <gtest/gtest.h>
+#include <sstream>
 #include "families.hpp"
 #include "genfile.hpp"
 #include "markers.hpp"
@@ -118,15 +119,56 @@ TEST(format, PlinkPedAndMap)
               "f0001_po f0001_po_fa 0 0 1 -9 A A A G G G 0 0\n"
               "f0001_po f0001_po_mo 0 0 2 -9 G G G G A G A A\n"
               "f0001_po f0001_po_ch f0001_po_fa f0001_po_mo 1 -9 A G 0 0 A A A A\n");
-    ASSERT_TRUE(writemap(pre + ".map", 24, err)) << err;
+    // One SNP sits in the middle of the genome: chromosome 8 starts at
+    // 1,392,795,691 of the 2,881,033,286 bp of chromosomes 1..22 laid end to end.
+    ASSERT_TRUE(writemap(pre + ".map", 1, err)) << err;
     ASSERT_TRUE(outcommit(err)) << err;
-    EXPECT_EQ(linesof(slurp(pre + ".map"))[22], "1 snp23 0 2000000");
-    // Positions stay below PLINK's limit of 2^31 - 1.
+    EXPECT_EQ(slurp(pre + ".map"), "8 snp1 0 47720954\n");
+}
+
+TEST(format, MapSpreadsSnpsOverTheAutosomes)
+{
+    const long long len[22] = {249250621, 243199373, 198022430, 191154276, 180915260, 171115067,
+                               159138663, 146364022, 141213431, 135534747, 135006516, 133851895,
+                               115169878, 107349540, 102531392, 90354753,  81195210,  78077248,
+                               59128983,  63025520,  48129895,  51304566};
+    std::string pre = tmpprefix("x"), err;
+    for (long long L : {100000LL, 22LL, 7LL}) {
+        ASSERT_TRUE(writemap(pre + ".map", L, err)) << err;
+        ASSERT_TRUE(outcommit(err)) << err;
+        std::vector<std::string> lines = linesof(slurp(pre + ".map"));
+        ASSERT_EQ(lines.size(), size_t(L));
+        std::vector<long long> count(23, 0);
+        int lastchr = 1;
+        long long lastpos = 0;
+        for (long long l = 0; l < L; l++) {
+            std::stringstream ss(lines[l]);
+            int chr;
+            std::string name, cm;
+            long long pos;
+            ss >> chr >> name >> cm >> pos;
+            ASSERT_EQ(name, "snp" + std::to_string(l + 1));
+            ASSERT_EQ(cm, "0");
+            ASSERT_TRUE(chr >= lastchr && chr <= 22) << lines[l];
+            ASSERT_TRUE(pos >= 1 && pos <= len[chr - 1]) << lines[l];
+            if (chr == lastchr && l > 0) {
+                ASSERT_GT(pos, lastpos) << lines[l];
+            }
+            lastchr = chr;
+            lastpos = pos;
+            count[chr]++;
+        }
+        // Each chromosome holds its share of the SNPs, give or take one.
+        for (int c = 1; c <= 22; c++)
+            EXPECT_NEAR(double(count[c]), double(L) * double(len[c - 1]) / 2881033286.0, 1.0)
+                << L << " chromosome " << c;
+    }
+    // 100,000 SNPs: evenly spaced, 28,810 bp apart.
     ASSERT_TRUE(writemap(pre + ".map", 100000, err)) << err;
     ASSERT_TRUE(outcommit(err)) << err;
-    std::string last = linesof(slurp(pre + ".map")).back();
-    EXPECT_EQ(last.substr(0, 14), "10 snp100000 0");
-    EXPECT_LT(std::stoll(last.substr(15)), 2147483647LL);
+    std::vector<std::string> lines = linesof(slurp(pre + ".map"));
+    EXPECT_EQ(lines[1].substr(0, 14), "1 snp2 0 43216");
+    EXPECT_EQ(lines[0].substr(0, 14), "1 snp1 0 14406");
 }
 
 TEST(format, WriteErrorsAreReported)

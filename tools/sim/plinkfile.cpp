@@ -1,5 +1,6 @@
 #include "plinkfile.hpp"
 #include "outfile.hpp"
+#include "positions.hpp"
 
 bool writeped(const std::string& path, const sample& s, const genos& g, std::string& err)
 {
@@ -25,12 +26,12 @@ bool writemap(const std::string& path, long long loci, std::string& err)
     FILE* f = outopen(path, err);
     if (!f)
         return false;
-    long long perchr = (loci + 21) / 22;
-    long long step = 1000000;
-    if (perchr * step > 2000000000LL)
-        step = 2000000000LL / perchr;
-    for (long long l = 0; l < loci; l++)
-        put(f, std::to_string(l % 22 + 1) + " snp" + std::to_string(l + 1) + " 0 " +
-                   std::to_string((l / 22 + 1) * step) + "\n");
+    for (long long l = 0; l < loci; l++) {
+        int chr;
+        long long pos;
+        snpplace(l, loci, chr, pos);
+        put(f, std::to_string(chr) + " snp" + std::to_string(l + 1) + " 0 " +
+                   std::to_string(pos) + "\n");
+    }
     return outclose(f, path, err);
 }

@@ -7,6 +7,5 @@
 // Alleles: A is KINEX's allele 1, G allele 2.
 bool writeped(const std::string& path, const sample& s, const genos& g, std::string& err);
 
-// SNP l (0-based) goes on chromosome l % 22 + 1, a fixed distance (1 Mb, or
-// less so that positions stay below 2^31) after the previous SNP there.
+// SNP l (0-based) is named snp<l+1>, at the place snpplace gives it.
 bool writemap(const std::string& path, long long loci, std::string& err);
