@@ -65,7 +65,8 @@ TEST(run, Options)
           {"--inbreed", "2"}, {"--families", "fs,xx"}, {"--out", "a\"b"}, {"--colour", "red"},
           {"stray"}, {"--subpops", "0"}, {"--subpops", "2", "--fst", "0"},
           {"--subpops", "2", "--fst", "1"}, {"--fst", "0.1"}, {"--admixed", "0.5"},
-          {"--subpops", "2", "--admixed", "1.5"}, {"--error", "1"}, {"--error", "-0.1"}, {"--error", "0.1x"}}) {
+          {"--subpops", "2", "--admixed", "1.5"}, {"--error", "1"}, {"--error", "-0.1"}, {"--error", "0.1x"},
+          {"--bed", "--markers", "multi"}, {"--bed=1"}}) {
         opts fresh;
         EXPECT_FALSE(parses(bad, fresh)) << bad[0] << " " << bad.back();
     }

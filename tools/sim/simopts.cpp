@@ -72,12 +72,12 @@ bool parseopts(int argc, const char* const* argv, opts& o, std::string& err)
             v = name.substr(eq + 1);
             name.resize(eq);
         }
-        if (name == "plink") {
+        if (name == "plink" || name == "bed") {
             if (hasv) {
-                err = "--plink takes no value";
+                err = "--" + name + " takes no value";
                 return false;
             }
-            o.plink = true;
+            (name == "plink" ? o.plink : o.bed) = true;
             continue;
         }
         static const char* known[] = {"individuals", "loci", "markers", "layout", "missing",
@@ -172,8 +172,9 @@ bool parseopts(int argc, const char* const* argv, opts& o, std::string& err)
         err = std::string(fstset ? "--fst" : "--admixed") + " needs --subpops 2 or more";
         return false;
     }
-    if (o.multi && o.plink) {
-        err = "--plink writes SNP data only; drop it or use --markers snp";
+    if (o.multi && (o.plink || o.bed)) {
+        err = std::string(o.plink ? "--plink" : "--bed") +
+              " writes SNP data only; drop it or use --markers snp";
         return false;
     }
     return true;
@@ -242,7 +243,12 @@ std::string helptext()
         "                      SNP characters: copies of allele 1 (2, 1 or 0), - missing;\n"
         "                      allele 1 is the locus's simulated minor allele\n"
         "  --plink             also write P.ped and P.map (SNPs only; allele 1 is A,\n"
-        "                      allele 2 is G)\n"
+        "                      allele 2 is G); the SNPs are spread evenly over the 22\n"
+        "                      autosomes with their GRCh37 lengths, chromosome 1 first\n"
+        "                      (the loci are still simulated unlinked)\n"
+        "  --bed               also write P.bed, P.bim and P.fam: PLINK 1 binary files\n"
+        "                      of the same genotypes, SNPs, alleles and families (SNPs\n"
+        "                      only; written as the loci are simulated)\n"
         "\n"
         "Parameter file P.par (values for KINEX):\n"
         "  --inbreed 0|1       Inbreed (default 1)\n"

@@ -17,7 +17,8 @@ struct opts {
     int subpops = 1;              // subpopulations
     double fst = 0.05;            // their F_ST (Balding-Nichols), with subpops > 1
     double admixed = 0;           // share of families admixed of two subpopulations
-    bool plink = false;
+    bool plink = false;           // P.ped and P.map
+    bool bed = false;             // P.bed, P.bim and P.fam
     bool help = false;
     // Values for the parameter file.
     int inbreed = 1;

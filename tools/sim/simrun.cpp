@@ -1,6 +1,7 @@
 #include "simrun.hpp"
 #include <cstring>
 #include <new>
+#include "bedfile.hpp"
 #include "drop.hpp"
 #include "families.hpp"
 #include "genfile.hpp"
@@ -49,8 +50,8 @@ bool runsim(const opts& o, std::string& err)
     if (keep) {
         if (double(n) * double(L) * w > maxmatrix) {
             err = "genotypes of " + std::to_string(n) + " individuals at " + std::to_string(L) +
-                  " loci do not fit in memory; layout 1 without --plink writes them as "
-                  "they are simulated";
+                  " loci do not fit in memory; layout 1 without --plink (--bed is fine) "
+                  "writes them as they are simulated";
             return false;
         }
         try {
@@ -64,7 +65,8 @@ bool runsim(const opts& o, std::string& err)
         }
     }
 
-    // Opened first so that a bad path stops the run before any work.
+    // Opened first so that a bad path stops the run before any work.  The
+    // .bed, like a layout 1 file, is written as the loci are simulated.
     FILE* fg = outopen(gen, err);
     if (!fg)
         return false;
@@ -78,8 +80,14 @@ bool runsim(const opts& o, std::string& err)
                 std::fclose(f);
         }
     } closegen{fg};
+    FILE* fb = nullptr;
+    closer closebed{fb};
+    if (o.bed && !(fb = outopen(o.out + ".bed", err)))
+        return false;
     if (o.layout == 1)
         putidblock(fg, s.id);
+    if (fb)
+        putbedhead(fb);
 
     rng r;
     rngseed(r, o.seed);
@@ -140,6 +148,8 @@ bool runsim(const opts& o, std::string& err)
         }
         if (o.layout == 1)
             putlocuslines(fg, blk.data(), nb, n);
+        if (fb)
+            putbedsnps(fb, blk.data(), nb, n);
         if (keep)
             for (long long k = 0; k < n; k++) {
                 uint8_t* dst = g.g.data() + (size_t(k) * L + l0) * w;
@@ -157,6 +167,12 @@ bool runsim(const opts& o, std::string& err)
     fg = nullptr;
     if (!outclose(done, gen, err))
         return false;
+    if (fb) {
+        done = fb;
+        fb = nullptr;
+        if (!outclose(done, o.out + ".bed", err))
+            return false;
+    }
 
     parvals p;
     p.n = n;
@@ -176,6 +192,8 @@ bool runsim(const opts& o, std::string& err)
     if (o.subpops > 1 && !writepop(o.out + ".pop", s, ps, err))
         return false;
     if (o.plink && !(writeped(o.out + ".ped", s, g, err) && writemap(o.out + ".map", L, err)))
+        return false;
+    if (o.bed && !(writebim(o.out + ".bim", L, err) && writefam(o.out + ".fam", s, err)))
         return false;
     return outcommit(err);
 }
