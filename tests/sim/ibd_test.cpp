@@ -1,9 +1,9 @@
 // Realized identity by descent from gene dropping against known values.
 #include <gtest/gtest.h>
 #include <string>
-#include "drop.h"
-#include "families.h"
-#include "truth.h"
+#include "drop.hpp"
+#include "families.hpp"
+#include "truth.hpp"
 
 namespace {
 
@@ -11,19 +11,19 @@ truth simulate(const std::string& fams, long long n, long long loci, sample& s)
 {
     std::vector<int> types;
     std::string err;
-    EXPECT_TRUE(parse_families(fams, types, err)) << err;
-    build_sample(n, types, s);
+    EXPECT_TRUE(parsefamilies(fams, types, err)) << err;
+    buildsample(n, types, s);
     truth t;
-    truth_init(t, s);
+    truthinit(t, s);
     rng r;
-    rng_seed(r, 12345);
+    rngseed(r, 12345);
     std::vector<uint32_t> lab(2 * s.fa.size());
     std::vector<uint8_t> al(2 * s.fa.size());
     locus loc;
     for (long long l = 0; l < loci; l++) {
-        draw_multi(r, loc);
-        drop_genes(s.fa, s.mo, loc, r, lab.data(), al.data());
-        truth_add(t, s, lab.data());
+        drawmulti(r, loc);
+        dropgenes(s.fa, s.mo, loc, r, lab.data(), al.data());
+        truthadd(t, s, lab.data());
     }
     return t;
 }
@@ -31,13 +31,13 @@ truth simulate(const std::string& fams, long long n, long long loci, sample& s)
 std::vector<double> deltas(const truth& t, size_t p)
 {
     std::vector<double> d(9);
-    truth_deltas(t, p, d.data());
+    truthdeltas(t, p, d.data());
     return d;
 }
 
 } // namespace
 
-TEST(ibd, parent_offspring_is_always_state_8)
+TEST(ibd, ParentOffspringIsAlwaysState8)
 {
     sample s;
     truth t = simulate("po", 30, 500, s);
@@ -45,7 +45,7 @@ TEST(ibd, parent_offspring_is_always_state_8)
         EXPECT_EQ(deltas(t, p)[std::string(s.pairs[p].rel) == "PO" ? 7 : 8], 1.0);
 }
 
-TEST(ibd, full_sibs_share_a_quarter_half_quarter)
+TEST(ibd, FullSibsShareAQuarterHalfQuarter)
 {
     sample s;
     truth t = simulate("fs", 10, 20000, s);
@@ -58,12 +58,12 @@ TEST(ibd, full_sibs_share_a_quarter_half_quarter)
     }
 }
 
-TEST(ibd, child_of_full_sibs_is_inbred_a_quarter)
+TEST(ibd, ChildOfFullSibsIsInbredAQuarter)
 {
     sample s;
     truth t = simulate("fsm", 30, 5000, s);
     for (size_t k = 0; k < s.who.size(); k++)
-        EXPECT_NEAR(truth_f(t, k), s.role[k] == "ch" ? 0.25 : 0, 0.03) << s.id[k];
+        EXPECT_NEAR(truthf(t, k), s.role[k] == "ch" ? 0.25 : 0, 0.03) << s.id[k];
     // Against a parent: autozygous for the parent's gene (state 5) or
     // carrying both of the parent's genes (state 7) a quarter of the time each.
     std::vector<double> d = deltas(t, 1);
@@ -72,7 +72,7 @@ TEST(ibd, child_of_full_sibs_is_inbred_a_quarter)
     EXPECT_NEAR(d[6], 0.25, 0.03);
 }
 
-TEST(ibd, realized_values_track_the_pedigree)
+TEST(ibd, RealizedValuesTrackThePedigree)
 {
     sample s;
     truth t = simulate("all", 400, 2000, s);
@@ -87,17 +87,17 @@ TEST(ibd, realized_values_track_the_pedigree)
     for (int i = 0; i < 9; i++)
         EXPECT_GT(hit[i], 0) << "state " << i + 1 << " never occurs";
     for (size_t k = 0; k < s.who.size(); k++)
-        EXPECT_NEAR(truth_f(t, k), s.fexp[k], 0.04) << s.id[k];
+        EXPECT_NEAR(truthf(t, k), s.fexp[k], 0.04) << s.id[k];
 }
 
-TEST(ibd, multiallelic_loci_have_distinct_ids)
+TEST(ibd, MultiallelicLociHaveDistinctIds)
 {
     rng r;
-    rng_seed(r, 7);
+    rngseed(r, 7);
     locus loc;
     for (int rep = 0; rep < 200; rep++) {
-        draw_multi(r, loc);
-        ASSERT_TRUE(loc.n >= 2 && loc.n <= max_alleles);
+        drawmulti(r, loc);
+        ASSERT_TRUE(loc.n >= 2 && loc.n <= maxalleles);
         for (int k = 0; k < loc.n; k++)
             for (int j = 0; j < k; j++)
                 EXPECT_NE(loc.id[j], loc.id[k]);

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
-#include "jacquard.h"
+#include "jacquard.hpp"
 
 // Individual 1 carries labels (a,b), individual 2 (c,d).
-TEST(jacquard, nine_hand_made_states)
+TEST(jacquard, NineHandMadeStates)
 {
     const int want[][5] = {{5, 5, 5, 5, 1}, {5, 5, 7, 7, 2}, {5, 5, 5, 7, 3}, {5, 5, 7, 8, 4},
                            {5, 7, 5, 5, 5}, {5, 7, 8, 8, 6}, {5, 7, 5, 7, 7}, {5, 7, 5, 8, 8},
@@ -17,7 +17,7 @@ TEST(jacquard, nine_hand_made_states)
             << w[0] << w[1] << " " << w[2] << w[3];
 }
 
-TEST(jacquard, kinship_weights)
+TEST(jacquard, KinshipWeights)
 {
     double fs[9] = {0, 0, 0, 0, 0, 0, 0.25, 0.5, 0.25};
     double mixed[9] = {0.1, 0.1, 0.1, 0.1, 0.1, 0.1, 0.1, 0.2, 0.1};

@@ -1,4 +1,4 @@
-#include "families.h"
+#include "families.hpp"
 
 namespace {
 
@@ -93,7 +93,7 @@ std::vector<double> kinships(const ftpl& f)
     return phi;
 }
 
-void add_family(sample& s, int t, long long no, int width)
+void addfamily(sample& s, int t, long long no, int width)
 {
     const ftpl& f = tpls()[t];
     size_t k = f.m.size();
@@ -103,10 +103,12 @@ void add_family(sample& s, int t, long long no, int width)
                           num + "_" + f.name;
     std::vector<double> phi = kinships(f);
     std::vector<int> sidx(k, -1);
+    s.nfam = no;
     for (size_t i = 0; i < k; i++) {
         const mtpl& x = f.m[i];
         s.fa.push_back(x.fa < 0 ? -1 : base + x.fa);
         s.mo.push_back(x.mo < 0 ? -1 : base + x.mo);
+        s.famof.push_back(int(no - 1));
         if (!x.out)
             continue;
         sidx[i] = int(s.who.size());
@@ -131,11 +133,11 @@ void add_family(sample& s, int t, long long no, int width)
 
 } // namespace
 
-int family_types() { return int(tpls().size()); }
-const char* family_name(int t) { return tpls()[t].name; }
-const char* family_what(int t) { return tpls()[t].what; }
+int familytypes() { return int(tpls().size()); }
+const char* familyname(int t) { return tpls()[t].name; }
+const char* familywhat(int t) { return tpls()[t].what; }
 
-int family_size(int t)
+int familysize(int t)
 {
     int n = 0;
     for (const mtpl& x : tpls()[t].m)
@@ -143,7 +145,7 @@ int family_size(int t)
     return n;
 }
 
-bool parse_families(const std::string& list, std::vector<int>& types, std::string& err)
+bool parsefamilies(const std::string& list, std::vector<int>& types, std::string& err)
 {
     types.clear();
     size_t pos = 0;
@@ -154,7 +156,7 @@ bool parse_families(const std::string& list, std::vector<int>& types, std::strin
         std::string w = list.substr(pos, end - pos);
         pos = end + 1;
         bool found = false;
-        for (int t = 0; t < family_types(); t++) {
+        for (int t = 0; t < familytypes(); t++) {
             const ftpl& f = tpls()[t];
             if (w == f.name || w == "all" || (w == "outbred" && !f.inbred) ||
                 (w == "inbred" && f.inbred)) {
@@ -170,7 +172,7 @@ bool parse_families(const std::string& list, std::vector<int>& types, std::strin
     return true;
 }
 
-void build_sample(long long n, const std::vector<int>& types, sample& s)
+void buildsample(long long n, const std::vector<int>& types, sample& s)
 {
     s = sample();
     int width = digits(n) < 4 ? 4 : digits(n);
@@ -180,13 +182,13 @@ void build_sample(long long n, const std::vector<int>& types, sample& s)
         int t = 0;  // "un" when nothing else fits
         for (size_t k = 0; k < types.size(); k++) {
             int c = types[(next + k) % types.size()];
-            if (family_size(c) <= left) {
+            if (familysize(c) <= left) {
                 t = c;
                 next = next + k + 1;
                 break;
             }
         }
-        add_family(s, t, ++no, width);
-        left -= family_size(t);
+        addfamily(s, t, ++no, width);
+        left -= familysize(t);
     }
 }

@@ -1,4 +1,4 @@
-#include "jacquard.h"
+#include "jacquard.hpp"
 
 int jstate(uint32_t a, uint32_t b, uint32_t c, uint32_t d)
 {

@@ -1,27 +1,27 @@
-#include "markers.h"
+#include "markers.hpp"
 #include <cmath>
 
-void draw_snp(rng& r, locus& loc)
+void drawsnp(rng& r, locus& loc)
 {
-    double p = 0.05 + 0.45 * rng_unif(r);
+    double p = 0.05 + 0.45 * rngunif(r);
     loc.snp = true;
     loc.n = 2;
     loc.cum[0] = p;
     loc.cum[1] = 1;
     loc.id[0] = 1;
     loc.id[1] = 2;
-    loc.thr = rng_threshold(p);
+    loc.thr = rngthreshold(p);
 }
 
-void draw_multi(rng& r, locus& loc)
+void drawmulti(rng& r, locus& loc)
 {
-    loc.n = 2 + int(rng_below(r, max_alleles - 1));
+    loc.n = 2 + int(rngbelow(r, maxalleles - 1));
     loc.snp = false;
     loc.thr = 0;
     // Dirichlet(1,...,1): normalized unit exponentials.
     double sum = 0;
     for (int k = 0; k < loc.n; k++) {
-        loc.cum[k] = -std::log(rng_unif_pos(r));
+        loc.cum[k] = -std::log(rngunifpos(r));
         sum += loc.cum[k];
     }
     double acc = 0;
@@ -33,7 +33,7 @@ void draw_multi(rng& r, locus& loc)
     for (int k = 0; k < loc.n; k++) {
         bool dup;
         do {
-            loc.id[k] = uint16_t(1 + rng_below(r, 999));
+            loc.id[k] = uint16_t(1 + rngbelow(r, 999));
             dup = false;
             for (int j = 0; j < k; j++)
                 dup = dup || loc.id[j] == loc.id[k];

@@ -1,4 +1,4 @@
-#include "outfile.h"
+#include "outfile.hpp"
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
@@ -12,19 +12,19 @@ namespace {
 // committed or discarded.
 std::vector<std::pair<std::string, std::string>> pending;
 
-std::string temp_name(const std::string& path)
+std::string tempname(const std::string& path)
 {
     return path + ".part-" + std::to_string(long(getpid()));
 }
 
 } // namespace
 
-FILE* open_out(const std::string& path, std::string& err)
+FILE* outopen(const std::string& path, std::string& err)
 {
     // A device or a pipe is written as it stands.
     struct stat st {};
     bool direct = stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
-    std::string tmp = direct ? path : temp_name(path);
+    std::string tmp = direct ? path : tempname(path);
     FILE* f = std::fopen(tmp.c_str(), direct ? "wb" : "wbx");
     if (!f) {
         err = "cannot write " + path + ": " + std::strerror(errno);
@@ -36,7 +36,7 @@ FILE* open_out(const std::string& path, std::string& err)
     return f;
 }
 
-bool close_out(FILE* f, const std::string& path, std::string& err)
+bool outclose(FILE* f, const std::string& path, std::string& err)
 {
     bool bad = std::ferror(f) != 0;
     int e = errno;
@@ -49,13 +49,13 @@ bool close_out(FILE* f, const std::string& path, std::string& err)
     return !bad;
 }
 
-bool commit_outs(std::string& err)
+bool outcommit(std::string& err)
 {
     while (!pending.empty()) {
         const std::string tmp = pending.front().first, path = pending.front().second;
         if (std::rename(tmp.c_str(), path.c_str()) != 0) {
             err = "cannot write " + path + ": " + std::strerror(errno);
-            discard_outs();
+            outdiscard();
             return false;
         }
         pending.erase(pending.begin());
@@ -63,7 +63,7 @@ bool commit_outs(std::string& err)
     return true;
 }
 
-void discard_outs()
+void outdiscard()
 {
     for (const auto& p : pending)
         std::remove(p.first.c_str());

@@ -1,36 +1,42 @@
-#include "plinkfile.h"
-#include "outfile.h"
+#include "plinkfile.hpp"
+#include "outfile.hpp"
+#include "positions.hpp"
 
-bool write_ped(const std::string& path, const sample& s, const genos& g, std::string& err)
+std::string pedcols(const sample& s, size_t k)
 {
-    FILE* f = open_out(path, err);
+    return s.fam[k] + " " + s.id[k] + " " + (s.pat[k] < 0 ? "0" : s.id[s.pat[k]]) + " " +
+           (s.mat[k] < 0 ? "0" : s.id[s.mat[k]]) + " " + std::to_string(s.sex[k]) + " -9";
+}
+
+bool writeped(const std::string& path, const sample& s, const genos& g, std::string& err)
+{
+    FILE* f = outopen(path, err);
     if (!f)
         return false;
     static const char* pair[4] = {" G G", " A G", " A A", " 0 0"};
     std::string line;
     for (long long k = 0; k < g.n; k++) {
-        line = s.fam[k] + " " + s.id[k] + " " + (s.pat[k] < 0 ? "0" : s.id[s.pat[k]]) + " " +
-               (s.mat[k] < 0 ? "0" : s.id[s.mat[k]]) + " " + std::to_string(s.sex[k]) + " -9";
+        line = pedcols(s, size_t(k));
         const uint8_t* row = g.g.data() + size_t(k) * g.loci;
         for (long long l = 0; l < g.loci; l++)
             line += pair[row[l] & 3];
         line += '\n';
         put(f, line);
     }
-    return close_out(f, path, err);
+    return outclose(f, path, err);
 }
 
-bool write_map(const std::string& path, long long loci, std::string& err)
+bool writemap(const std::string& path, long long loci, std::string& err)
 {
-    FILE* f = open_out(path, err);
+    FILE* f = outopen(path, err);
     if (!f)
         return false;
-    long long per_chr = (loci + 21) / 22;
-    long long step = 1000000;
-    if (per_chr * step > 2000000000LL)
-        step = 2000000000LL / per_chr;
-    for (long long l = 0; l < loci; l++)
-        put(f, std::to_string(l % 22 + 1) + " snp" + std::to_string(l + 1) + " 0 " +
-                   std::to_string((l / 22 + 1) * step) + "\n");
-    return close_out(f, path, err);
+    for (long long l = 0; l < loci; l++) {
+        int chr;
+        long long pos;
+        snpplace(l, loci, chr, pos);
+        put(f, std::to_string(chr) + " snp" + std::to_string(l + 1) + " 0 " +
+                   std::to_string(pos) + "\n");
+    }
+    return outclose(f, path, err);
 }

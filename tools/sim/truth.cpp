@@ -1,16 +1,17 @@
-#include "truth.h"
+#include "truth.hpp"
 #include <cstdio>
-#include "jacquard.h"
-#include "outfile.h"
+#include "jacquard.hpp"
+#include "outfile.hpp"
 
-void truth_init(truth& t, const sample& s)
+void truthinit(truth& t, const sample& s)
 {
     t.st.assign(s.pairs.size() * 9, 0);
     t.az.assign(s.who.size(), 0);
+    t.own.assign(s.who.size(), 0);
     t.loci = 0;
 }
 
-void truth_add(truth& t, const sample& s, const uint32_t* lab)
+void truthadd(truth& t, const sample& s, const uint32_t* lab)
 {
     for (size_t p = 0; p < s.pairs.size(); p++) {
         const uint32_t* x = lab + 2 * s.who[s.pairs[p].a];
@@ -24,22 +25,36 @@ void truth_add(truth& t, const sample& s, const uint32_t* lab)
     t.loci++;
 }
 
-void truth_deltas(const truth& t, size_t p, double d[9])
+void truthorigin(truth& t, const sample& s, const uint32_t* lab, const uint8_t* org)
+{
+    for (size_t k = 0; k < s.who.size(); k++) {
+        const uint32_t* x = lab + 2 * s.who[k];
+        t.own[k] += org[x[0]] + org[x[1]];
+    }
+}
+
+void truthdeltas(const truth& t, size_t p, double d[9])
 {
     for (int i = 0; i < 9; i++)
         d[i] = t.loci ? double(t.st[9 * p + i]) / double(t.loci) : 0;
 }
 
-double truth_f(const truth& t, size_t k)
+double truthf(const truth& t, size_t k)
 {
     return t.loci ? double(t.az[k]) / double(t.loci) : 0;
 }
 
-bool write_truth(const std::string& prefix, const sample& s, const truth& t, std::string& err)
+double truthq(const truth& t, size_t k)
+{
+    return t.loci ? double(t.own[k]) / double(2 * t.loci) : 0;
+}
+
+bool writetruth(const std::string& prefix, const sample& s, const truth& t, const popset& p,
+                std::string& err)
 {
     char num[64];
     std::string path = prefix + ".truth.pairs.tsv";
-    FILE* f = open_out(path, err);
+    FILE* f = outopen(path, err);
     if (!f)
         return false;
     put(f, "# Only pairs within one family are listed. Different families share no"
@@ -48,7 +63,7 @@ bool write_truth(const std::string& prefix, const sample& s, const truth& t, std
     for (size_t p = 0; p < s.pairs.size(); p++) {
         const relpair& q = s.pairs[p];
         double d[9];
-        truth_deltas(t, p, d);
+        truthdeltas(t, p, d);
         std::string line = s.id[q.a] + "\t" + s.id[q.b] + "\t" + q.rel;
         for (double v : d) {
             std::snprintf(num, sizeof num, "\t%.6f", v);
@@ -58,17 +73,25 @@ bool write_truth(const std::string& prefix, const sample& s, const truth& t, std
         line += num;
         put(f, line);
     }
-    if (!close_out(f, path, err))
+    if (!outclose(f, path, err))
         return false;
 
     path = prefix + ".truth.indiv.tsv";
-    f = open_out(path, err);
+    f = outopen(path, err);
     if (!f)
         return false;
-    put(f, "id\tfamily\trole\tF\tF_exp\n");
+    const bool pops = p.k > 1;
+    put(f, pops ? "id\tfamily\trole\tF\tF_exp\tpop\tq\tq_exp\n"
+                : "id\tfamily\trole\tF\tF_exp\n");
     for (size_t k = 0; k < s.who.size(); k++) {
-        std::snprintf(num, sizeof num, "\t%.6f\t%.6f\n", truth_f(t, k), s.fexp[k]);
-        put(f, s.id[k] + "\t" + s.fam[k] + "\t" + s.role[k] + num);
+        std::snprintf(num, sizeof num, "\t%.6f\t%.6f", truthf(t, k), s.fexp[k]);
+        std::string line = s.id[k] + "\t" + s.fam[k] + "\t" + s.role[k] + num;
+        if (pops) {
+            int m = s.who[k];
+            std::snprintf(num, sizeof num, "\t%.6f\t%.6f", truthq(t, k), p.qexp[m]);
+            line += "\t" + popname(p, s.famof[m]) + num;
+        }
+        put(f, line + "\n");
     }
-    return close_out(f, path, err);
+    return outclose(f, path, err);
 }

@@ -1,6 +1,6 @@
 // One simulation: pedigree, gene dropping locus by locus, and all files.
 #pragma once
 #include <string>
-#include "opts.h"
+#include "simopts.hpp"
 
-bool run_sim(const opts& o, std::string& err);
+bool runsim(const opts& o, std::string& err);

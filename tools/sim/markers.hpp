@@ -1,32 +1,32 @@
 // Allele frequencies and raw allele IDs of one simulated locus.
 #pragma once
 #include <cstdint>
-#include "rng.h"
+#include "rng.hpp"
 
-constexpr int max_alleles = 20;
+constexpr int maxalleles = 20;
 
 struct locus {
     int n = 2;                  // number of alleles
-    double cum[max_alleles];    // cumulative frequencies; cum[n-1] == 1
-    uint16_t id[max_alleles];   // raw allele IDs written to layout 0
+    double cum[maxalleles];    // cumulative frequencies; cum[n-1] == 1
+    uint16_t id[maxalleles];   // raw allele IDs written to layout 0
     bool snp = true;
-    uint64_t thr = 0;           // SNPs: allele index 0 when rng_next() < thr
+    uint64_t thr = 0;           // SNPs: allele index 0 when rngnext() < thr
 };
 
 // SNP: allele index 0 ("allele 1", ID 1) is the minor allele with frequency
 // uniform in 0.05..0.5, allele index 1 has ID 2.
-void draw_snp(rng& r, locus& loc);
+void drawsnp(rng& r, locus& loc);
 
 // Multi-allelic: 2..20 alleles, frequencies from a flat Dirichlet, distinct
 // raw IDs drawn from 1..999 in random order.
-void draw_multi(rng& r, locus& loc);
+void drawmulti(rng& r, locus& loc);
 
 // Allele index of one founder gene.
-inline uint8_t draw_allele(rng& r, const locus& loc)
+inline uint8_t drawallele(rng& r, const locus& loc)
 {
     if (loc.snp)
-        return rng_next(r) < loc.thr ? 0 : 1;
-    double u = rng_unif(r);
+        return rngnext(r) < loc.thr ? 0 : 1;
+    double u = rngunif(r);
     int k = 0;
     while (k < loc.n - 1 && u >= loc.cum[k])
         k++;

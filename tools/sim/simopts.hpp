@@ -10,19 +10,24 @@ struct opts {
     bool multi = false;           // multi-allelic markers instead of SNPs
     int layout = 2;               // genotype layout 0, 1 or 2
     double missing = 0;           // share of genotypes written as missing
+    double error = 0;             // share of typed genotypes written wrong
     uint64_t seed = 1;            // the simulator's own seed
     std::string out = "sim";      // output prefix
     std::vector<int> families;    // cycle of family types
-    bool plink = false;
+    int subpops = 1;              // subpopulations
+    double fst = 0.05;            // their F_ST (Balding-Nichols), with subpops > 1
+    double admixed = 0;           // share of families admixed of two subpopulations
+    bool plink = false;           // P.ped and P.map
+    bool bed = false;             // P.bed, P.bim and P.fam
     bool help = false;
     // Values for the parameter file.
     int inbreed = 1;
     std::string results;          // empty: prefix + ".out"
     long long kseed = 1;
-    int rnd_delta0 = 0, update_p = 0, out_allele_fre = 0;
+    int rnddelta0 = 0, updatep = 0, outallelefre = 0;
 };
 
 // Fills o from the arguments; false with a message in err on a bad one.
-bool parse_opts(int argc, const char* const* argv, opts& o, std::string& err);
+bool parseopts(int argc, const char* const* argv, opts& o, std::string& err);
 
-std::string help_text();
+std::string helptext();

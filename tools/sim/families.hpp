@@ -14,6 +14,8 @@ struct sample {
     // The whole pedigree: parents' member indices, -1 for founders.
     // Parents always come before their children.
     std::vector<int> fa, mo;
+    std::vector<int> famof;             // family of each member, 0 for the first
+    long long nfam = 0;                 // families (a lone founder is one)
     // Per sampled individual, in file order.
     std::vector<int> who;               // pedigree member
     std::vector<std::string> id, fam, role;
@@ -23,16 +25,16 @@ struct sample {
     std::vector<relpair> pairs;         // every pair within one family
 };
 
-int family_types();
-const char* family_name(int t);
-const char* family_what(int t);
-int family_size(int t);                 // sampled members
+int familytypes();
+const char* familyname(int t);
+const char* familywhat(int t);
+int familysize(int t);                 // sampled members
 
 // LIST: comma-separated family names, or "all", "outbred", "inbred"; a name
 // may repeat to weight the cycle.
-bool parse_families(const std::string& list, std::vector<int>& types, std::string& err);
+bool parsefamilies(const std::string& list, std::vector<int>& types, std::string& err);
 
 // Fills n sampled individuals with whole families, cycling through types.
 // A family too big for the places left is skipped for the next one that
 // fits; single unrelated individuals fill what no family fits.
-void build_sample(long long n, const std::vector<int>& types, sample& s);
+void buildsample(long long n, const std::vector<int>& types, sample& s);

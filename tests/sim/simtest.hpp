@@ -8,14 +8,19 @@
 #include <string>
 #include <vector>
 
-// A fresh directory for the running test; returns DIR/name.
-inline std::string tmp_prefix(const std::string& name)
+// A directory for the running test, emptied at the test's first call (not
+// at later ones: a test compares the files of several runs); returns DIR/name.
+inline std::string tmpprefix(const std::string& name)
 {
     const auto* info = testing::UnitTest::GetInstance()->current_test_info();
     auto dir = std::filesystem::temp_directory_path() /
                ("kinex-sim-" + std::to_string(getpid()) + "-" + info->name());
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
+    static std::filesystem::path last;
+    if (dir != last) {
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+        last = dir;
+    }
     return (dir / name).string();
 }
 
@@ -27,7 +32,7 @@ inline std::string slurp(const std::string& path)
     return ss.str();
 }
 
-inline std::vector<std::string> lines_of(const std::string& text)
+inline std::vector<std::string> linesof(const std::string& text)
 {
     std::vector<std::string> out;
     std::stringstream ss(text);

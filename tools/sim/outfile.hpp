@@ -7,16 +7,16 @@
 #include <cstdio>
 #include <string>
 
-FILE* open_out(const std::string& path, std::string& err);
+FILE* outopen(const std::string& path, std::string& err);
 
 // Closes f and reports any write error met since it was opened.
-bool close_out(FILE* f, const std::string& path, std::string& err);
+bool outclose(FILE* f, const std::string& path, std::string& err);
 
 // Renames every file opened since the last commit or discard onto its
 // name; false (and err) when one cannot be, the rest then discarded.
-bool commit_outs(std::string& err);
+bool outcommit(std::string& err);
 
 // Removes every temporary file not yet committed.
-void discard_outs();
+void outdiscard();
 
 inline void put(FILE* f, const std::string& s) { std::fwrite(s.data(), 1, s.size(), f); }
