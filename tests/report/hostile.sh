@@ -132,6 +132,47 @@ expectsaid "" "merged m.out.mle.tsv" m.out
 cp m.related.tsv r.related.tsv
 expectsaid r.related.tsv "removed r.related.tsv, the related-pairs table of an earlier report" r.out
 
+# expectmade PREFIX MESSAGE ARGS...: kinex-report ARGS ends with status 0,
+# says MESSAGE (on either stream), writes files PREFIX.* and changes
+# nothing else.
+expectmade() {
+  local prefix=$1 msg=$2
+  shift 2
+  snapshot > "$log/before"
+  timeout 60 "$report" "$@" > "$log/out" 2> "$log/err"
+  local rc=$?
+  snapshot | awk -v p="$prefix." 'index($1, p) != 1' > "$log/after"
+  local bad=""
+  [ "$rc" = 0 ] || bad="status $rc, not 0"
+  cat "$log/out" "$log/err" | grep -qF -- "$msg" || bad="$bad; message not found: $msg"
+  cmp -s "$log/before" "$log/after" || bad="$bad; the folder changed: $(diff "$log/before" "$log/after" | tr '\n' ' ')"
+  if [ -n "$bad" ]; then
+    echo "FAIL: kinex-report $*: $bad"; cat "$log/out" "$log/err"; failed=1; return 1
+  fi
+  echo "ok: kinex-report $* -> 0: $(grep -hF -- "$msg" "$log/out" "$log/err" | head -c 150)"
+}
+
+# A table of another run (same pairs and locus counts, another run
+# identifier, as a results name that was a link once left one): refused
+# when named, left out with a note when found beside the results file.
+"$kinex" INP:r.par MLE:1 OUT:n.out >/dev/null
+expect 1 "n.out.mle.tsv cannot belong to m.out: the table names run" m.out --mle n.out.mle.tsv
+cp m.out.mle.tsv keep.tsv && cp n.out.mle.tsv m.out.mle.tsv
+expectmade other "ignored m.out.mle.tsv: the table names run" m.out --out other
+rm -f other.* && mv keep.tsv m.out.mle.tsv
+
+# A pair whose fit did not converge is marked in the tables, never called
+# as if it had.
+awk -F'\t' 'BEGIN { OFS = "\t" } NR == 3 { $9 = 0 } { print }' m.out.mle.tsv > unconv.tsv
+expectmade u "1 pairs did not converge (CONV 0)" m.out --mle unconv.tsv --out u --related-kinship 0
+grep -q "(not converged)" u.related.tsv || { echo "FAIL: the unconverged pair is not marked"; failed=1; }
+rm -f u.* unconv.tsv
+
+# With UpdateP 1 the calls are those at the sample frequencies: said.
+"$kinex" INP:r.par MLE:1 UPP:1 OUT:j.out >/dev/null
+expectmade jr "are the joint estimate of j.out (UpdateP 1)" j.out --out jr
+rm -f jr.* j.out j.out.mle.tsv n.out n.out.mle.tsv
+
 # Killed while writing (here: stuck on a pipe whose reader does not read):
 # the temporary files go, the earlier outputs stay as they were.
 snapshot > "$log/before"

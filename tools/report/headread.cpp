@@ -3,6 +3,7 @@
 #include <string>
 #include "linereader.hpp"
 #include "repstate.hpp"
+#include "run/parfile.hpp"
 
 void readhead()
 {
@@ -13,6 +14,7 @@ void readhead()
         repstop(notkinex + " (it does not begin with the KINEX banner)");
     const std::string_view nlabel = "  Number of individuals = ";
     const std::string_view mlabel = "  Maximum likelihood Deltas = ";
+    const std::string_view tlabel = "  Maximum likelihood table = ";
     const std::string_view plabel = "  Parameter file = ", glabel = "  Genotype file = ",
                            olabel = "  Output file = ";
     while (true) {
@@ -24,11 +26,16 @@ void readhead()
             std::string_view v = l.substr(nlabel.size());
             int64_t n = 0;
             auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
-            if (ec != std::errc() || p != v.data() + v.size() || n < 2 || n > 46340)
-                linestop("not a number of individuals from 2 to 46340");
+            if (ec != std::errc() || p != v.data() + v.size() || n < 2 || n > maxnumindiv)
+                linestop("not a number of individuals from 2 to " + std::to_string(maxnumindiv));
             rep.numindiv = n;
         } else if (l.substr(0, mlabel.size()) == mlabel) {
             rep.mlerun = l.substr(mlabel.size(), 1) != "0";
+        } else if (l.substr(0, tlabel.size()) == tlabel) {
+            // "<table> (run <identifier>)" or "(run <identifier>; ...)"
+            const size_t at = l.rfind(" (run ");
+            if (at != std::string_view::npos)
+                rep.runid = l.substr(at + 6, 16);
         } else if (l.substr(0, plabel.size()) == plabel) {
             rep.recpar = l.substr(plabel.size());
         } else if (l.substr(0, glabel.size()) == glabel) {

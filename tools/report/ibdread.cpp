@@ -161,6 +161,8 @@ void readibd(FILE* pairs, FILE* kin, FILE* rel)
                 mlenext(j, k, row.nloci, m);
                 row.m = &m;
                 rep.callcount[m.call]++;
+                if (row.nloci > 0 && !m.conv)
+                    rep.numunconv++;
             }
             pairlines(row, pbuf, kbuf, rbuf);
             flush(pairs, pbuf, rep.pairsname, false);

@@ -36,10 +36,23 @@ int main(int argc, char** argv)
         std::fprintf(say, "kinex-report: merged %s%s%s\n", rep.hasmle ? rep.mlename.c_str() : "",
                     rep.hasmle && rep.hasmap ? " and " : "",
                     rep.hasmap ? rep.idsname.c_str() : "");
-    if (rep.mlestale)
+    if (rep.mlestale && !rep.mlerun)
         std::fprintf(stderr,
                      "kinex-report: ignored %s: %s comes from a run without MLE:1 or MLE:2, so the "
                      "table is an earlier run's\n",
+                     rep.mlename.c_str(), rep.infile.c_str());
+    else if (rep.mlestale)
+        std::fprintf(stderr, "kinex-report: ignored %s: %s\n", rep.mlename.c_str(), rep.mlewhy.c_str());
+    if (rep.hasmle && rep.numunconv > 0)
+        std::fprintf(say,
+                     "kinex-report: %lld pairs did not converge (CONV 0): their Deltas are the best "
+                     "point found and their calls are marked \"(not converged)\"\n",
+                     (long long)rep.numunconv);
+    if (rep.hasmle && rep.mlejoint)
+        std::fprintf(say,
+                     "kinex-report: the calls, LRT and GAP of %s are those of the maximum at the "
+                     "sample allele frequencies; the Deltas and kinship are the joint estimate of "
+                     "%s (UpdateP 1)\n",
                      rep.mlename.c_str(), rep.infile.c_str());
     for (const std::string& n : rep.stalenames)
         std::fprintf(say,

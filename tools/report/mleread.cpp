@@ -1,5 +1,6 @@
 #include "mleread.hpp"
 #include <string>
+#include "headline.hpp"
 #include "linereader.hpp"
 #include "numtext.hpp"
 #include "repstate.hpp"
@@ -23,20 +24,45 @@ bool isreal(std::string_view s, bool sign)
 int callindex(std::string_view s)
 {
     for (int c = 0; c < numcalls; c++)
-        if (s == callnames[c])
+        if (s == relations[c].name)
             return c;
     return -1;
 }
 
 } // namespace
 
+const std::string_view runlabel = "# kinex run ";
+
+std::string mlestranger()
+{
+    if (!rep.mlerun)
+        return "its run record holds no \"Maximum likelihood Deltas\" line (kinex ran without "
+               "MLE:1 or MLE:2)";
+    const std::string head = headline(rep.mlename);
+    const std::string id = head.compare(0, runlabel.size(), runlabel) == 0
+                               ? head.substr(runlabel.size(), 16)
+                               : std::string();
+    if (id == rep.runid)
+        return "";
+    if (rep.runid.empty())
+        return "the table names run " + id + ", the results file's run record none";
+    return "the table " + (id.empty() ? std::string("names no run") : "names run " + id) +
+           ", the results file's run record names run " + rep.runid + " (the table is another "
+           "run's)";
+}
+
 void mleopen()
 {
     lineopen(rep.mle, rep.mlename);
     std::string_view l;
-    if (!nextline(rep.mle, l) || l != mleheader)
-        repstop(rep.mlename + " is not a maximum-likelihood table of kinex (its first line "
-                              "is not the header " + std::string(mleheader) + ")");
+    bool ok = nextline(rep.mle, l);
+    if (ok && l.substr(0, runlabel.size()) == runlabel) {
+        rep.mlejoint = l.find("(the results file holds the joint estimate") != std::string_view::npos;
+        ok = nextline(rep.mle, l);
+    }
+    if (!ok || l != mleheader)
+        repstop(rep.mlename + " is not a maximum-likelihood table of kinex (its first lines are "
+                              "not the run line and the header " + std::string(mleheader) + ")");
 }
 
 void mlenext(int64_t j, int64_t k, int64_t nloci, mleline& m)
@@ -71,8 +97,11 @@ void mlenext(int64_t j, int64_t k, int64_t nloci, mleline& m)
                         ": the table does not belong to that run");
     bool na = nloci == 0;
     m.call = 0;
+    m.conv = m.f[8] == "1";
     bool ok = isdigits(m.f[7]) && (m.f[8] == "0" || m.f[8] == "1");
     if (na) {
+        // ITER and CONV NA (an older kinex wrote 0 and 1 there)
+        ok = ok || (m.f[7] == "NA" && m.f[8] == "NA");
         for (int f : {3, 4, 5, 6})
             ok = ok && m.f[f] == "NA";
     } else {
@@ -82,7 +111,8 @@ void mlenext(int64_t j, int64_t k, int64_t nloci, mleline& m)
     }
     if (!ok)
         linestop(t, std::string("not a line of the maximum-likelihood table (") +
-                        (na ? "a pair without a common locus has NA for LNL, LRT, CALL and GAP"
+                        (na ? "a pair without a common locus has NA for LNL, LRT, CALL, GAP, ITER "
+                              "and CONV"
                             : "LNL, LRT and GAP are numbers, CALL one of duplicate, "
                               "parent-offspring, full-sib, second-degree, third-degree, "
                               "unrelated") +

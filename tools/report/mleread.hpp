@@ -1,20 +1,31 @@
 // The maximum-likelihood table that kinex writes beside the results file
-// (RESULTS.mle.tsv) with MLE:1 or MLE:2: a header line, then one
-// tab-separated line per pair i < j in sample order,
+// (RESULTS.mle.tsv) with MLE:1 or MLE:2: a line naming the run
+//   # kinex run <16 hex digits>; MLE:1; ...
+// (the same identifier stands in the results file's run record), a header
+// line, then one tab-separated line per pair i < j in sample order,
 //   ID1 ID2 NLOCI LNL LRT CALL GAP ITER CONV
-// with NA for LNL, LRT, CALL and GAP of a pair without a common locus.
+// with NA for LNL, LRT, CALL, GAP, ITER and CONV of a pair without a
+// common locus (an older kinex wrote 0 and 1 for ITER and CONV there).
 #pragma once
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 extern const char* const mleheader;
 
 struct mleline {
     std::string_view f[9];   // the fields as written
-    int call = 0;            // index into callnames
+    int call = 0;            // index into relations
+    bool conv = true;        // the fit met its stopping rule (CONV 1)
 };
 
-// Opens rep.mlename and checks its header.
+// Why the table rep.mlename cannot belong to the results file whose head
+// has been read (its run record names no maximum-likelihood run, or
+// another run identifier than the table's first line), or "" when it can.
+std::string mlestranger();
+
+// Opens rep.mlename and checks its first lines: the line naming the run
+// (a kinex that wrote none had only the header) and the header.
 void mleopen();
 
 // Reads the line of the pair (j, k), j < k, whose nine IIS counts add up

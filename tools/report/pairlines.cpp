@@ -78,9 +78,11 @@ void pairlines(const pairrow& p, std::string& pairs, std::string& kin, std::stri
         kin += na ? "NA" : p.t[t];
     }
     kin += '\t';
-    if (p.m)
+    if (p.m) {
         kin += p.m->f[5];
-    else
+        if (!na && !p.m->conv)
+            kin += " (not converged)";
+    } else
         kin += na ? "NA" : degreeof(k4);
     if (inrel) {
         rel.append(kin, at, std::string::npos);

@@ -7,6 +7,6 @@
 void initplot();
 
 // A pair with its kinship, Delta9 and relationship call (an index into
-// callnames, or -1 without a maximum-likelihood table).
+// relations, or -1 without a maximum-likelihood table).
 void addpair(double r, double delta9, int call);
 void addindiv(double fmean);

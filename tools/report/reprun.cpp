@@ -33,14 +33,17 @@ void report()
     checksame();
     lineopen();
     readhead();
-    // kinex with MLE:0 leaves the table of an earlier MLE run where it was
-    if (rep.hasmle && !rep.mlerun) {
+    // A table of another run (kinex with MLE:0 leaves an earlier MLE run's
+    // table where it was; a results name that was a link, or a run that
+    // failed, may leave one beside another results file) is left out when
+    // found beside the results file, refused when named.
+    const std::string why = rep.hasmle ? mlestranger() : std::string();
+    if (!why.empty()) {
         if (rep.mlegiven)
-            repstop(rep.mlename + " cannot belong to " + rep.infile +
-                    ": its run record holds no \"Maximum likelihood Deltas\" line (kinex ran "
-                    "without MLE:1 or MLE:2)");
+            repstop(rep.mlename + " cannot belong to " + rep.infile + ": " + why);
         rep.hasmle = false;
         rep.mlestale = true;
+        rep.mlewhy = why;
         rep.related = rep.relkinset;
     }
     checkrun();

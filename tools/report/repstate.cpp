@@ -4,10 +4,6 @@
 
 repstate rep;
 
-const char* const callnames[numcalls] = {"NA",           "duplicate",    "parent-offspring",
-                                         "full-sib",     "second-degree", "third-degree",
-                                         "unrelated"};
-
 void repstop(const std::string& msg)
 {
     throw repfail{msg};

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 #include <vector>
+#include "estimation/estimation.hpp"
 
 // A text file read line by line: the results file, the maximum-likelihood
 // table beside it, the identifier map of kinex-convert.
@@ -27,10 +28,9 @@ struct outfile {
     FILE* f = nullptr;
 };
 
-// Relationship calls of the maximum-likelihood table; 0 is a pair without
-// a common locus (NA).
-constexpr int numcalls = 7;
-extern const char* const callnames[numcalls];
+// Relationship calls of the maximum-likelihood table, named as kinex names
+// them (relations[c].name); 0 is a pair without a common locus (NA).
+constexpr int numcalls = nrelations + 1;
 
 struct repstate {
     // Options.
@@ -53,6 +53,15 @@ struct repstate {
     // as kinex had them (from the folder it ran in).
     std::string recpar, recgen, recout;
     bool mlestale = false;            // a side table of an earlier run, ignored
+    // The run identifier of the results file's maximum-likelihood table
+    // (run record) and of the table's first line ("" for a kinex that
+    // wrote none); the table's first line says whether its values are at
+    // the sample frequencies while the results file holds the joint
+    // estimate (UpdateP 1).
+    std::string runid, mlerunid;
+    bool mlejoint = false;
+    std::string mlewhy;               // why a table beside the results file was left out
+    int64_t numunconv = 0;            // merged pairs whose fit did not converge
 
     // Individuals, numbered from 1 (element 0 unused), learned from the IBD
     // table; cols[i] is what the tables write for individual i: its

@@ -15,11 +15,11 @@ constexpr double ry0 = 70, rh = 200;     // histogram of r(1,2)
 constexpr double fy0 = 390, fh = 180;    // histogram of F_Mean
 
 // Expected (Delta9, r(1,2)) of outbred relatives.
-struct relation {
+struct expected {
     double d9, r;
     const char* name;
 };
-const relation relations[] = {{0.0, 0.25, "parent-offspring"},
+const expected expectedmarks[] = {{0.0, 0.25, "parent-offspring"},
                               {0.25, 0.25, "full sibs"},
                               {0.5, 0.125, "half sibs"},
                               {0.75, 0.0625, "first cousins"},
@@ -56,7 +56,7 @@ double nicestep(double top)
     return 10 * p;
 }
 
-// Colours of the relationship calls (index into callnames).
+// Colours of the relationship calls (index into ::relations).
 const char* const callcolour[numcalls] = {"#000000", "#6a3d9a", "#e31a1c", "#ff7f00",
                                           "#33a02c", "#1f78b4", "#9e9e9e"};
 
@@ -167,7 +167,7 @@ void scatter(std::string& s, double rmax)
     s += "</g>\n";
 
     s += "<g id=\"expected\">\n";
-    for (const relation& e : relations) {
+    for (const expected& e : expectedmarks) {
         double x = px(e.d9), y = py(e.r);
         diamond(s, x, y, 6);
         bool left = e.d9 > 0.9;
@@ -205,7 +205,7 @@ void scatter(std::string& s, double rmax)
         add(s,
             "<circle class=\"legendpt c%d\" cx=\"%.1f\" cy=\"%.1f\" r=\"3.5\"/>\n"
             "<text x=\"%.1f\" y=\"%.1f\">called %s (%lld)</text>\n",
-            c, lx + 14, y - 4, lx + 26, y, callnames[c], (long long)rep.callcount[c]);
+            c, lx + 14, y - 4, lx + 26, y, ::relations[c].name, (long long)rep.callcount[c]);
         y += 16;
     }
     diamond(s, lx + 14, y - 4, 5);
