@@ -16,7 +16,8 @@ std::vector<std::string> programargs;
 
 namespace {
 
-const std::array<std::string, 9> par = {"INP", "OUT", "RAN", "LOC", "IND", "GEN", "UPP", "OMP", "MLE"};
+const std::array<std::string, 11> par = {"INP", "OUT", "RAN", "LOC", "IND", "GEN",
+                                         "UPP", "OMP", "MLE", "PCS", "POP"};
 
 // An integer in a fixed field of 12 characters: blanks are ignored, an
 // all-blank field is 0.
@@ -56,6 +57,8 @@ void showhelp()
     say("  UPP:[Update allele frequency 1/0]");
     say("  OMP:[Number of openMP threads]");
     say("  MLE:[Maximum likelihood Deltas 0/1/2]");
+    say("  PCS:[Ancestry components 0..20, with MLE:1/2]");
+    say("  POP:[Population labels file, with MLE:1/2]");
 }
 
 }  // namespace
@@ -71,6 +74,8 @@ void getcommands()
     vars.updatep = -1;
     vars.ompthd = 1;
     vars.mle = 0;
+    vars.pcs = 0;
+    vars.popfile.clear();
     vars.commandline = programargs.empty() ? std::string() : trimright(programargs[0]);
 
     std::array<int, par.size()> count{};
@@ -107,6 +112,7 @@ void getcommands()
             if (name == "INP") vars.parfile = trimright(value);
             else if (name == "OUT") vars.outfile = trimright(value);
             else if (name == "GEN") vars.gtypefile = trimright(value);
+            else if (name == "POP") vars.popfile = trimright(value);
             else if (name == "MLE") {
                 // 0 the EM for Delta, 1 maximum likelihood, 2 its pooled form
                 // for SNP data: the one digit, blanks around it allowed;
@@ -117,6 +123,16 @@ void getcommands()
                     ++errors;
                 } else {
                     vars.mle = v[0] - '0';
+                }
+            } else if (name == "PCS") {
+                // the number of components, 0 (off) to 20
+                const std::string v = trimright(value);
+                int64_t k = -1;
+                if (v.empty() || v.size() > 2 || !parseint(v, 0, 20, k)) {
+                    keyboarderror(name, value);
+                    ++errors;
+                } else {
+                    vars.pcs = int32_t(k);
                 }
             } else {
                 int32_t* field = name == "RAN"   ? &vars.idum

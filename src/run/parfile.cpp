@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "output/output.hpp"
 #include "parallel/workshare.hpp"
 #include "run/clock.hpp"
 #include "run/freeform.hpp"
@@ -59,6 +60,38 @@ void checkname(const std::string& name, const char* what)
 
 // The results file replaces its content at the end of the run, so it must
 // not be one of the inputs.
+// The ancestry keys go with the maximum-likelihood Deltas at fixed
+// frequencies; components need SNP data; one kind of ancestry at a time.
+void checkancestry()
+{
+    if (vars.pcs == 0 && vars.popfile.empty()) return;
+    const std::string keys = vars.pcs != 0 && !vars.popfile.empty() ? "PCS: and POP:"
+                             : vars.pcs != 0                         ? "PCS:"
+                                                                     : "POP:";
+    if (vars.mle == 0)
+        stoponerror(keys + " adjust the maximum-likelihood Deltas: give MLE:1 or MLE:2 with it!", routine);
+    if (vars.pcs != 0 && !vars.popfile.empty())
+        stoponerror("PCS: and POP: together: give one kind of ancestry, components (PCS:) or population "
+                    "labels (POP:)!",
+                    routine);
+    if (vars.updatep == 1)
+        stoponerror(keys + " works with the allele frequencies fixed: UpdateP must be 0!", routine);
+    if (vars.pcs != 0 && vars.dataform == 0)
+        stoponerror("PCS: needs SNP data (DataForm 1 or 2); give population labels with POP: for "
+                    "multi-allelic markers!",
+                    routine);
+    if (!vars.popfile.empty()) {
+        checkname(vars.popfile, "Population file");
+        if (!fileexists(vars.popfile))
+            stoponerror("Population file " + vars.popfile + " does not exist!", routine);
+        for (const char* suffix : sidesuffix)
+            if (samefile(vars.outfile + suffix, vars.popfile) || samefile(vars.outfile, vars.popfile))
+                stoponerror("Output file " + vars.outfile + " or a table beside it is the same file as the "
+                                "population file " + vars.popfile + "! The run would overwrite its input.",
+                            routine);
+    }
+}
+
 void checkoutputname(const std::string& name)
 {
     if (samefile(name, vars.parfile))
@@ -134,15 +167,20 @@ void readparfile()
     if (vars.outallelefre != 0 && vars.outallelefre != 1) stoponerror("OutAlleleFre must be 1/0!", routine);
     if (vars.dataform == 0 && vars.outallelefre == 1) checkoutputname(vars.outfile + ".RawAllele");
     if (vars.mle != 0) {
-        // the table goes beside the file the results name stands for (a
-        // link's target, see openoutput)
-        checkoutputname(vars.outfile + ".mle.tsv");
+        // the side tables go beside the file the results name stands for
+        // (a link's target, see openoutput)
         std::error_code e;
+        std::string real;
         if (std::filesystem::is_symlink(vars.outfile, e)) {
-            const std::filesystem::path real = std::filesystem::canonical(vars.outfile, e);
-            if (!e) checkoutputname(real.string() + ".mle.tsv");
+            const std::filesystem::path p = std::filesystem::canonical(vars.outfile, e);
+            if (!e) real = p.string();
+        }
+        for (const char* suffix : sidesuffix) {
+            checkoutputname(vars.outfile + suffix);
+            if (!real.empty()) checkoutputname(real + suffix);
         }
     }
+    checkancestry();
 
     ffclose(r);
     say(". Done.");

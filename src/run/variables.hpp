@@ -37,6 +37,8 @@ struct variables {
     int32_t idum = 0;                // generator state word
     int32_t ompthd = 1;              // OpenMP threads for the joint E-step
     int32_t mle = 0;                 // Deltas: 0 EM, 1 maximum likelihood, 2 pooled SNP classes
+    int32_t pcs = 0;                 // principal components of ancestry (PCS:), 0 off
+    std::string popfile;             // population labels (POP:), "" off
     std::string parfile = "VARN.par";
     std::string gtypefile;
     std::string outfile;
@@ -100,6 +102,27 @@ struct variables {
     std::vector<int32_t> mleiter;       // iterations; negative when not converged
     int32_t mlemost = 0;                // most iterations of a dyad
     int32_t mlenotconv = 0;             // dyads not converged
+
+    // ---- ancestry: individual-specific allele frequencies (PCS:, POP:) ----
+    // Components (PCS: k): found on a set of mutually unrelated individuals,
+    // the others projected onto them; the allele-1 frequency of individual
+    // i at SNP u is the regression of its dosage / 2 on 1 and its scores,
+    // coefficients pcbeta(0..k, u), kept away from 0 and 1 (indivfreq).
+    std::vector<double> pcscore;        // k x N, pcat(c, i), c = 1..k
+    std::vector<double> pcvar;          // 1..k: share of the variance explained
+    std::vector<double> pcbeta;         // (k + 1) x U, betaat(c, u), c = 0..k
+    std::vector<int8_t> unrelset;       // 1..N: 1 in the set the components were found on
+    int32_t numunrel = 0;
+    // Populations (POP: file): individual i belongs to popof[i] (1..numpops);
+    // popfreq(a, k) is the frequency of allele a (1..A) in population k.
+    int32_t numpops = 0;
+    std::vector<int32_t> popof;         // 1..N
+    std::vector<std::string> popname;   // 1..numpops
+    std::vector<double> popfreq;        // A x numpops, popfreqat(a, k)
+    // Per individual, inbreeding by maximum likelihood at its own allele
+    // frequencies (MLE not 0).
+    std::vector<double> inbml;          // 1..N
+    std::vector<double> inblrt;         // 1..N: 2 (L at F - L at 0)
 };
 
 extern variables vars;
@@ -129,6 +152,19 @@ inline int64_t dyadnum(int i, int j, int n) { return int64_t(i - 1) * (2 * int64
 
 // iisdyad(m, k): mode m (1..9) of dyad k.
 inline std::size_t iisat(int m, int64_t k) { return std::size_t(m - 1) + 9 * std::size_t(k - 1); }
+
+// pcscore(c, i): component c (1..pcs) of individual i.
+inline std::size_t pcat(int c, int i) { return std::size_t(c - 1) + std::size_t(vars.pcs) * std::size_t(i - 1); }
+
+// pcbeta(c, u): coefficient c (0 the intercept, 1..pcs the components) of
+// unique locus u.
+inline std::size_t betaat(int c, int u) { return std::size_t(c) + std::size_t(vars.pcs + 1) * std::size_t(u - 1); }
+
+// popfreq(a, k): allele a (1..numallallele) in population k (1..numpops).
+inline std::size_t popfreqat(int a, int k)
+{
+    return std::size_t(a - 1) + std::size_t(vars.numallallele) * std::size_t(k - 1);
+}
 
 // delta(k, j, i): Delta k of the pair seen with i as first individual.
 inline std::size_t deltaat(int k, int j, int i)

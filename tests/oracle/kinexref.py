@@ -484,7 +484,9 @@ class Kinex:
                           '  GEN:[Genotype file name]',
                           '  UPP:[Update allele frequency 1/0]',
                           '  OMP:[Number of openMP threads]',
-                          '  MLE:[Maximum likelihood Deltas 0/1/2]']:
+                          '  MLE:[Maximum likelihood Deltas 0/1/2]',
+                          '  PCS:[Ancestry components 0..20, with MLE:1/2]',
+                          '  POP:[Population labels file, with MLE:1/2]']:
                     self.line(s)
                 raise StopRun('help')
             self.line()

@@ -148,7 +148,9 @@ TEST(commands, helpInAnyCaseEndsTheRun)
                   "VARN command line Arguments:\n  IND:[Number of individuals]\n  LOC:[Number of loci]\n"
                   "  RAN:[Random number seed]\n  INP:[Input parameter file name]\n  OUT:[Output file name]\n"
                   "  GEN:[Genotype file name]\n  UPP:[Update allele frequency 1/0]\n  OMP:[Number of openMP threads]\n"
-                  "  MLE:[Maximum likelihood Deltas 0/1/2]\n");
+                  "  MLE:[Maximum likelihood Deltas 0/1/2]\n"
+                  "  PCS:[Ancestry components 0..20, with MLE:1/2]\n"
+                  "  POP:[Population labels file, with MLE:1/2]\n");
         EXPECT_EQ(vars.numloci, -2147483647);
     }
 }
