@@ -9,11 +9,11 @@ void say(const std::string& line, const std::string& brief)
     cv.loglines.push_back({line, brief});
 }
 
-std::string screentext()
+std::string screentext(bool failed)
 {
     std::string s;
     for (const logline& l : cv.loglines)
-        s += (l.brief.empty() ? l.full : l.brief) + "\n";
+        s += (l.brief.empty() || failed ? l.full : l.brief) + "\n";
     return s;
 }
 

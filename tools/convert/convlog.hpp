@@ -10,8 +10,9 @@ extern const char* const loghead;
 // Adds a line to the account (brief: the screen's shorter form, if any).
 void say(const std::string& line, const std::string& brief = "");
 
-// The account as the screen shows it, one line each.
-std::string screentext();
+// The account as the screen shows it, one line each; after a failure, when
+// no log is written, with the lines in full.
+std::string screentext(bool failed = false);
 
 // The log file: its first line, the command, the account, then wrote.
 std::string logtext(const std::string& wrote);

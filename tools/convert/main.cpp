@@ -20,7 +20,7 @@ int main(int argc, char** argv)
         convert();
     } catch (const convfail& e) {
         tmpdiscard();
-        std::fputs(screentext().c_str(), stdout);   // the filters' account so far
+        std::fputs(screentext(true).c_str(), stdout);   // the filters' account so far
         std::fflush(stdout);
         std::fprintf(stderr, "kinex-convert: %s\n", e.msg.c_str());
         return 1;
