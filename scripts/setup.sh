@@ -5,7 +5,7 @@ set -euo pipefail
 
 # clang and libclang-rt-14-dev (libFuzzer and the sanitizer runtimes) build
 # the fuzz targets.
-packages=(cmake g++ make python3 googletest libgtest-dev libopenmpi-dev openmpi-bin pkg-config libhts-dev libeigen3-dev plink1.9
+packages=(cmake g++ make python3 googletest libgtest-dev libopenmpi-dev openmpi-bin pkg-config libhts-dev libeigen3-dev plink1.9 plink2
   clang libclang-rt-14-dev)
 
 missing=()

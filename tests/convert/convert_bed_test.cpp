@@ -5,9 +5,6 @@
 
 namespace {
 
-// Genotypes as KINEX writes them: copies of A1, '-' missing.
-using matrix = std::vector<std::string>;
-
 matrix randomrows(int n, int m, unsigned seed)
 {
     std::mt19937 g(seed);
@@ -17,24 +14,6 @@ matrix randomrows(int n, int m, unsigned seed)
         for (auto& c : r)
             c = pick[g() % 5];
     return rows;
-}
-
-// The .bed bytes of rows, packed here from PLINK's documented codes:
-// 00 two copies of A1, 01 missing, 10 heterozygous, 11 no copy of A1.
-std::string bedbytes(const matrix& rows)
-{
-    size_t n = rows.size(), m = rows[0].size(), per = (n + 3) / 4;
-    std::string b = "\x6C\x1B\x01";
-    for (size_t l = 0; l < m; l++) {
-        std::string snp(per, '\0');
-        for (size_t i = 0; i < n; i++) {
-            char c = rows[i][l];
-            unsigned code = c == '2' ? 0 : c == '1' ? 2 : c == '0' ? 3 : 1;
-            snp[i / 4] = char(snp[i / 4] | (code << (2 * (i % 4))));
-        }
-        b += snp;
-    }
-    return b;
 }
 
 std::vector<std::string> names(int n)

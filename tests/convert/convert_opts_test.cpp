@@ -2,24 +2,6 @@
 #include "convtest.hpp"
 #include "parwrite.hpp"
 
-namespace {
-
-std::string optfail(std::vector<std::string> args)
-{
-    resetconv();
-    std::vector<const char*> argv{"kinex-convert"};
-    for (auto& a : args)
-        argv.push_back(a.c_str());
-    try {
-        readopts(int(argv.size()), argv.data());
-    } catch (const convfail& e) {
-        return e.msg;
-    }
-    return "";
-}
-
-} // namespace
-
 TEST(convertopts, NeedsExactlyOneInput)
 {
     EXPECT_NE(optfail({}).find("give one input"), std::string::npos);

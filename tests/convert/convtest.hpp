@@ -1,5 +1,6 @@
-// Helpers of the kinex-convert tests: a scratch folder, files in it, and
-// one conversion run as the program runs it.
+// Helpers of the kinex-convert tests: a scratch folder, files in it, one
+// conversion run as the program runs it, options read alone, and the
+// bytes of a .bed.
 #pragma once
 #include <gtest/gtest.h>
 #include <cstdlib>
@@ -14,6 +15,27 @@
 #include "tmpfiles.hpp"
 
 namespace fs = std::filesystem;
+
+// Genotypes as KINEX writes them: copies of A1, '-' missing.
+using matrix = std::vector<std::string>;
+
+// The .bed bytes of rows, packed here from PLINK's documented codes:
+// 00 two copies of A1, 01 missing, 10 heterozygous, 11 no copy of A1.
+inline std::string bedbytes(const matrix& rows)
+{
+    size_t n = rows.size(), m = rows[0].size(), per = (n + 3) / 4;
+    std::string b = "\x6C\x1B\x01";
+    for (size_t l = 0; l < m; l++) {
+        std::string snp(per, '\0');
+        for (size_t i = 0; i < n; i++) {
+            char c = rows[i][l];
+            unsigned code = c == '2' ? 0 : c == '1' ? 2 : c == '0' ? 3 : 1;
+            snp[i / 4] = char(snp[i / 4] | (code << (2 * (i % 4))));
+        }
+        b += snp;
+    }
+    return b;
+}
 
 // A fresh folder per test, removed afterwards.
 class convdir : public ::testing::Test {
@@ -70,3 +92,18 @@ protected:
         return "";
     }
 };
+
+// Reads the options alone; "" when they are good, else the message.
+inline std::string optfail(std::vector<std::string> args)
+{
+    resetconv();
+    std::vector<const char*> argv{"kinex-convert"};
+    for (auto& a : args)
+        argv.push_back(a.c_str());
+    try {
+        readopts(int(argv.size()), argv.data());
+    } catch (const convfail& e) {
+        return e.msg;
+    }
+    return "";
+}

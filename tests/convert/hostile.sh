@@ -33,6 +33,7 @@ cp d.fam t.fam; cp d.bim t.bim; printf '\x6c\x1b' > t.bed   # a 2-byte .bed
 cp d.bed m.bed; cp d.bim m.bim
 awk 'BEGIN { for (i = 1; i <= 46341; i++) print "f", "i" i, 0, 0, 1, -9 }' > m.fam
 if [ "$(id -u)" = 0 ]; then mknod n.par c 1 3; fi        # a device where the .par goes
+printf 'PLINK v2.00a3.5\n' > d.log                          # PLINK's log beside its fileset
 # k: the outputs of --bfile d --out k, beside them the map of an earlier
 # --short-ids conversion
 "$convert" --bfile d --out k > /dev/null
@@ -103,6 +104,8 @@ if [ -e n.par ]; then
 fi
 expect "--id FID_IID needs PLINK input" --vcf data.gen --out w --id FID_IID
 expect "repeated option: '--mle 2' after '--mle 1'" --bfile d --mle 1 --mle 2
+expect "cannot read v.vcf: it is a named pipe, not a list of samples" --bfile d --out w --keep v.vcf
+expect "cannot write d.log: it is there and is not a kinex-convert log" --bfile d --maf 0.01
 if expect "'a\x1Bb' (individual 1): holds a control character (0x1B at byte 2)" --bfile u; then
   for m in "'b\xFF' (individual 2): is not UTF-8 text (0xFF at byte 2)" \
            "(individual 3): longer than 20 bytes"; do

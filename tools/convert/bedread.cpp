@@ -1,10 +1,13 @@
 #include "bedread.hpp"
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <unordered_map>
 #include "convstate.hpp"
 #include "infiles.hpp"
+#include "sitefilter.hpp"
 
 namespace {
 
@@ -78,22 +81,40 @@ void readbim()
 {
     std::string name = cv.bfile + ".bim";
     std::ifstream in = openin(name, "a .bim file");
-    std::string line;
+    std::string line, f[6];
     int64_t lineno = 0;
+    std::unordered_map<std::string, int32_t> chrid;
     while (std::getline(in, line)) {
         lineno++;
-        int n = fields(line, nullptr, 0);
+        int n = fields(line, f, 6);
         if (n != 6)
             convstop(name + " line " + std::to_string(lineno) + " has " +
                      plural(n, "field", "fields") +
                      "; a .bim line holds 6 (chromosome, SNP ID, position in cM, base-pair "
                      "position, allele 1, allele 2)");
+        // A1 0 or "." is PLINK's missing allele code: a site of one allele
+        const char* codes[2] = {f[4].c_str(), f[5].c_str()};
+        bool on = keepsite(f[0], codes, 2, f[4] == "0" || f[4] == "." ? 1 : 2, true);
+        cv.siteon.push_back(on);
+        if (cv.bpspace > 0) {
+            auto [at, fresh] = chrid.emplace(f[0], int32_t(cv.chrnames.size()));
+            if (fresh)
+                cv.chrnames.push_back(f[0]);
+            int64_t pos = 0;
+            auto [p, ec] = std::from_chars(f[3].data(), f[3].data() + f[3].size(), pos);
+            if (ec != std::errc() || p != f[3].data() + f[3].size())
+                convstop(name + " line " + std::to_string(lineno) + ": the position '" + f[3] +
+                         "' is not a whole number, and --bp-space needs one");
+            cv.sitechr.push_back(at->second);
+            cv.sitepos.push_back(pos);
+        }
     }
     if (in.bad())
         convstop("error reading " + name + ": " + std::strerror(errno));
     cv.numloci = lineno;
     if (cv.numloci < 1)
         convstop(name + " lists no SNPs");
+    saysites(name);
 }
 
 void readbed()

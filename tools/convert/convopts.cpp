@@ -1,6 +1,9 @@
 #include "convopts.hpp"
 #include <charconv>
+#include <cmath>
 #include <map>
+#include "chrcodes.hpp"
+#include "convlog.hpp"
 #include "convstate.hpp"
 
 namespace {
@@ -13,6 +16,29 @@ long long intopt(const std::string& name, const std::string& v, long long lo, lo
         convstop("--" + name + " needs a whole number from " + std::to_string(lo) + " to " +
                  std::to_string(hi) + ", not '" + v + "' (see kinex-convert --help)");
     return x;
+}
+
+double fracopt(const std::string& name, const std::string& v)
+{
+    double x = 0;
+    auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), x);
+    if (v.empty() || ec != std::errc() || p != v.data() + v.size() || !std::isfinite(x) ||
+        x < 0 || x > 1)
+        convstop("--" + name + " needs a number from 0 to 1, not '" + v +
+                 "' (see kinex-convert --help)");
+    return x;
+}
+
+// The options whose value may be left out, and the value then taken (as
+// in PLINK 2).
+const std::map<std::string, std::string> defaults = {
+    {"maf", "0.01"}, {"geno", "0.1"}, {"mind", "0.1"}, {"snps-only", ""}};
+
+// Whether the argument after an option of defaults is its value: any but
+// the next option.
+bool takesnext(const char* next)
+{
+    return std::string(next).rfind("--", 0) != 0;
 }
 
 std::string nameopt(const std::string& name, const std::string& v)
@@ -45,11 +71,23 @@ void once(std::map<std::string, std::string>& seen, const std::string& name,
                  "; give each option once (see kinex-convert --help)");
 }
 
+bool filteropt(const std::string& name)
+{
+    for (const char* f : {"keep", "remove", "chr", "snps-only", "max-alleles", "maf", "geno",
+                          "mind", "bp-space"})
+        if (name == f)
+            return true;
+    return false;
+}
+
 } // namespace
 
 void readopts(int argc, const char* const* argv)
 {
     std::map<std::string, std::string> seen;
+    cv.cmdline = "kinex-convert";
+    for (int i = 1; i < argc; i++)
+        cv.cmdline += " " + shellword(argv[i]);
     for (int i = 1; i < argc; i++) {
         std::string a = argv[i];
         if (a == "-h" || a == "--help") {
@@ -68,6 +106,13 @@ void readopts(int argc, const char* const* argv)
         if (eq != std::string::npos) {
             v = name.substr(eq + 1);
             name.resize(eq);
+        } else if (defaults.count(name)) {
+            if (i + 1 < argc && takesnext(argv[i + 1])) {
+                v = argv[++i];
+                a += " " + v;
+            } else {
+                v = defaults.at(name);
+            }
         } else {
             if (i + 1 >= argc)
                 convstop("--" + name + " needs a value (see kinex-convert --help)");
@@ -101,8 +146,33 @@ void readopts(int argc, const char* const* argv)
             cv.idmode = v == "FID_IID";
         } else if (name == "short-ids")
             convstop("--short-ids takes no value");
+        else if (name == "keep")
+            cv.keepfile = nameopt(name, v);
+        else if (name == "remove")
+            cv.removefile = nameopt(name, v);
+        else if (name == "chr")
+            cv.chrs = chrlist(v);
+        else if (name == "snps-only") {
+            if (!v.empty() && v != "just-acgt")
+                convstop("--snps-only takes no value or just-acgt, not '" + v +
+                         "' (see kinex-convert --help)");
+            cv.snpsonly = v.empty() ? 1 : 2;
+        } else if (name == "max-alleles")
+            cv.maxalleles = int(intopt(name, v, 1, 2147483647));
+        else if (name == "maf")
+            cv.maf = fracopt(name, v);
+        else if (name == "geno")
+            cv.geno = fracopt(name, v);
+        else if (name == "mind")
+            cv.mind = fracopt(name, v);
+        else if (name == "bp-space")
+            cv.bpspace = intopt(name, v, 1, 2147483647);
         else
             convstop("unknown option --" + name + " (see kinex-convert --help)");
+        if (filteropt(name)) {
+            cv.filtering = true;
+            cv.given[name] = "--" + name + (v.empty() ? "" : " " + v);
+        }
     }
     if (cv.help)
         return;
@@ -117,6 +187,8 @@ void readopts(int argc, const char* const* argv)
         cv.results = cv.out + ".out";
     if (cv.shortids)
         cv.mapname = cv.out + ".ids.tsv";
+    if (cv.filtering)
+        cv.logname = cv.out + ".log";
     if (cv.results.back() == ' ' || cv.results.back() == '\t')
         convstop("--results must not end in a blank: kinex would drop it");
     for (const std::string* n : {&cv.results, &cv.out})
@@ -154,6 +226,26 @@ std::string helptext()
          "  --mle 0|1|2        add the key MLE:N (kinex's maximum-likelihood estimator)\n"
          "                     to the kinex command printed at the end; it is a\n"
          "                     command-line key, not a line of OUT.par\n"
+         "\n"
+         "Filters (PLINK 2's names and meanings; applied in this order):\n"
+         "  --keep FILE        keep only the samples FILE lists (an IID, or a FID and an\n"
+         "                     IID, per line; or a header line #FID IID / #IID)\n"
+         "  --remove FILE      leave out the samples FILE lists\n"
+         "  --chr LIST         keep the sites on these autosomes: 1-22, 1,3,5-7 (X, Y, XY\n"
+         "                     and MT are refused: KINEX's model is autosomal)\n"
+         "  --snps-only [just-acgt]  keep the sites whose alleles are single characters\n"
+         "                     (just-acgt: only A, C, G, T)\n"
+         "  --max-alleles N    leave out sites of more than N alleles (2: no multi-allelic\n"
+         "                     site is left, and the file is DataForm 2)\n"
+         "  --mind [X]         leave out samples missing at more than X of the sites left\n"
+         "                     (default 0.1)\n"
+         "  --geno [X]         leave out sites missing in more than X of the samples left\n"
+         "                     (default 0.1)\n"
+         "  --maf [X]          leave out sites of minor allele frequency below X, over the\n"
+         "                     typed genotypes of the samples left (default 0.01)\n"
+         "  --bp-space N       keep sites at least N bases apart on each chromosome,\n"
+         "                     greedily from its first site\n"
+         "  With any of them, each step's counts go to the screen and to OUT.log.\n"
          "\n"
          "Values written to OUT.par:\n"
          "  --inbreed 0|1      Inbreed (default 1)\n"

@@ -1,12 +1,33 @@
 #include "convrun.hpp"
 #include "bedread.hpp"
+#include "convlog.hpp"
 #include "convstate.hpp"
+#include "filters.hpp"
 #include "genwrite.hpp"
 #include "idcheck.hpp"
 #include "infiles.hpp"
+#include "keepfile.hpp"
 #include "parwrite.hpp"
 #include "tmpfiles.hpp"
 #include "vcfread.hpp"
+
+namespace {
+
+// What the account notes of the sites written, filters or not.
+void notes()
+{
+    if (cv.nummulti > 0)
+        say("note: " + std::to_string(cv.nummulti) + " of the " +
+            count(cv.numloci, "site has", "sites have") +
+            " 3 or more alleles, so the whole genotype file is DataForm 0 (allele IDs), "
+            "which kinex runs more slowly and without its SNP-only estimators (MLE:2 runs as "
+            "MLE:1); --max-alleles 2 leaves them out and writes the SNPs as DataForm 2");
+    if (cv.nonauto > 0 && cv.chrs == 0)
+        say("note: " + count(cv.nonauto, "site is", "sites are") +
+            " on X, Y, XY or MT, and KINEX's model is autosomal; --chr 1-22 leaves them out");
+}
+
+} // namespace
 
 void convert()
 {
@@ -14,6 +35,7 @@ void convert()
     checksame();
     if (!cv.bfile.empty()) {
         readfam();
+        keepsamples(cv.bfile + ".fam");
         checkids();
         readbim();
         readbed();
@@ -21,7 +43,11 @@ void convert()
     } else {
         readvcf();
     }
+    filtergenos();
+    if (cv.shortids)
+        numberids();
     cv.layout = cv.nummulti > 0 ? 0 : 2;
+    notes();
 
     FILE* f = tmpopen(genname);
     if (cv.layout == 2)
@@ -37,25 +63,27 @@ void convert()
         putbytes(f, maptext(), cv.mapname);
         tmpclose(f, cv.mapname);
     }
+    if (cv.filtering) {
+        f = tmpopen(cv.logname);
+        putbytes(f, logtext(wrotetext()), cv.logname);
+        tmpclose(f, cv.logname);
+    }
     findstale();
     tmpcommit();
 }
 
-namespace {
-
-// A word as a POSIX shell reads it back.
-std::string shellword(const std::string& w)
+std::string wrotetext()
 {
-    if (!w.empty() && w.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
-                                          "0123456789_+-./:=@%,") == std::string::npos)
-        return w;
-    std::string q = "'";
-    for (char c : w)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
+    std::string s = "wrote " + cv.out + ".gen (" + count(cv.numindiv, "individual", "individuals") +
+                    ", " + count(cv.numloci, "locus", "loci") + ", DataForm " +
+                    std::to_string(cv.layout) + ") and " + cv.out + ".par";
+    if (cv.shortids)
+        s += "; numbered the individuals " + cv.ids.front() + " to " + cv.ids.back() +
+             " and wrote their original identifiers to " + cv.mapname;
+    if (cv.filtering)
+        s += "; this account to " + cv.logname;
+    return s;
 }
-
-} // namespace
 
 std::string nexttext()
 {

@@ -8,6 +8,9 @@
 // the temporary files with tmpdiscard.
 void convert();
 
+// What was written, as the log's last line says it.
+std::string wrotetext();
+
 // The commands that come next, as a shell takes them: kinex on OUT.par
 // (with MLE:N when --mle was given), then kinex-report on the results.
 std::string nexttext();

@@ -3,8 +3,15 @@
 #pragma once
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
+
+// A line of the run's account: the log takes it full, the screen brief
+// when it has a brief form (a long list cut short).
+struct logline {
+    std::string full, brief;
+};
 
 struct convstate {
     // Options.
@@ -18,6 +25,18 @@ struct convstate {
     bool shortids = false;    // number the individuals and write a map
     int mle = -1;             // MLE: key of the printed kinex command; -1 none
     bool help = false;
+    std::string cmdline;      // the command as given, for the log
+
+    // Filters, with PLINK 2's names and meanings; filtering when any is given.
+    std::string keepfile, removefile;
+    uint32_t chrs = 0;        // --chr: bit c for chromosome c (1..22); 0 all
+    int snpsonly = 0;         // 1 single-character alleles, 2 only A, C, G, T
+    int maxalleles = 0;       // 0 any number
+    double maf = -1, geno = -1, mind = -1;   // -1 not given
+    int64_t bpspace = 0;
+    bool filtering = false;
+    std::string logname;      // OUT.log, written when filtering
+    std::map<std::string, std::string> given;   // each filter as given: chr -> --chr 1-22
 
     // Individuals in input order, and the number of loci read.  ids are
     // the identifiers written to the genotype file; fids and iids the
@@ -27,6 +46,22 @@ struct convstate {
     std::string mapname;      // OUT.ids.tsv, with shortids
     int64_t numindiv = 0;
     int64_t numloci = 0;
+
+    // Until the filters are done, the stores hold every individual of the
+    // input (numindiv of them) and the sites read; indivon and siteon mark
+    // the ones kept.  Sites left out by --chr, --snps-only and
+    // --max-alleles are not stored; their counts are kept here.  With
+    // --bp-space, each stored site's chromosome (a number per name) and
+    // position.
+    std::vector<uint8_t> indivon, siteon;
+    int64_t sitesin = 0, nonauto = 0;
+    int64_t dropchr = 0, dropsnp = 0, dropalleles = 0;
+    std::vector<int32_t> sitechr;
+    std::vector<int64_t> sitepos;
+    std::vector<std::string> chrnames;   // by the numbers of sitechr
+
+    // What the run did, step by step (the screen and OUT.log).
+    std::vector<logline> loglines;
 
     // Sites with at most two alleles, site-major as in a PLINK .bed body:
     // bytespersite bytes a site, individual i in bits 2(i%4)..2(i%4)+1 of

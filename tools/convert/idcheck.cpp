@@ -34,21 +34,26 @@ std::string why(const std::string& id)
 
 } // namespace
 
+void numberids()
+{
+    size_t w = std::to_string(cv.ids.size()).size();
+    for (size_t i = 0; i < cv.ids.size(); i++) {
+        std::string k = std::to_string(i + 1);
+        cv.ids[i] = "I" + std::string(w - k.size(), '0') + k;
+    }
+}
+
 void checkids()
 {
-    if (cv.shortids) {
-        size_t w = std::to_string(cv.ids.size()).size();
-        for (size_t i = 0; i < cv.ids.size(); i++) {
-            std::string k = std::to_string(i + 1);
-            cv.ids[i] = "I" + std::string(w - k.size(), '0') + k;
-        }
+    if (cv.shortids)
         return;
-    }
     std::vector<std::string> problems;
     // An identifier is compared as KINEX keeps it: its first 20 bytes.
     std::unordered_map<std::string, int64_t> seen;
     seen.reserve(cv.ids.size());
     for (size_t i = 0; i < cv.ids.size(); i++) {
+        if (!cv.indivon.empty() && !cv.indivon[i])
+            continue;   // left out by --keep or --remove
         const std::string& id = cv.ids[i];
         std::string w = why(id);
         std::string cut = id.substr(0, idwidth);

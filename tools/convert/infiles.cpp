@@ -1,6 +1,7 @@
 #include "infiles.hpp"
 #include <sys/stat.h>
 #include <vector>
+#include "convlog.hpp"
 #include "convstate.hpp"
 #include "headline.hpp"
 
@@ -22,8 +23,12 @@ std::vector<named> ids(const std::vector<std::string>& names)
 
 std::vector<named> inputs()
 {
-    return cv.bfile.empty() ? ids({cv.vcf})
-                            : ids({cv.bfile + ".bed", cv.bfile + ".bim", cv.bfile + ".fam"});
+    std::vector<named> in = cv.bfile.empty() ? ids({cv.vcf})
+                                             : ids({cv.bfile + ".bed", cv.bfile + ".bim",
+                                                    cv.bfile + ".fam"});
+    for (const named& n : ids({cv.keepfile, cv.removefile}))
+        in.push_back(n);
+    return in;
 }
 
 } // namespace
@@ -40,7 +45,7 @@ void checksame()
 {
     std::string genname = cv.out + ".gen", parfile = cv.out + ".par";
     std::vector<named> in = inputs();
-    std::vector<named> out = ids({genname, parfile, cv.mapname});
+    std::vector<named> out = ids({genname, parfile, cv.mapname, cv.logname});
     for (const named& o : out)
         if (o.id.exists && kindof(o.name) != "a regular file")
             convstop("cannot write " + o.name + ": it is " + kindof(o.name) +
@@ -55,6 +60,10 @@ void checksame()
             if (samefile(out[a].id, out[b].id))
                 convstop("the outputs " + out[a].name + " and " + out[b].name +
                          " are the same file on disk; choose another --out");
+    // PLINK writes its log as PREFIX.log too, beside the fileset it made
+    if (!cv.logname.empty() && idof(cv.logname).exists && headline(cv.logname) != loghead)
+        convstop("cannot write " + cv.logname + ": it is there and is not a kinex-convert log "
+                 "(PLINK writes its log under such a name); choose another --out");
     fileid r = idof(cv.results);
     for (const named& i : in)
         if (samefile(r, i.id))
@@ -78,7 +87,8 @@ std::string mapbeside(const std::string& results)
 void findstale()
 {
     std::vector<named> keep = inputs();
-    for (const named& n : ids({cv.out + ".gen", cv.out + ".par", cv.mapname, cv.results}))
+    for (const named& n :
+         ids({cv.out + ".gen", cv.out + ".par", cv.mapname, cv.logname, cv.results}))
         keep.push_back(n);
     std::vector<std::string> maybe{mapbeside(cv.results)};
     if (!cv.shortids)
@@ -94,4 +104,12 @@ void findstale()
         cv.stalenames.push_back(m);
         keep.push_back({m, id});
     }
+    // the log of an earlier conversion that filtered, which this one did not
+    std::string log = cv.out + ".log";
+    fileid id = idof(log);
+    bool mine = cv.logname.empty() && id.exists && id.regular;
+    for (const named& k : keep)
+        mine = mine && !samefile(id, k.id);
+    if (mine && headline(log) == loghead)
+        cv.stalenames.push_back(log);
 }

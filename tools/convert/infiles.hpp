@@ -13,7 +13,9 @@ void checkinput(const std::string& name, const char* what);
 // exist yet by its folder and last part), when two outputs are, and when
 // the results file that OUT.par names is an input of the conversion or of
 // the kinex run (OUT.gen, OUT.par); and when an output exists and is not a
-// regular file.
+// regular file.  The inputs include the lists of --keep and --remove, the
+// outputs the log OUT.log of a filtering run, which must not replace a
+// file that is not a kinex-convert log (PLINK's PREFIX.log).
 void checksame();
 
 // The identifier map kinex-report takes for a results file: its name
@@ -25,5 +27,7 @@ std::string mapbeside(const std::string& results);
 // OUT.ids.tsv without --short-ids, and the map beside the results file
 // unless it is the one written.  A map is a regular file whose first line
 // is the map's header; a file that is an input or output of this
-// conversion, or its results file, is never one.
+// conversion, or its results file, is never one.  Without filters, also
+// OUT.log when it is the log of an earlier conversion (its first line is
+// loghead).
 void findstale();

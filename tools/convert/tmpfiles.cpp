@@ -76,7 +76,8 @@ void tmpcommit()
     // changed yet
     for (const std::string& m : cv.stalenames)
         if (::unlink(m.c_str()) != 0 && errno != ENOENT)
-            convstop("cannot remove " + m + ", the identifier map of an earlier conversion, "
+            convstop("cannot remove " + m + ", the " +
+                     (m == cv.out + ".log" ? "log" : "identifier map") + " of an earlier conversion, "
                      "which would go with the new files: " + std::strerror(errno) +
                      "; nothing was written");
     for (size_t k = 0; k < cv.tmpnames.size(); k++) {

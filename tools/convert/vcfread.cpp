@@ -2,8 +2,11 @@
 #include "convstate.hpp"
 #include "idcheck.hpp"
 #include "infiles.hpp"
+#include "keepfile.hpp"
+#include "sitefilter.hpp"
 
 #ifdef KINEX_HTS
+#include "chrcodes.hpp"
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -75,6 +78,13 @@ void storesite(const bcf_hdr_t* hdr, const bcf1_t* rec, const int32_t* gt, int p
     if (nal > cv.maxallele)
         cv.maxallele = nal;
     for (int64_t i = 0; i < cv.numindiv; i++) {
+        if (!cv.indivon[size_t(i)]) {   // left out by --keep or --remove: not read
+            if (multi)
+                s[2 * i] = s[2 * i + 1] = 0;
+            else
+                s[i / 4] |= uint8_t(1 << (2 * (i % 4)));
+            continue;
+        }
         const int32_t* g = gt + i * ploidy;
         int k = 0;
         while (k < ploidy && g[k] != bcf_int32_vector_end)
@@ -87,7 +97,10 @@ void storesite(const bcf_hdr_t* hdr, const bcf1_t* rec, const int32_t* gt, int p
                      (k == 1 ? std::string("haploid call") :
                                "polyploid call (" + std::to_string(k) + " alleles)") +
                      " at " + where(hdr, rec) + " (" + cv.vcf +
-                     "); KINEX needs diploid genotypes");
+                     "); KINEX needs diploid genotypes" +
+                     (chrnum(bcf_seqname_safe(hdr, rec)) > 22
+                          ? ", and its model is autosomal: --chr 1-22 leaves out X, Y, XY and MT"
+                          : ""));
         else
             missing = bcf_gt_is_missing(g[0]) || bcf_gt_is_missing(g[1]);
         int a = 0, b = 0;
@@ -137,6 +150,7 @@ void readvcf()
     if (cv.numindiv < 2)
         convstop(cv.vcf + " holds " + std::to_string(cv.numindiv) +
                  (cv.numindiv == 1 ? " sample" : " samples") + "; KINEX needs at least 2");
+    keepsamples(cv.vcf);
     checkids();
     initstores();
     h.rec = bcf_init();
@@ -146,6 +160,10 @@ void readvcf()
     while (text ? nextvcfrow(h) : (ret = bcf_read(h.fp, h.hdr, h.rec)) == 0) {
         if (h.rec->errcode)
             convstop(cv.vcf + " has a faulty record at " + where(h.hdr, h.rec));
+        bcf_unpack(h.rec, BCF_UN_STR);
+        int nal = h.rec->n_allele;
+        if (!keepsite(bcf_seqname_safe(h.hdr, h.rec), h.rec->d.allele, nal, nal, false))
+            continue;
         if (h.rec->n_allele > 127)
             convstop(cv.vcf + " has " + std::to_string(h.rec->n_allele) + " alleles at " +
                      where(h.hdr, h.rec) + "; KINEX takes at most 127 alleles per locus");
@@ -153,13 +171,21 @@ void readvcf()
         if (ngt <= 0)
             convstop(cv.vcf + " has no GT calls at " + where(h.hdr, h.rec));
         storesite(h.hdr, h.rec, h.gt, int(ngt / cv.numindiv));
+        cv.siteon.push_back(1);
+        if (cv.bpspace > 0) {
+            while (int64_t(cv.chrnames.size()) <= h.rec->rid)
+                cv.chrnames.push_back(bcf_hdr_id2name(h.hdr, int(cv.chrnames.size())));
+            cv.sitechr.push_back(h.rec->rid);
+            cv.sitepos.push_back(h.rec->pos + 1);
+        }
     }
     if (ret < -1)
-        convstop("error reading " + cv.vcf + " at site " +
-                 std::to_string(cv.numallele.size() + 1) + ": the file is truncated or damaged");
+        convstop("error reading " + cv.vcf + " at site " + std::to_string(cv.sitesin + 1) +
+                 ": the file is truncated or damaged");
     cv.numloci = int64_t(cv.numallele.size());
-    if (cv.numloci < 1)
+    if (cv.sitesin < 1)
         convstop(cv.vcf + " holds no sites");
+    saysites(cv.vcf);
     cv.allele1 = "the VCF's ALT allele";
 }
 
