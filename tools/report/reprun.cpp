@@ -10,6 +10,7 @@
 #include "plotdata.hpp"
 #include "repstate.hpp"
 #include "samefiles.hpp"
+#include "sideread.hpp"
 #include "svgplot.hpp"
 
 namespace {
@@ -37,7 +38,7 @@ void report()
     // table where it was; a results name that was a link, or a run that
     // failed, may leave one beside another results file) is left out when
     // found beside the results file, refused when named.
-    const std::string why = rep.hasmle ? mlestranger() : std::string();
+    const std::string why = rep.hasmle ? stranger(rep.mlename) : std::string();
     if (!why.empty()) {
         if (rep.mlegiven)
             repstop(rep.mlename + " cannot belong to " + rep.infile + ": " + why);
