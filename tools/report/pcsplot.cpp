@@ -215,8 +215,7 @@ std::string pcssvg(const std::string& title)
         s += xmltext(names[g]) + " (" + std::to_string(count[g]) + ")</text>\n";
     }
     s += "</g>\n";
-    for (size_t k = 0; k < notes.size(); k++)
-    {
+    for (size_t k = 0; k < notes.size(); k++) {
         svgadd(s, "<text class=\"note\" x=\"%.1f\" y=\"%.1f\">", ox, oy + h + 62 + 16 * double(k));
         s += xmltext(notes[k]) + "</text>\n";
     }
