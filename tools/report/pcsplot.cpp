@@ -117,13 +117,13 @@ std::string pcssvg(const std::string& title)
     if (!pop)
         notes.push_back("the components were found on the unrelated set; the other individuals "
                         "are projected onto them");
-    if (pop)
+    else
         notes.push_back("coloured by the population labels of " + rep.popname +
                         (names.size() > size_t(numcolours)
                              ? ": " + std::to_string(names.size()) + " labels and " +
                                    std::to_string(numcolours) + " colours, so from label " +
                                    std::to_string(numcolours + 1) +
-                                   " on labels share colours (label 13 that of label 1, ...)"
+                                   " on labels share colours (in the legend's order)"
                              : std::string()));
     if (rep.numpcna > 0)
         notes.push_back(std::to_string(rep.numpcna) + " individuals without components (NA) not drawn");
