@@ -4,10 +4,13 @@
 # never end.  Every case runs in a scratch folder holding a results file,
 # the outputs of an earlier report, a named pipe, links and (as root) device
 # nodes made here; afterwards every file but the intended outputs must be
-# byte-identical and every pipe, link and device still what it was.
+# byte-identical and every pipe, link and device still what it was.  Also
+# kinex's inbreeding and components tables, made here to match a run, and
+# tables and labels that do not.
 # Usage: hostile.sh KINEX-REPORT KINEX-SIM KINEX
 set -uo pipefail
 report=$1 sim=$2 kinex=$3
+data=$(cd "$(dirname "$0")/../data/report" && pwd)
 work=$(mktemp -d)
 trap 'exec 3>&- 2>/dev/null; rm -rf "$work"' EXIT
 mkdir "$work/s" "$work/log"
@@ -172,6 +175,62 @@ rm -f u.* unconv.tsv
 "$kinex" INP:r.par MLE:1 UPP:1 OUT:j.out >/dev/null
 expectmade jr "are the joint estimate of j.out (UpdateP 1)" j.out --out jr
 rm -f jr.* j.out j.out.mle.tsv n.out n.out.mle.tsv
+
+# Without the inbreeding and components tables the outputs are those of
+# kinex-report before it read them (md5 sums of its report of six.out).
+cp "$data/six.out" six.out
+"$report" six.out >/dev/null
+if ! md5sum six.pairs.tsv six.kinship.tsv six.indiv.tsv six.svg | diff - <(printf '%s\n' \
+  "2e6a3c3482597e1b358af08ac19c44cb  six.pairs.tsv" "24ac4c19fdc9b745ee7b9a23c67023df  six.kinship.tsv" \
+  "36124ea034af3c71ff493c3355194bbd  six.indiv.tsv" "b65fb4ff653d8fdbaeeb1bc9bcce6210  six.svg"); then
+  echo "FAIL: the report of six.out is not what it was"; failed=1
+fi
+rm -f six.*
+
+# kinex's inbreeding and components tables, made here with the run
+# identifier of m.out's table: merged, drawn, the other outputs unchanged.
+id=$(head -n 1 m.out.mle.tsv | cut -d ' ' -f 4 | tr -d ';')
+cp m.out a.out && cp m.out.mle.tsv a.out.mle.tsv
+"$report" a.out --out ref >/dev/null
+awk -F'\t' -v id="$id" 'NR == 1 { print "# kinex run " id "; MLE:1; inbreeding by maximum likelihood (sample frequencies)"
+  print "ID\tNLOCI\tF\tLRT" } NR > 1 { printf "%s\t%d\t%.4f\t%.4f\n", $1, 150 + NR, NR % 7 / 10, NR / 3 }' ref.indiv.tsv > a.out.inb.tsv
+awk -F'\t' -v id="$id" 'NR == 1 { print "# kinex run " id "; PCS:2; unrelated set 40 of 60; variance explained 0.0213 0.0107"
+  print "ID\tUNRELATED\tPC1\tPC2" } NR > 1 { printf "%s\t%d\t%.6f\t%.6f\n", $1, NR <= 41, NR % 3 * 0.1 - 0.1, -0.001 * NR }' ref.indiv.tsv > a.out.pcs.tsv
+awk -F'\t' 'NR > 1 { print $1 "  pop" NR % 4 }' ref.indiv.tsv > pop.txt
+expectmade new "merged a.out.mle.tsv, a.out.inb.tsv, a.out.pcs.tsv and pop.txt" a.out --out new --pop pop.txt --pcs-svg new.components.svg
+for t in pairs.tsv kinship.tsv related.tsv svg; do
+  cmp -s new.$t ref.$t || { echo "FAIL: new.$t is not ref.$t"; failed=1; }
+done
+cut -f 1-7 new.indiv.tsv | cmp -s - ref.indiv.tsv || { echo "FAIL: the individual table's first columns changed"; failed=1; }
+{ head -n 1 new.indiv.tsv | cut -f 8-; tail -n +2 new.indiv.tsv | cut -f 1,8-; } > "$log/merged"
+{ printf 'nloci_ml\tF_ML\tLRT_F\n'; tail -n +3 a.out.inb.tsv; } | cmp -s - "$log/merged" || { echo "FAIL: the inbreeding columns are not the table's"; failed=1; }
+test "$(grep -c '<circle class="pt ' new.components.svg)" = 60 || { echo "FAIL: not one point per individual"; failed=1; }
+for w in 'pop0 (15)' 'pop3 (15)' 'PC1 (2.13%)' 'PC2 (1.07%)'; do
+  grep -qF "$w" new.components.svg || { echo "FAIL: the components plot lacks $w"; failed=1; }
+done
+# one component: PC1 against the individuals' rank
+awk -F'\t' 'BEGIN { OFS = "\t" } NR == 1 { sub(/PCS:2/, "PCS:1"); sub(/ 0.0107/, "") } NR >= 2 { NF = 3 } { print }' a.out.pcs.tsv > single.tsv
+expectmade one "wrote one.pairs.tsv, one.kinship.tsv, one.related.tsv, one.indiv.tsv, one.svg and one.pcs.svg" a.out --out one --pcs single.tsv
+test "$(grep -c '<circle class="pt g0' one.pcs.svg)" = 40 && grep -q "rank of the individual by PC1" one.pcs.svg ||
+  { echo "FAIL: the one-component plot"; failed=1; }
+rm -f new.* one.* single.tsv
+
+# Tables and labels that are not this run's, or not its individuals'.
+sed "1s/run $id/run 0123456789abcdef/" a.out.inb.tsv > other.tsv
+expect 1 "other.tsv cannot belong to a.out: the table names run 0123456789abcdef" a.out --inb other.tsv
+awk 'NR == 5 { x = $0; next } { print } NR == 6 { print x }' a.out.inb.tsv > swap.tsv
+expect 1 "swap.tsv line 5: the individual $(sed -n 6p a.out.inb.tsv | cut -f 1) is not the results file's individual 3" a.out --inb swap.tsv
+sed '3s/^[^ ]*/nobody/' pop.txt > bad.txt
+expect 1 "bad.txt line 3: the individual nobody is not an individual of a.out" a.out --pop bad.txt
+expect 1 "--pop colours the components plot, and there is no components table" m.out --pop pop.txt
+# found beside the results file, another run's components table is left
+# out, and the plot of an earlier report goes
+cp a.out b.out && cp a.out.mle.tsv b.out.mle.tsv && cp a.out.pcs.tsv b.out.pcs.tsv
+"$report" b.out >/dev/null
+sed "1s/run $id/run 0123456789abcdef/" a.out.pcs.tsv > b.out.pcs.tsv
+expectsaid b.pcs.svg "removed b.pcs.svg, the components plot of an earlier report" b.out
+grep -qF "ignored b.out.pcs.tsv: the table names run 0123456789abcdef" "$log/err" || { echo "FAIL: no note on b.out.pcs.tsv"; failed=1; }
+rm -f a.* b.* ref.* other.tsv swap.tsv bad.txt pop.txt
 
 # Killed while writing (here: stuck on a pipe whose reader does not read):
 # the temporary files go, the earlier outputs stay as they were.

@@ -1,6 +1,7 @@
 #include "inbread.hpp"
 #include <string_view>
 #include "idmap.hpp"
+#include "inbmlread.hpp"
 #include "linereader.hpp"
 #include "numtext.hpp"
 #include "outfiles.hpp"
@@ -9,7 +10,8 @@
 
 std::string indivhead()
 {
-    return colhead("id", "") + "\tnmiss\tngeno\tnhom\tnhet\tF_Mean\tF_SD\n";
+    return colhead("id", "") + "\tnmiss\tngeno\tnhom\tnhet\tF_Mean\tF_SD" +
+           (rep.hasinb ? "\tnloci_ml\tF_ML\tLRT_F\n" : "\n");
 }
 
 void readinb(FILE* indiv, const std::string& indivname)
@@ -60,6 +62,8 @@ void readinb(FILE* indiv, const std::string& indivname)
             outbuf += '\t';
             outbuf += na && k >= 4 ? "NA" : t[k];
         }
+        if (rep.hasinb)
+            inbmlnext(i, outbuf);
         outbuf += '\n';
         if (na)
             rep.numnoindiv++;
@@ -67,4 +71,6 @@ void readinb(FILE* indiv, const std::string& indivname)
             addindiv(fourvalue(t[4]));
     }
     outwrite(indiv, outbuf, indivname);
+    if (rep.hasinb)
+        inbmlclose();
 }

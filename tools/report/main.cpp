@@ -2,10 +2,26 @@
 #include <cstdio>
 #include <new>
 #include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
 #include "outfiles.hpp"
 #include "repopts.hpp"
 #include "reprun.hpp"
 #include "repstate.hpp"
+
+namespace {
+
+// "a", "a and b", "a, b and c".
+std::string listed(const std::vector<std::string>& v)
+{
+    std::string s;
+    for (size_t k = 0; k < v.size(); k++)
+        s += (k == 0 ? "" : k + 1 == v.size() ? " and " : ", ") + v[k];
+    return s;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -28,21 +44,34 @@ int main(int argc, char** argv)
     }
     // the summary goes to standard error when a table went to standard output
     FILE* say = rep.tostdout ? stderr : stdout;
-    std::string also = rep.related ? ", " + rep.relname : std::string();
-    std::fprintf(say, "kinex-report: %lld individuals, %lld pairs: wrote %s, %s%s, %s and %s\n",
-                (long long)rep.numindiv, (long long)rep.numpairs, rep.pairsname.c_str(),
-                rep.kinname.c_str(), also.c_str(), rep.indivname.c_str(), rep.svgname.c_str());
-    if (rep.hasmle || rep.hasmap)
-        std::fprintf(say, "kinex-report: merged %s%s%s\n", rep.hasmle ? rep.mlename.c_str() : "",
-                    rep.hasmle && rep.hasmap ? " and " : "",
-                    rep.hasmap ? rep.idsname.c_str() : "");
-    if (rep.mlestale && !rep.mlerun)
-        std::fprintf(stderr,
-                     "kinex-report: ignored %s: %s comes from a run without MLE:1 or MLE:2, so the "
-                     "table is an earlier run's\n",
-                     rep.mlename.c_str(), rep.infile.c_str());
-    else if (rep.mlestale)
-        std::fprintf(stderr, "kinex-report: ignored %s: %s\n", rep.mlename.c_str(), rep.mlewhy.c_str());
+    std::vector<std::string> wrote{rep.pairsname, rep.kinname};
+    if (rep.related)
+        wrote.push_back(rep.relname);
+    wrote.push_back(rep.indivname);
+    wrote.push_back(rep.svgname);
+    if (rep.haspcs)
+        wrote.push_back(rep.pcssvgname);
+    std::fprintf(say, "kinex-report: %lld individuals, %lld pairs: wrote %s\n",
+                 (long long)rep.numindiv, (long long)rep.numpairs, listed(wrote).c_str());
+    std::vector<std::string> merged;
+    for (auto [has, name] : {std::pair{rep.hasmle, &rep.mlename}, {rep.hasinb, &rep.inbname},
+                             {rep.haspcs, &rep.pcsname}, {rep.haspop, &rep.popname},
+                             {rep.hasmap, &rep.idsname}})
+        if (has)
+            merged.push_back(*name);
+    if (!merged.empty())
+        std::fprintf(say, "kinex-report: merged %s\n", listed(merged).c_str());
+    for (auto [stale, name, why] : {std::tuple{rep.mlestale, &rep.mlename, &rep.mlewhy},
+                                    {rep.inbstale, &rep.inbname, &rep.inbwhy},
+                                    {rep.pcsstale, &rep.pcsname, &rep.pcswhy}}) {
+        if (stale && !rep.mlerun)
+            std::fprintf(stderr,
+                         "kinex-report: ignored %s: %s comes from a run without MLE:1 or MLE:2, so "
+                         "the table is an earlier run's\n",
+                         name->c_str(), rep.infile.c_str());
+        else if (stale)
+            std::fprintf(stderr, "kinex-report: ignored %s: %s\n", name->c_str(), why->c_str());
+    }
     if (rep.hasmle && rep.numunconv > 0)
         std::fprintf(say,
                      "kinex-report: %lld pairs did not converge (CONV 0): their Deltas are the best "
@@ -54,12 +83,9 @@ int main(int argc, char** argv)
                      "sample allele frequencies; the Deltas and kinship are the joint estimate of "
                      "%s (UpdateP 1)\n",
                      rep.mlename.c_str(), rep.infile.c_str());
-    for (const std::string& n : rep.stalenames)
-        std::fprintf(say,
-                     "kinex-report: removed %s, the related-pairs table of an earlier report "
-                     "(this one writes none: no maximum-likelihood table was merged and "
-                     "--related-kinship was not given)\n",
-                     n.c_str());
+    for (const stalefile& x : rep.stale)
+        std::fprintf(say, "kinex-report: removed %s, %s of an earlier report (this one writes none: %s)\n",
+                     x.name.c_str(), x.what.c_str(), x.why.c_str());
     if (rep.numnapairs > 0 || rep.numnoindiv > 0)
         std::fprintf(say, "kinex-report: NA for %lld pairs without a common locus and %lld "
                     "individuals without a genotype\n",

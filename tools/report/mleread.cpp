@@ -1,25 +1,13 @@
 #include "mleread.hpp"
 #include <string>
-#include "headline.hpp"
 #include "linereader.hpp"
 #include "numtext.hpp"
 #include "repstate.hpp"
+#include "sideread.hpp"
 
 const char* const mleheader = "ID1\tID2\tNLOCI\tLNL\tLRT\tCALL\tGAP\tITER\tCONV";
 
 namespace {
-
-// A real as the table writes it: digits, a point and decimals, a minus
-// sign first when signed is allowed.
-bool isreal(std::string_view s, bool sign)
-{
-    if (sign && !s.empty() && s[0] == '-')
-        s.remove_prefix(1);
-    size_t p = s.find('.');
-    if (p == std::string_view::npos)
-        return isdigits(s);
-    return isdigits(s.substr(0, p)) && isdigits(s.substr(p + 1));
-}
 
 int callindex(std::string_view s)
 {
@@ -30,26 +18,6 @@ int callindex(std::string_view s)
 }
 
 } // namespace
-
-const std::string_view runlabel = "# kinex run ";
-
-std::string mlestranger()
-{
-    if (!rep.mlerun)
-        return "its run record holds no \"Maximum likelihood Deltas\" line (kinex ran without "
-               "MLE:1 or MLE:2)";
-    const std::string head = headline(rep.mlename);
-    const std::string id = head.compare(0, runlabel.size(), runlabel) == 0
-                               ? head.substr(runlabel.size(), 16)
-                               : std::string();
-    if (id == rep.runid)
-        return "";
-    if (rep.runid.empty())
-        return "the table names run " + id + ", the results file's run record none";
-    return "the table " + (id.empty() ? std::string("names no run") : "names run " + id) +
-           ", the results file's run record names run " + rep.runid + " (the table is another "
-           "run's)";
-}
 
 void mleopen()
 {
@@ -74,17 +42,7 @@ void mlenext(int64_t j, int64_t k, int64_t nloci, mleline& m)
     if (!nextline(t, l))
         repstop(rep.mlename + " ends after " + std::to_string(t.lineno - 1) + " of its " +
                 std::to_string(rep.numpairs) + " pairs; it does not belong to " + rep.infile);
-    int n = 0;
-    for (size_t at = 0;; n++) {
-        size_t tab = l.find('\t', at);
-        if (n < 9)
-            m.f[n] = l.substr(at, tab == std::string_view::npos ? tab : tab - at);
-        if (tab == std::string_view::npos)
-            break;
-        at = tab + 1;
-    }
-    n++;
-    if (n != 9)
+    if (tabsplit(l, m.f, 9) != 9)
         linestop(t, "not a line of the maximum-likelihood table (it needs 9 tab-separated "
                     "fields)");
     if (m.f[0] != a || m.f[1] != b)

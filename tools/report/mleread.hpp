@@ -19,11 +19,6 @@ struct mleline {
     bool conv = true;        // the fit met its stopping rule (CONV 1)
 };
 
-// Why the table rep.mlename cannot belong to the results file whose head
-// has been read (its run record names no maximum-likelihood run, or
-// another run identifier than the table's first line), or "" when it can.
-std::string mlestranger();
-
 // Opens rep.mlename and checks its first lines: the line naming the run
 // (a kinex that wrote none had only the header) and the header.
 void mleopen();

@@ -1,5 +1,5 @@
 // Numbers as the results file writes them: counts in plain decimal, reals
-// with one digit, a point and four decimals.
+// with one digit, a point and four decimals; and as its side tables do.
 #pragma once
 #include <string_view>
 
@@ -11,6 +11,18 @@ inline bool isdigits(std::string_view s)
         if (c < '0' || c > '9')
             return false;
     return true;
+}
+
+// A real as kinex's side tables write it: digits, a point and decimals,
+// a minus sign first when sign is allowed.
+inline bool isreal(std::string_view s, bool sign)
+{
+    if (sign && !s.empty() && s[0] == '-')
+        s.remove_prefix(1);
+    size_t p = s.find('.');
+    if (p == std::string_view::npos)
+        return isdigits(s);
+    return isdigits(s.substr(0, p)) && isdigits(s.substr(p + 1));
 }
 
 inline bool isfour(std::string_view s)

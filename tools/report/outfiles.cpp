@@ -122,9 +122,9 @@ void outcommit()
 {
     // the earlier table goes first: when it cannot be removed, nothing has
     // changed yet
-    for (const std::string& n : rep.stalenames)
-        if (::unlink(n.c_str()) != 0 && errno != ENOENT)
-            repstop("cannot remove " + n + ", the related-pairs table of an earlier report, "
+    for (const stalefile& x : rep.stale)
+        if (::unlink(x.name.c_str()) != 0 && errno != ENOENT)
+            repstop("cannot remove " + x.name + ", " + x.what + " of an earlier report, "
                     "which would go with the new tables: " + std::strerror(errno) +
                     "; nothing was written");
     for (outfile& o : rep.outs) {

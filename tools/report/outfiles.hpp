@@ -13,7 +13,7 @@
 FILE* outopen(const std::string& name);
 void outclose(FILE* f, const std::string& name);
 
-// Removes the stale tables (rep.stalenames), then renames every temporary
+// Removes the earlier report's outputs (rep.stale), then renames every temporary
 // file to its name.
 void outcommit();
 void outdiscard();

@@ -2,6 +2,7 @@
 #include <charconv>
 #include <cmath>
 #include <map>
+#include "output/output.hpp"
 #include "repstate.hpp"
 
 namespace {
@@ -82,6 +83,17 @@ void readopts(int argc, const char* const* argv)
         else if (name == "mle") {
             rep.mlename = v;
             rep.mlegiven = true;
+        } else if (name == "inb") {
+            rep.inbname = v;
+            rep.inbgiven = true;
+        } else if (name == "pcs") {
+            rep.pcsname = v;
+            rep.pcsgiven = true;
+        } else if (name == "pcs-svg")
+            rep.pcssvgname = v;
+        else if (name == "pop") {
+            rep.popname = v;
+            rep.haspop = true;
         } else if (name == "ids") {
             rep.idsname = v;
             rep.idsgiven = true;
@@ -116,8 +128,15 @@ void readopts(int argc, const char* const* argv)
         rep.kinname = rep.out + ".kinship.tsv";
     if (rep.relname.empty())
         rep.relname = rep.out + ".related.tsv";
+    if (rep.pcssvgname.empty())
+        rep.pcssvgname = rep.out + ".pcs.svg";
+    // the side tables of kinex, beside the results file
     if (rep.mlename.empty())
-        rep.mlename = rep.infile + ".mle.tsv";
+        rep.mlename = rep.infile + sidesuffix[0];
+    if (rep.inbname.empty())
+        rep.inbname = rep.infile + sidesuffix[1];
+    if (rep.pcsname.empty())
+        rep.pcsname = rep.infile + sidesuffix[2];
     if (rep.idsname.empty())
         rep.idsname = stem(rep.infile) + ".ids.tsv";
 }
@@ -153,6 +172,18 @@ std::string helptext()
            "  P.related.tsv  lists the pairs called related (kinship table columns, LRT\n"
            "                 and GAP); a report that writes none removes an earlier\n"
            "                 report's table of that name\n"
+           "With its inbreeding table RESULTS.inb.tsv (MLE:1 or MLE:2; ID NLOCI F LRT),\n"
+           "the individual table gains the columns nloci_ml F_ML LRT_F: the loci the\n"
+           "individual is typed at, F by maximum likelihood at its own allele\n"
+           "frequencies and 2 x (log-likelihood at F - at F = 0). With its components\n"
+           "table RESULTS.pcs.tsv (PCS:k; ID UNRELATED PC1..PCk) it also writes\n"
+           "  P.pcs.svg      PC1 against PC2 of every individual (PC1 against its rank\n"
+           "                 with one component), coloured by population (--pop) or by\n"
+           "                 the unrelated set the components were found on; a report\n"
+           "                 that writes none removes an earlier report's plot of that name\n"
+           "A side table whose run identifier (first line) is not the one the results\n"
+           "file's run record names is another run's: left out with a note, refused\n"
+           "when named with --mle, --inb or --pcs.\n"
            "When kinex-convert numbered the individuals (--short-ids), its map\n"
            "(RESULTS without .out, then .ids.tsv) puts the original FID and IID back\n"
            "into every table (columns fid1 id1 fid2 id2, FID1 ID1 FID2 ID2, fid id).\n"
@@ -171,6 +202,14 @@ std::string helptext()
            "  --mle FILE           the maximum-likelihood table (default RESULTS.mle.tsv,\n"
            "                       merged when it exists and the results file records an\n"
            "                       MLE run)\n"
+           "  --inb FILE           the inbreeding table (default RESULTS.inb.tsv, merged\n"
+           "                       when it exists)\n"
+           "  --pcs FILE           the components table (default RESULTS.pcs.tsv, drawn\n"
+           "                       when it exists)\n"
+           "  --pcs-svg FILE       the components plot's name (default P.pcs.svg)\n"
+           "  --pop FILE           colour the components plot by population: one line per\n"
+           "                       individual, its identifier and its label (two words);\n"
+           "                       every individual named once\n"
            "  --ids FILE           the identifier map (default: RESULTS without .out, then\n"
            "                       .ids.tsv; used when it exists)\n"
            "  --max-points N       draw at most N pairs one by one (default 20000); more\n"

@@ -3,13 +3,18 @@
 #include "headread.hpp"
 #include "ibdread.hpp"
 #include "idmap.hpp"
+#include "inbmlread.hpp"
 #include "inbread.hpp"
 #include "linereader.hpp"
 #include "mleread.hpp"
 #include "outfiles.hpp"
+#include "pcsplot.hpp"
+#include "pcsread.hpp"
 #include "plotdata.hpp"
+#include "popread.hpp"
 #include "repstate.hpp"
 #include "samefiles.hpp"
+#include "sideread.hpp"
 #include "svgplot.hpp"
 
 namespace {
@@ -23,39 +28,58 @@ bool present(const std::string& name)
            std::filesystem::file_type::not_found;
 }
 
+// A side table of another run (kinex with MLE:0 leaves an earlier MLE
+// run's tables where they were; a results name that was a link, or a run
+// that failed, may leave some beside another results file) is left out
+// when found beside the results file, refused when named.  False when it
+// is left out.
+bool belongs(const std::string& name, bool given, bool& stale, std::string& why)
+{
+    why = stranger(name);
+    if (why.empty())
+        return true;
+    if (given)
+        repstop(name + " cannot belong to " + rep.infile + ": " + why);
+    stale = true;
+    return false;
+}
+
 } // namespace
 
 void report()
 {
     rep.hasmle = rep.mlegiven || present(rep.mlename);
+    rep.hasinb = rep.inbgiven || present(rep.inbname);
+    rep.haspcs = rep.pcsgiven || present(rep.pcsname);
     rep.hasmap = rep.idsgiven || present(rep.idsname);
     rep.related = rep.hasmle || rep.relkinset;
     checksame();
     lineopen();
     readhead();
-    // A table of another run (kinex with MLE:0 leaves an earlier MLE run's
-    // table where it was; a results name that was a link, or a run that
-    // failed, may leave one beside another results file) is left out when
-    // found beside the results file, refused when named.
-    const std::string why = rep.hasmle ? mlestranger() : std::string();
-    if (!why.empty()) {
-        if (rep.mlegiven)
-            repstop(rep.mlename + " cannot belong to " + rep.infile + ": " + why);
+    if (rep.hasmle && !belongs(rep.mlename, rep.mlegiven, rep.mlestale, rep.mlewhy)) {
         rep.hasmle = false;
-        rep.mlestale = true;
-        rep.mlewhy = why;
         rep.related = rep.relkinset;
     }
+    rep.hasinb = rep.hasinb && belongs(rep.inbname, rep.inbgiven, rep.inbstale, rep.inbwhy);
+    rep.haspcs = rep.haspcs && belongs(rep.pcsname, rep.pcsgiven, rep.pcsstale, rep.pcswhy);
+    if (rep.haspop && !rep.haspcs)
+        repstop("--pop colours the components plot, and there is no components table to draw (" +
+                (rep.pcsstale ? rep.pcsname + " was left out: " + rep.pcswhy
+                              : rep.pcsname + " does not exist; kinex writes it with PCS:k") +
+                ")");
     checkrun();
     if (rep.hasmap)
         readmap();
     if (rep.hasmle)
         mleopen();
+    if (rep.hasinb)
+        inbmlopen();
     FILE* pairs = outopen(rep.pairsname);
     FILE* kin = outopen(rep.kinname);
     FILE* rel = rep.related ? outopen(rep.relname) : nullptr;
     FILE* indiv = outopen(rep.indivname);
     FILE* svg = outopen(rep.svgname);
+    FILE* pcsvg = rep.haspcs ? outopen(rep.pcssvgname) : nullptr;
     initplot();
     readibd(pairs, kin, rel);
     outclose(pairs, rep.pairsname);
@@ -67,6 +91,13 @@ void report()
     lineclose();
     outwrite(svg, svgtext(rep.infile), rep.svgname);
     outclose(svg, rep.svgname);
+    if (pcsvg) {
+        readpcs();
+        if (rep.haspop)
+            readpop();
+        outwrite(pcsvg, pcssvg(rep.infile), rep.pcssvgname);
+        outclose(pcsvg, rep.pcssvgname);
+    }
     findstale();
     outcommit();
 }

@@ -25,5 +25,8 @@ void resetrep()
     lineclose(rep.res);
     lineclose(rep.mle);
     lineclose(rep.map);
+    lineclose(rep.inb);
+    lineclose(rep.pcs);
+    lineclose(rep.pop);
     rep = repstate();
 }

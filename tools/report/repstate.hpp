@@ -7,8 +7,8 @@
 #include <vector>
 #include "estimation/estimation.hpp"
 
-// A text file read line by line: the results file, the maximum-likelihood
-// table beside it, the identifier map of kinex-convert.
+// A text file read line by line: the results file, the side tables beside
+// it, the identifier map of kinex-convert, the population labels.
 struct textin {
     std::string name;
     FILE* f = nullptr;
@@ -28,6 +28,12 @@ struct outfile {
     FILE* f = nullptr;
 };
 
+// An earlier report's output that this report does not write: its name,
+// what it is ("the related-pairs table") and why none is written now.
+struct stalefile {
+    std::string name, what, why;
+};
+
 // Relationship calls of the maximum-likelihood table, named as kinex names
 // them (relations[c].name); 0 is a pair without a common locus (NA).
 constexpr int numcalls = nrelations + 1;
@@ -39,6 +45,10 @@ struct repstate {
     std::string pairsname, indivname, svgname, kinname, relname;
     std::string mlename, idsname;     // side table and identifier map
     bool mlegiven = false, idsgiven = false;   // named on the command line
+    // The inbreeding and components tables beside the results file, the
+    // population labels that colour the components plot, and its name.
+    std::string inbname, pcsname, popname, pcssvgname;
+    bool inbgiven = false, pcsgiven = false;
     int64_t maxpoints = 20000;        // more pairs than this are binned
     bool minkinset = false, relkinset = false;
     double minkin = 0, relkin = 0;    // --min-kinship, --related
@@ -46,8 +56,9 @@ struct repstate {
 
     // Read buffer size of every input.
     size_t bufsize = size_t(1) << 22;
-    textin res, mle, map;
+    textin res, mle, map, inb, pcs, pop;
     bool hasmle = false, hasmap = false, related = false;
+    bool hasinb = false, haspcs = false, haspop = false;
     bool mlerun = false;              // the run record names MLE 1 or 2
     // The parameter, genotype and results file names of the run record,
     // as kinex had them (from the folder it ran in).
@@ -61,6 +72,8 @@ struct repstate {
     std::string runid, mlerunid;
     bool mlejoint = false;
     std::string mlewhy;               // why a table beside the results file was left out
+    bool inbstale = false, pcsstale = false;
+    std::string inbwhy, pcswhy;
     int64_t numunconv = 0;            // merged pairs whose fit did not converge
 
     // Individuals, numbered from 1 (element 0 unused), learned from the IBD
@@ -98,11 +111,24 @@ struct repstate {
     std::vector<int64_t> rhist;       // pairs by r, bins of 0.01 over 0..1
     std::vector<int64_t> fhist;       // individuals by F_Mean, bins of 0.02
 
+    // The components table: per individual (from 1) its first two
+    // components (the second 0 when there is one) and whether it is in the
+    // unrelated set the components were found on; the share of the
+    // variance each component explains (from 1).
+    int numpcs = 0;
+    std::vector<double> pc1, pc2, pcvar;
+    std::vector<uint8_t> unrel, pcna;
+    int64_t numpcna = 0;              // individuals without components (NA)
+    // The population labels: per individual (from 1) the index of its
+    // label in popnames, in the order the file first names them.
+    std::vector<int> popof;
+    std::vector<std::string> popnames;
+
     std::vector<outfile> outs;
     bool tostdout = false;            // an output is standard output
-    // The related-pairs table of an earlier report under the name of this
-    // one's, which writes none: removed when the outputs are renamed.
-    std::vector<std::string> stalenames;
+    // Outputs of an earlier report under the names of this one's, which
+    // writes none of them: removed when the outputs are renamed.
+    std::vector<stalefile> stale;
 };
 
 extern repstate rep;

@@ -1,10 +1,12 @@
 #include "samefiles.hpp"
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
 #include "fileid.hpp"
 #include "headline.hpp"
+#include "pcsplot.hpp"
 #include "repstate.hpp"
 
 namespace {
@@ -24,6 +26,8 @@ std::vector<named> outputs()
                            {"the plot", &rep.svgname, {}}};
     if (rep.related)
         out.push_back({"the related-pairs table", &rep.relname, {}});
+    if (rep.haspcs)
+        out.push_back({"the components plot", &rep.pcssvgname, {}});
     for (named& x : out)
         x.id = idof(*x.name);
     return out;
@@ -83,6 +87,12 @@ void checksame()
         in.push_back({"the maximum-likelihood table", &rep.mlename, {}});
     if (rep.hasmap)
         in.push_back({"the identifier map", &rep.idsname, {}});
+    if (rep.hasinb)
+        in.push_back({"the inbreeding table", &rep.inbname, {}});
+    if (rep.haspcs)
+        in.push_back({"the components table", &rep.pcsname, {}});
+    if (rep.haspop)
+        in.push_back({"the population labels", &rep.popname, {}});
     std::vector<named> out = outputs();
     for (named& x : in)
         x.id = idof(*x.name);
@@ -100,20 +110,40 @@ void checksame()
                         "different names");
 }
 
+namespace {
+
+// An earlier report's output at name, when it is a regular file that is
+// none of this run's inputs and outputs, and its first line is one of
+// heads.
+bool earlier(const std::string& name, std::initializer_list<const char*> heads)
+{
+    fileid id = idof(name);
+    if (!id.exists || !id.regular)
+        return false;
+    for (const std::string* n :
+         {&rep.infile, &rep.mlename, &rep.idsname, &rep.inbname, &rep.pcsname, &rep.popname,
+          &rep.pairsname, &rep.kinname, &rep.indivname, &rep.svgname, &rep.relname,
+          &rep.pcssvgname})
+        if (!n->empty() && *n != name && samefile(id, idof(*n)))
+            return false;
+    std::string head = headline(name);
+    for (const char* h : heads)
+        if (head.rfind(h, 0) == 0)
+            return true;
+    return false;
+}
+
+} // namespace
+
 void findstale()
 {
-    if (rep.related)
-        return;
-    fileid id = idof(rep.relname);
-    if (!id.exists || !id.regular)
-        return;
-    for (const std::string* n : {&rep.infile, &rep.mlename, &rep.idsname, &rep.pairsname,
-                                 &rep.kinname, &rep.indivname, &rep.svgname})
-        if (samefile(id, idof(*n)))
-            return;
     // the related-pairs table has the kinship table's columns first
-    std::string head = headline(rep.relname);
-    if (head.rfind("ID1\tID2\tNSNP\tKINSHIP\t", 0) == 0 ||
-        head.rfind("FID1\tID1\tFID2\tID2\tNSNP\tKINSHIP\t", 0) == 0)
-        rep.stalenames.push_back(rep.relname);
+    if (!rep.related && earlier(rep.relname, {"ID1\tID2\tNSNP\tKINSHIP\t",
+                                              "FID1\tID1\tFID2\tID2\tNSNP\tKINSHIP\t"}))
+        rep.stale.push_back({rep.relname, "the related-pairs table",
+                             "no maximum-likelihood table was merged and --related-kinship was "
+                             "not given"});
+    if (!rep.haspcs && earlier(rep.pcssvgname, {pcsmark}))
+        rep.stale.push_back({rep.pcssvgname, "the components plot",
+                             "no components table " + rep.pcsname + " was merged"});
 }

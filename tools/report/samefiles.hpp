@@ -15,8 +15,9 @@ void checksame();
 // results file name tells it).
 void checkrun();
 
-// Without a related-pairs table to write, fills rep.stalenames with
-// rep.relname when it holds an earlier report's table: a regular file
-// whose first line is a kinship or related-pairs header of kinex-report,
-// and not one of this run's inputs or outputs.
+// Fills rep.stale with the outputs of an earlier report that this one does
+// not write: the related-pairs table (rep.relname) without one to write,
+// the components plot (rep.pcssvgname) without a components table.  Each
+// must be a regular file that is none of this run's inputs or outputs and
+// whose first line is that of such an output of kinex-report.
 void findstale();

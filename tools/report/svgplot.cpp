@@ -25,16 +25,6 @@ const expected expectedmarks[] = {{0.0, 0.25, "parent-offspring"},
                               {0.75, 0.0625, "first cousins"},
                               {1.0, 0.0, "unrelated"}};
 
-void add(std::string& s, const char* fmt, ...)
-{
-    char b[512];
-    va_list ap;
-    va_start(ap, fmt);
-    int n = std::vsnprintf(b, sizeof b, fmt, ap);
-    va_end(ap);
-    s.append(b, size_t(std::clamp(n, 0, int(sizeof b) - 1)));
-}
-
 // Counts in plain digits, large ones as powers of ten.
 std::string counttext(double v)
 {
@@ -70,7 +60,7 @@ double axistop()
 
 void diamond(std::string& s, double x, double y, double a)
 {
-    add(s, "<path class=\"exp\" d=\"M%.1f %.1fL%.1f %.1fL%.1f %.1fL%.1f %.1fZ\"/>\n", x, y - a,
+    svgadd(s, "<path class=\"exp\" d=\"M%.1f %.1fL%.1f %.1fL%.1f %.1fL%.1f %.1fZ\"/>\n", x, y - a,
         x + a, y, x, y + a, x - a, y);
 }
 
@@ -78,23 +68,23 @@ void diamond(std::string& s, double x, double y, double a)
 void xaxis(std::string& s, double x0, double y0, double w, double h, double xmax, double step,
            const char* label)
 {
-    add(s, "<rect class=\"frame\" x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\"/>\n", x0,
+    svgadd(s, "<rect class=\"frame\" x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\"/>\n", x0,
         y0, w, h);
     int n = int(std::lround(xmax / step));
     for (int k = 0; k <= n; k++) {
         double x = x0 + w * k / n;
-        add(s, "<line class=\"tick\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n", x,
+        svgadd(s, "<line class=\"tick\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n", x,
             y0 + h, x, y0 + h + 5);
-        add(s, "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\">%.*f</text>\n", x,
+        svgadd(s, "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\">%.*f</text>\n", x,
             y0 + h + 18, step < 0.1 ? 2 : 1, k * step);
     }
-    add(s, "<text class=\"label\" x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\">%s</text>\n",
+    svgadd(s, "<text class=\"label\" x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\">%s</text>\n",
         x0 + w / 2, y0 + h + 38, label);
 }
 
 void ylabel(std::string& s, double x, double y, const char* label)
 {
-    add(s,
+    svgadd(s,
         "<text class=\"label\" x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\" "
         "transform=\"rotate(-90 %.1f %.1f)\">%s</text>\n",
         x, y, x, y, label);
@@ -108,17 +98,17 @@ void scatter(std::string& s, double rmax)
     // grid lines
     double ystep = rmax > 0.5 ? 0.1 : 0.05;
     for (int k = 1; k < 10; k++)
-        add(s, "<line class=\"grid\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n",
+        svgadd(s, "<line class=\"grid\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n",
             px(k * 0.1), sy0, px(k * 0.1), sy0 + sh);
     for (int k = 1; k * ystep < rmax - 1e-9; k++)
-        add(s, "<line class=\"grid\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n", sx0,
+        svgadd(s, "<line class=\"grid\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n", sx0,
             py(k * ystep), sx0 + sw, py(k * ystep));
     xaxis(s, sx0, sy0, sw, sh, 1.0, 0.1, "Delta9 (share of loci with no gene identical by descent)");
     for (int k = 0; k * ystep < rmax + 1e-9; k++) {
         double y = py(k * ystep);
-        add(s, "<line class=\"tick\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n",
+        svgadd(s, "<line class=\"tick\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n",
             sx0 - 5, y, sx0, y);
-        add(s, "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"end\">%.2f</text>\n", sx0 - 8, y + 4,
+        svgadd(s, "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"end\">%.2f</text>\n", sx0 - 8, y + 4,
             k * ystep);
     }
     ylabel(s, sx0 - 50, sy0 + sh / 2, "kinship r(1,2)");
@@ -146,7 +136,7 @@ void scatter(std::string& s, double rmax)
                 // from light blue (few) to dark blue (many)
                 int r = int(158 - t * (158 - 8)), g = int(202 - t * (202 - 48)),
                     b = int(225 - t * (225 - 107));
-                add(s,
+                svgadd(s,
                     "<rect class=\"cell\" x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\" "
                     "fill=\"#%02x%02x%02x\"/>\n",
                     sx0 + x * cw, sy0 + sh - (y + 1) * ch, cw, ch, r, g, b);
@@ -161,7 +151,7 @@ void scatter(std::string& s, double rmax)
     for (int c = calls ? numcalls - 1 : 0; c >= 0; c--)
         for (size_t k = 0; k < rep.ptr.size(); k++)
             if (!calls || rep.ptcall[k] == c)
-                add(s, "<circle class=\"%s\" cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\"/>\n",
+                svgadd(s, "<circle class=\"%s\" cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\"/>\n",
                     calls ? ("pt c" + std::to_string(c)).c_str() : "pt", px(rep.ptd9[k]),
                     py(rep.ptr[k]), rad);
     s += "</g>\n";
@@ -171,7 +161,7 @@ void scatter(std::string& s, double rmax)
         double x = px(e.d9), y = py(e.r);
         diamond(s, x, y, 6);
         bool left = e.d9 > 0.9;
-        add(s, "<text class=\"explabel\" x=\"%.1f\" y=\"%.1f\" text-anchor=\"%s\">%s</text>\n",
+        svgadd(s, "<text class=\"explabel\" x=\"%.1f\" y=\"%.1f\" text-anchor=\"%s\">%s</text>\n",
             left ? x - 9 : x + 9, left ? y - 14 : y - 8, left ? "end" : "start", e.name);
     }
     s += "</g>\n";
@@ -186,30 +176,30 @@ void scatter(std::string& s, double rmax)
     double lx = sx0 + sw - 215, ly = sy0 + 10;
     double lh = 20 + 16 * (double(shown.size()) + (plain ? 2 : 1));
     s += "<g id=\"legend\">\n";
-    add(s, "<rect class=\"legend\" x=\"%.1f\" y=\"%.1f\" width=\"205\" height=\"%.0f\"/>\n",
+    svgadd(s, "<rect class=\"legend\" x=\"%.1f\" y=\"%.1f\" width=\"205\" height=\"%.0f\"/>\n",
         lx, ly, lh);
     double y = ly + 20;
     if (rep.binned)
-        add(s,
+        svgadd(s,
             "<rect x=\"%.1f\" y=\"%.1f\" width=\"8\" height=\"8\" fill=\"#3a6fa8\"/>\n"
             "<text x=\"%.1f\" y=\"%.1f\">pairs binned (darker: more)</text>\n",
             lx + 10, y - 8, lx + 26, y);
     else if (!calls)
-        add(s,
+        svgadd(s,
             "<circle class=\"legendpt\" cx=\"%.1f\" cy=\"%.1f\" r=\"3.5\"/>\n"
             "<text x=\"%.1f\" y=\"%.1f\">pair of individuals</text>\n",
             lx + 14, y - 4, lx + 26, y);
     if (plain)
         y += 16;
     for (int c : shown) {
-        add(s,
+        svgadd(s,
             "<circle class=\"legendpt c%d\" cx=\"%.1f\" cy=\"%.1f\" r=\"3.5\"/>\n"
             "<text x=\"%.1f\" y=\"%.1f\">called %s (%lld)</text>\n",
             c, lx + 14, y - 4, lx + 26, y, ::relations[c].name, (long long)rep.callcount[c]);
         y += 16;
     }
     diamond(s, lx + 14, y - 4, 5);
-    add(s, "<text x=\"%.1f\" y=\"%.1f\">expected for the relationship</text>\n", lx + 26, y);
+    svgadd(s, "<text x=\"%.1f\" y=\"%.1f\">expected for the relationship</text>\n", lx + 26, y);
     s += "</g>\n";
     s += "</g>\n";
 }
@@ -224,18 +214,18 @@ void rhistogram(std::string& s, double rmax)
     double lmax = std::log10(1.0 + double(cmax)), bw = hw / nb;
     auto py = [&](double c) { return ry0 + rh - std::log10(1.0 + c) / lmax * rh; };
     s += "<g id=\"rhist\">\n";
-    add(s, "<text class=\"panel\" x=\"%.1f\" y=\"%.1f\">kinship r(1,2) of all pairs</text>\n",
+    svgadd(s, "<text class=\"panel\" x=\"%.1f\" y=\"%.1f\">kinship r(1,2) of all pairs</text>\n",
         hx0, ry0 - 10);
     for (int k = 0; k < nb; k++)
         if (h[size_t(k)] > 0)
-            add(s,
+            svgadd(s,
                 "<rect class=\"bar\" x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\"/>\n",
                 hx0 + k * bw, py(double(h[size_t(k)])), bw, ry0 + rh - py(double(h[size_t(k)])));
     xaxis(s, hx0, ry0, hw, rh, rmax, 0.1, "kinship r(1,2)");
     for (double c = 1; c <= double(cmax); c *= 10) {
-        add(s, "<line class=\"tick\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n",
+        svgadd(s, "<line class=\"tick\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n",
             hx0 - 5, py(c), hx0, py(c));
-        add(s, "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"end\">%s</text>\n", hx0 - 8,
+        svgadd(s, "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"end\">%s</text>\n", hx0 - 8,
             py(c) + 4, counttext(c).c_str());
     }
     ylabel(s, hx0 - 48, ry0 + rh / 2, "pairs (log scale)");
@@ -249,19 +239,19 @@ void fhistogram(std::string& s)
     double bw = hw / fbins;
     auto py = [&](double c) { return fy0 + fh - c / top * fh; };
     s += "<g id=\"fhist\">\n";
-    add(s, "<text class=\"panel\" x=\"%.1f\" y=\"%.1f\">F_Mean of all individuals</text>\n",
+    svgadd(s, "<text class=\"panel\" x=\"%.1f\" y=\"%.1f\">F_Mean of all individuals</text>\n",
         hx0, fy0 - 10);
     for (int k = 0; k < fbins; k++)
         if (rep.fhist[size_t(k)] > 0)
-            add(s,
+            svgadd(s,
                 "<rect class=\"bar\" x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\"/>\n",
                 hx0 + k * bw, py(double(rep.fhist[size_t(k)])), bw,
                 fy0 + fh - py(double(rep.fhist[size_t(k)])));
     xaxis(s, hx0, fy0, hw, fh, 1.0, 0.2, "F_Mean (inbreeding)");
     for (double c = 0; c <= top + 1e-9; c += step) {
-        add(s, "<line class=\"tick\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n",
+        svgadd(s, "<line class=\"tick\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n",
             hx0 - 5, py(c), hx0, py(c));
-        add(s, "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"end\">%s</text>\n", hx0 - 8,
+        svgadd(s, "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"end\">%s</text>\n", hx0 - 8,
             py(c) + 4, counttext(c).c_str());
     }
     ylabel(s, hx0 - 48, fy0 + fh / 2, "individuals");
@@ -269,6 +259,16 @@ void fhistogram(std::string& s)
 }
 
 } // namespace
+
+void svgadd(std::string& s, const char* fmt, ...)
+{
+    char b[512];
+    va_list ap;
+    va_start(ap, fmt);
+    int n = std::vsnprintf(b, sizeof b, fmt, ap);
+    va_end(ap);
+    s.append(b, size_t(std::clamp(n, 0, int(sizeof b) - 1)));
+}
 
 std::string xmltext(const std::string& t)
 {
@@ -322,7 +322,7 @@ std::string svgtext(const std::string& title)
     double height = pageh + 16 * double(note.size() - 1);
     std::string s;
     s.reserve(rep.binned ? size_t(4) << 20 : size_t(rep.ptr.size()) * 60 + 20000);
-    add(s,
+    svgadd(s,
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\" "
         "viewBox=\"0 0 %.0f %.0f\">\n",
@@ -335,22 +335,22 @@ std::string svgtext(const std::string& title)
          ".grid{stroke:#e3e3e3;stroke-width:1}\n"
          ".pt,.legendpt{fill:#1f5fa8;fill-opacity:0.55;stroke:none}\n";
     for (int c = 1; c < numcalls && rep.hasmle; c++)
-        add(s, ".c%d{fill:%s;fill-opacity:%s}\n", c, callcolour[c], c == 6 ? "0.45" : "0.85");
+        svgadd(s, ".c%d{fill:%s;fill-opacity:%s}\n", c, callcolour[c], c == 6 ? "0.45" : "0.85");
     s += ".exp{fill:#fff;fill-opacity:0.6;stroke:#d62728;stroke-width:2}\n"
          ".explabel{fill:#b01c1c;font-size:12px;font-weight:bold;paint-order:stroke;stroke:#fff;stroke-width:3px;stroke-linejoin:round}\n"
          ".bar{fill:#4a7fb8;stroke:#fff;stroke-width:0.3}\n"
          ".legend{fill:#fff;fill-opacity:0.85;stroke:#999}\n"
          "</style>\n"
          "<rect width=\"100%\" height=\"100%\" fill=\"#fff\"/>\n";
-    add(s, "<text class=\"title\" x=\"%.1f\" y=\"32\">Relationships in ", sx0);
+    svgadd(s, "<text class=\"title\" x=\"%.1f\" y=\"32\">Relationships in ", sx0);
     s += xmltext(title);
-    add(s, ": %lld individuals, %lld pairs</text>\n", (long long)rep.numindiv,
+    svgadd(s, ": %lld individuals, %lld pairs</text>\n", (long long)rep.numindiv,
         (long long)rep.numpairs);
     scatter(s, rmax);
     rhistogram(s, rmax);
     fhistogram(s);
     for (size_t k = 0; k < note.size(); k++)
-        add(s, "<text class=\"note\" x=\"%.1f\" y=\"%.1f\">%s</text>\n", sx0,
+        svgadd(s, "<text class=\"note\" x=\"%.1f\" y=\"%.1f\">%s</text>\n", sx0,
             sy0 + sh + 62 + 16 * double(k), xmltext(note[k]).c_str());
     s += "</svg>\n";
     return s;

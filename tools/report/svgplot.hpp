@@ -7,5 +7,8 @@
 // The whole SVG document.  title names the data (the results file).
 std::string svgtext(const std::string& title);
 
+// Appends printf-formatted text (at most 511 bytes) to s.
+void svgadd(std::string& s, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+
 // Text safe inside XML.
 std::string xmltext(const std::string& s);
