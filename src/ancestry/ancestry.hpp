@@ -13,6 +13,12 @@
 
 #include <cstdint>
 
+// The ancestry step of a maximum-likelihood run, after the tallies and
+// with iisdyad allocated (all 0, left so): POP: or PCS: as asked, then the
+// frequency edges; without either, the structure check and its warning
+// (ancestry.cpp).
+void findancestry();
+
 // PCS: k: fills pcscore, pcvar, pcbeta, unrelset and numunrel, and shows
 // the components on the screen (components.cpp).
 void findcomponents();
@@ -31,11 +37,22 @@ void readpopfile();
 // of its members (popfile.cpp).
 void popfrequencies();
 
-// Frequencies are kept this far from 0 and 1 (at least; 1 / (4 n) for a
-// locus typed in n / 2 individuals when that is larger).
+// Individual frequencies are kept this far from 0 and 1, or half a gene
+// copy of the locus's sample where that is more (a locus typed in few
+// individuals).
 constexpr double freqedge = 0.001;
 
-// Allele-1 frequency of individual i at SNP u (PCS:), or of allele a in i's
-// population (POP:), kept away from 0 and 1 (indivfreq.cpp).
-double pcfreq(int32_t i, int32_t u);
+// A population's frequencies lean towards the whole sample's by this many
+// gene copies, so that an allele its members happen not to carry keeps a
+// frequency (popfile.cpp).
+constexpr double popprior = 1.0;
+
+// The edge of every unique locus into freqlow[1..U] (indivfreq.cpp).
+void freqedges();
+
+// Allele-1 frequencies of individual i at every unique SNP locus into
+// f[1..U] (PCS: from its scores, POP: its population's), kept within the
+// edges; and the frequency of allele a (1..A) of individual i's population
+// (POP:, any marker), kept within the edges (indivfreq.cpp).
+void indivfreqs(int32_t i, double* f);
 double popallelefreq(int32_t i, int32_t a);

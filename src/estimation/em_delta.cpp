@@ -2,6 +2,7 @@
 // the plan of the loci, then one estimator over this process's dyads (the
 // EM, or with MLE not 0 the maximum likelihood), the sums over processes,
 // the second orientation of every pair and the inbreeding.
+#include "ancestry/ancestry.hpp"
 #include "estimation/common/common.hpp"
 #include "estimation/common/emcounters.hpp"
 #include "estimation/estimation.hpp"
@@ -51,6 +52,7 @@ void em_delta()
     allocarray(vars.iisdyad, 9 * std::size_t(dyads), 0, allocfailmessage("the IIS counts"), routine);
     say("");
     const bool mle = vars.mle != 0;
+    if (mle) findancestry();
     if (mle) say("Maximum likelihood Deltas");
     else say(vars.rnddelta0 != 1 ? "Performming EM for Delta" : "Finding IIS across loci ");
 
@@ -62,6 +64,7 @@ void em_delta()
     // 5. every process gets every dyad
     if (vars.numthreads > 1) sumdyadresults(routine);
     if (mle) mlesummary();
+    if (mle) inbreedingml();
 
     // 6.-8. allele counts, the second orientation, inbreeding
     allocarray(vars.allelecnt, std::size_t(vars.numallallele) + 1, 0.0, vars.memerr, routine);

@@ -23,6 +23,15 @@ std::string newrunid()
     return text;
 }
 
+std::string runline() { return "# kinex run " + vars.runid + "; MLE:" + std::to_string(vars.mle); }
+
+std::string freqtext()
+{
+    if (vars.pcs > 0) return "each individual's own allele frequencies (components, PCS:" + std::to_string(vars.pcs) + ")";
+    if (!vars.popfile.empty()) return "each individual's own allele frequencies (populations, POP:" + vars.popfile + ")";
+    return "the sample allele frequencies";
+}
+
 namespace {
 
 void putreal(std::string& s, double v)
@@ -37,9 +46,8 @@ void putreal(std::string& s, double v)
 void writemletable()
 {
     textout out;
-    safeopen(out, vars.mleslot, vars.mlefile, false, "Output");
-    std::string s = "# kinex run " + vars.runid + "; MLE:" + std::to_string(vars.mle) +
-                    "; Deltas, likelihood and call at the sample allele frequencies" +
+    safeopen(out, vars.sideslot[0], vars.sidefile[0], false, "Output");
+    std::string s = runline() + "; Deltas, likelihood and call at " + freqtext() +
                     (vars.updatep == 1 ? " (the results file holds the joint estimate of UpdateP 1)" : "") +
                     "; dyads not converged " + std::to_string(vars.mlenotconv) + "\n";
     s += "ID1\tID2\tNLOCI\tLNL\tLRT\tCALL\tGAP\tITER\tCONV\n";

@@ -8,6 +8,41 @@
 #include "run/textfile.hpp"
 #include "run/variables.hpp"
 
+namespace {
+
+// The side tables of this run, as indices into sidesuffix: the pairs and
+// the inbreeding always, the components with PCS:.
+int numsides() { return vars.pcs > 0 ? 3 : 2; }
+
+// The side tables go beside the file actually written (a link's target),
+// and they and the results file are put in place together: all under
+// temporary names in a folder the run may write.
+void preparesides(const char* routine)
+{
+    const std::string target = safetarget(vars.outslot);
+    if (!saferegular(vars.outslot))
+        stoponerror("Output file " + vars.outfile + " is not a regular file! With MLE: the run writes the " +
+                        "table " + target + sidesuffix[0] + " beside a regular results file.",
+                    routine);
+    for (int k = 0; k < numsides(); ++k) {
+        std::string& name = vars.sidefile[std::size_t(k)];
+        name = target + sidesuffix[k];
+        const int slot = vars.sideslot[std::size_t(k)] = safeprepare(name, routine);
+        if (!saferegular(slot))
+            stoponerror("Output file " + name + " is not a regular file! With MLE: the table is written " +
+                            "whole beside the results file or not at all.",
+                        routine);
+        if (safedirect(vars.outslot) || safedirect(slot))
+            stoponerror("Cannot write the files " + vars.outfile + " and " + name +
+                            " together! With MLE: both are written under temporary names beside them and put in " +
+                            "place at once, which needs write permission in their folder.",
+                        routine);
+    }
+    vars.runid = newrunid();
+}
+
+}  // namespace
+
 void openoutput()
 {
     const char* routine = "OpenOutput";
@@ -21,27 +56,7 @@ void openoutput()
                         routine);
         vars.rawslot = safecreate(rawallelefile(), routine);
     }
-    if (vars.mle != 0) {
-        // The table goes beside the file actually written (a link's
-        // target), and the two are put in place together: both under
-        // temporary names in a folder the run may write.
-        vars.mlefile = safetarget(vars.outslot) + ".mle.tsv";
-        if (!saferegular(vars.outslot))
-            stoponerror("Output file " + vars.outfile + " is not a regular file! With MLE: the run writes the " +
-                            "table " + vars.mlefile + " beside a regular results file.",
-                        routine);
-        vars.mleslot = safeprepare(vars.mlefile, routine);
-        if (!saferegular(vars.mleslot))
-            stoponerror("Output file " + vars.mlefile + " is not a regular file! With MLE: the table is written " +
-                            "whole beside the results file or not at all.",
-                        routine);
-        if (safedirect(vars.outslot) || safedirect(vars.mleslot))
-            stoponerror("Cannot write the files " + vars.outfile + " and " + vars.mlefile +
-                            " together! With MLE: both are written under temporary names beside them and put in " +
-                            "place at once, which needs write permission in their folder.",
-                        routine);
-        vars.runid = newrunid();
-    }
+    if (vars.mle != 0) preparesides(routine);
 }
 
 void output()
@@ -60,10 +75,13 @@ void output()
     if (vars.outallelefre == 1) writefreq(out, lk);
     textclose(out);
     if (vars.mle != 0) {
-        // the table, then both files in place at once
+        // the side tables, then all files in place at once
         writemletable();
-        safecommitpair(vars.outslot, vars.mleslot, "Output");
-        vars.mleslot = -1;
+        writeinbmltable();
+        if (vars.pcs > 0) writepcstable();
+        const int group[4] = {vars.outslot, vars.sideslot[0], vars.sideslot[1], vars.sideslot[2]};
+        safecommitgroup(group, 1 + numsides(), "Output");
+        vars.sideslot = {-1, -1, -1};
     } else {
         safecommit(vars.outslot, "Output");
     }
@@ -74,5 +92,6 @@ void output()
     if (vars.outallelefre == 1 && vars.dataform == 0) saferemove(vars.rawslot, rawallelefile());
     vars.rawslot = -1;
     say("  Writing to file, " + vars.outfile + ", completed.");
-    if (vars.mle != 0) say("  Writing to file, " + vars.mlefile + ", completed.");
+    for (int k = 0; vars.mle != 0 && k < numsides(); ++k)
+        say("  Writing to file, " + vars.sidefile[std::size_t(k)] + ", completed.");
 }

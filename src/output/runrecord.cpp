@@ -52,9 +52,17 @@ void writerunrecord(textout& out)
         s += "  Maximum likelihood Deltas = " + itod(vars.mle) + " (most iterations " + itod(vars.mlemost) +
              ", dyads not converged " + itod(vars.mlenotconv) + ")\n";
     if (vars.mle != 0)
-        s += "  Maximum likelihood table = " + vars.mlefile + " (run " + vars.runid +
+        s += "  Maximum likelihood table = " + vars.sidefile[0] + " (run " + vars.runid +
              (vars.updatep == 1 ? "; at the sample allele frequencies, not the joint estimate of this file)\n"
                                 : ")\n");
+    if (vars.pcs > 0) {
+        s += "  Ancestry = PCS:" + itod(vars.pcs) + " (unrelated set " + itod(vars.numunrel) + " of " +
+             itod(vars.numindiv) + "; variance explained";
+        for (int32_t c = 1; c <= vars.pcs; ++c) s += " " + rtoc(vars.pcvar[std::size_t(c)], rlayout::fix74);
+        s += ")\n";
+    } else if (!vars.popfile.empty()) {
+        s += "  Ancestry = POP:" + vars.popfile + " (" + itod(vars.numpops) + " populations)\n";
+    }
     if (!vars.gtypewarning.empty()) s += "  " + vars.gtypewarning + "\n";
 
     s += "\n\n" + separator(36) + "\nRunning time, Tolerance and Iterates\n" + separator(36) + "\n";

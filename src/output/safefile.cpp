@@ -304,23 +304,17 @@ void settle(slotinfo& s, const std::string& routine)
 
 }  // namespace
 
-void safecommitpair(int first, int second, const std::string& routine)
+void safecommitgroup(const int* slot, int n, const std::string& routine)
 {
-    if (!validslot(first) || !validslot(second)) {
-        safecommit(second, routine);
-        safecommit(first, routine);
-        return;
-    }
-    settle(slots[std::size_t(first)], routine);
-    settle(slots[std::size_t(second)], routine);
+    for (int k = 0; k < n; ++k)
+        if (validslot(slot[k])) settle(slots[std::size_t(slot[k])], routine);
     sigset_t hold, before;
     sigemptyset(&hold);
     sigaddset(&hold, SIGTERM);
     sigaddset(&hold, SIGINT);
     sigaddset(&hold, SIGHUP);
     ::sigprocmask(SIG_BLOCK, &hold, &before);
-    safecommit(second, routine);
-    safecommit(first, routine);
+    for (int k = n - 1; k >= 0; --k) safecommit(slot[k], routine);
     ::sigprocmask(SIG_SETMASK, &before, nullptr);
 }
 

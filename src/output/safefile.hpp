@@ -86,12 +86,13 @@ std::string safetarget(int slot);
 // afterwards.  slot < 0: nothing.
 void safecommit(int slot, const std::string& routine);
 
-// Commits two temporary files as one: both pushed to the disk first, then
-// renamed onto their names, second then first, with SIGTERM, SIGINT and
-// SIGHUP held back between the two renames, so that a run ends with both
-// new files or neither (a failure before the renames leaves the earlier
-// files of both names as they were).
-void safecommitpair(int first, int second, const std::string& routine);
+// Commits temporary files as one: all pushed to the disk first, then
+// renamed onto their names, the last first and slot[0] last, with SIGTERM,
+// SIGINT and SIGHUP held back while they are renamed, so that a run ends
+// with all new files or none (a failure before the renames leaves the
+// earlier files of all the names as they were).  Slots below 0 are passed
+// over.
+void safecommitgroup(const int* slot, int n, const std::string& routine);
 
 // Removes a side file (only if it is still the file the run made) and
 // frees the slot.  slot < 0: removes `name` as it stands.

@@ -26,11 +26,22 @@ void writeinb(textout& out, const lookup& lk);
 // layout 0).
 void writefreq(textout& out, const lookup& lk);
 
-// The maximum-likelihood side table vars.mlefile, written (the caller puts
-// it in place with the results file), and a new run identifier for it
-// (mletable.cpp).
+// The maximum-likelihood side tables, written (the caller puts them in
+// place with the results file): the pairs (mletable.cpp), the individuals'
+// inbreeding and the components (sidetables.cpp); a new run identifier
+// for their first lines (mletable.cpp).
 void writemletable();
+void writeinbmltable();
+void writepcstable();
 std::string newrunid();
+
+// "# kinex run <identifier>; MLE:<n>": how the side tables' first lines
+// begin (mletable.cpp).
+std::string runline();
+
+// Which allele frequencies the likelihood used: "the sample allele
+// frequencies", or each individual's own from components or populations.
+std::string freqtext();
 
 // Name of the raw-allele file that goes with the results file.
 std::string rawallelefile();

@@ -45,8 +45,11 @@ struct variables {
     std::string commandline;
     int32_t outslot = -1;  // the results file's slot of safefile (-1: none)
     int32_t rawslot = -1;  // the raw-allele side file's slot (-1: none)
-    int32_t mleslot = -1;  // the maximum-likelihood table's slot (-1: none)
-    std::string mlefile;   // the maximum-likelihood table, beside the results file's target
+    // The side tables of a maximum-likelihood run (sidesuffix of
+    // output/output.hpp: 0 the pairs, 1 the inbreeding, 2 the components),
+    // beside the results file's target, and their slots (-1: none).
+    std::array<std::string, 3> sidefile;
+    std::array<int32_t, 3> sideslot{-1, -1, -1};
     std::string runid;     // 16 hex digits naming this run in the results file and the table
     std::array<std::string, 2> date1{std::string(8, ' '), std::string(8, ' ')};
     std::array<std::string, 2> time1{std::string(10, ' '), std::string(10, ' ')};
@@ -119,6 +122,7 @@ struct variables {
     std::vector<int32_t> popof;         // 1..N
     std::vector<std::string> popname;   // 1..numpops
     std::vector<double> popfreq;        // A x numpops, popfreqat(a, k)
+    std::vector<double> freqlow;        // 1..U: individual frequencies stay in [freqlow, 1 - freqlow]
     // Per individual, inbreeding by maximum likelihood at its own allele
     // frequencies (MLE not 0).
     std::vector<double> inbml;          // 1..N

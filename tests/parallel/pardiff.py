@@ -73,6 +73,14 @@ def main():
                             "--layout", "1"], [1, 2, 3], [1], 0.0, ["MLE:2"]),
         ("multi-mle-joint", ["--individuals", "14", "--loci", "60", "--markers", "multi", "--update-p", "1"],
          [1, 3], [1, 2], 0.0002, ["MLE:1"]),
+        # each individual's own frequencies: populations, components
+        ("snp-mle-populations", ["--individuals", "36", "--loci", "600", "--missing", "0.01", "--subpops", "2",
+                                 "--admixed", "0.3"], [1, 2, 3], [1], 0.0, ["MLE:1", "POP:case.pop"]),
+        ("multi-mle-populations", ["--individuals", "24", "--loci", "60", "--markers", "multi", "--subpops",
+                                   "3"], [1, 3], [1], 0.0, ["MLE:1", "POP:case.pop"]),
+        ("snp-mle-pooled-components", ["--individuals", "60", "--loci", "2000", "--missing", "0.01",
+                                       "--subpops", "3", "--admixed", "0.2"], [1, 2, 3], [1], 0.0,
+         ["MLE:2", "PCS:2"]),
     ]
     failures = 0
     for name, opts, procs, threads, tol, *extra in cases:
@@ -95,13 +103,15 @@ def main():
                     failures += 1
                     continue
                 ok, text = compare(os.path.join(folder, "serial.out"), os.path.join(folder, out), tol)
-                if os.path.exists(os.path.join(folder, "serial.out.mle.tsv")):
-                    with open(os.path.join(folder, "serial.out.mle.tsv"), "rb") as f1, \
-                            open(os.path.join(folder, out + ".mle.tsv"), "rb") as f2:
+                for side in (".mle.tsv", ".inb.tsv", ".pcs.tsv"):
+                    if not os.path.exists(os.path.join(folder, "serial.out" + side)):
+                        continue
+                    with open(os.path.join(folder, "serial.out" + side), "rb") as f1, \
+                            open(os.path.join(folder, out + side), "rb") as f2:
                         # the first line names the run (its identifier)
                         same = f1.read().split(b"\n", 1)[1] == f2.read().split(b"\n", 1)[1]
                     ok = ok and same
-                    text += "" if same else " (maximum-likelihood table differs)"
+                    text += "" if same else f" ({side} differs)"
                 print(f"{label}: {'ok' if ok else 'DIFFERS'} ({secs:.1f} s) {text.strip()}")
                 failures += 0 if ok else 1
         if failures == 0:

@@ -261,7 +261,8 @@ std::string helptext()
          "1..K per site (REF = 1, the k-th ALT = k + 1). Identifiers are the IIDs\n"
          "(PLINK, or FID_IID with --id) or sample names (VCF): UTF-8 text of at most\n"
          "20 bytes, unique, without blanks, commas, slashes, semicolons, quotes or\n"
-         "control characters, unless --short-ids numbers them. At most 46340\n"
+         "control characters, unless --short-ids numbers them. At most " +
+           std::to_string(maxnumindiv) + "\n"
          "individuals.\n"
          "A VCF from PLINK 2 with the IIDs as sample names (not FID_IID):\n"
          "  plink2 --bfile PREFIX --export vcf bgz id-paste=iid --out PREFIX\n"

@@ -1,6 +1,7 @@
 // The one state of a kinex-convert run: the options, the individuals, and
 // the genotypes held packed until they are written individual by individual.
 #pragma once
+#include "run/parfile.hpp"
 #include <cstdint>
 #include <cstdio>
 #include <map>
@@ -125,8 +126,7 @@ inline const uint8_t* multisite(int64_t k)
            (k % cv.multichunksites) * 2 * cv.numindiv;
 }
 
-// Largest sample KINEX takes.
-constexpr int64_t maxnumindiv = 46340;
+// The largest sample KINEX takes is kinex's own maxnumindiv (run/parfile.hpp).
 
 // Longest file name KINEX keeps from a parameter file.
 constexpr size_t maxnamelen = 499;

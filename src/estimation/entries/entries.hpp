@@ -97,12 +97,19 @@ struct emscratch {
 // names.
 struct termentries {
     std::vector<double> ew;
-    std::vector<double> et[3];
+    // the terms: three at most for the EM's entries (et[0..2]); with each
+    // individual's own frequencies (adjusted) every state a mode allows has
+    // its own, up to eight (mle.hpp)
+    std::vector<double> et[8];
     std::vector<int32_t> en, ex1, ex2;
     int32_t first[10] = {};
     int32_t made[10] = {};
     double w9 = 0.0;                // summed weight of the mode-9 loci
+    bool adjusted = false;          // terms at each individual's own frequencies
 };
+
+// Terms the EM's entries have (et[0..2]).
+constexpr int emterms = 3;
 
 struct emwork {
     std::vector<int8_t> buf1, buf2;  // genotype buffers of the dyad's two individuals

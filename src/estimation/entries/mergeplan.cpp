@@ -130,7 +130,7 @@ void planmerge(emwork& w)
     const std::size_t most = std::size_t(nloc);
     const std::string message = allocfailmessage("the term entries");
     allocarray(te.ew, most, 0.0, message, routine);
-    for (std::vector<double>& t : te.et) allocarray(t, most, 0.0, message, routine);
+    for (int q = 0; q < emterms; ++q) allocarray(te.et[q], most, 0.0, message, routine);
     allocarray(te.en, most, 0, message, routine);
     allocarray(te.ex1, most, 0, message, routine);
     allocarray(te.ex2, most, 0, message, routine);

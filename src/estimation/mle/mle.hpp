@@ -54,12 +54,14 @@ void mlesolve(const termentries& te, mlefit& fit);
 // ---- the passes over the entries (mlepasses.cpp) ----
 
 // Gradient g[1..9] and the negative Hessian m[s][t] (s, t 1..9) of L at d.
-void mlegradient(const termentries& te, const double* d, double* g, double (*m)[10]);
+// With adjusted entries and `use` given, the Hessian only over the states
+// in use (use[1..9]); d and the direction are 0 on the others.
+void mlegradient(const termentries& te, const double* d, double* g, double (*m)[10], const bool* use = nullptr);
 
 // The derivative of L along dir at d + alpha dir, and its second
 // derivative; bad when some term sum is not positive there.
 void mleslope(const termentries& te, const double* d, const double* dir, double alpha, double& slope,
-              double& curv, bool& bad);
+              double& curv, bool& bad, const bool* use = nullptr);
 
 // L at d, and at nd (at most 8) points d[0..nd-1] at once into l.  The
 // logarithm is the program's own (mlekernel.hpp), the same bits on every
@@ -92,6 +94,45 @@ void mlefinish(int64_t done);
 // After the sums over processes: the largest iteration count and the
 // dyads not converged into the run state, and their screen line.
 void mlesummary();
+
+// Inbreeding of every individual by maximum likelihood at its own allele
+// frequencies into inbml and inblrt (inbml.cpp).
+void inbreedingml();
+
+// ---- each individual's own frequencies (PCS:, POP:; adjusted.cpp) ----
+
+struct adjwork {
+    bool twoallele = false;          // SNP data: frequencies of allele 1 per locus
+    std::vector<double> fi, fj;      // the two individuals' allele-1 frequencies, 1..U
+    int32_t rowi = 0;                // the individual fi belongs to (0: none)
+    std::vector<int8_t> mode;        // the dyad's mode at every locus, 1..U (0: not compared)
+    termentries te;                  // the dyad's entries
+};
+
+// Sizes the work for entries of up to numloci2 loci.
+void adjustedsetup(adjwork& a);
+
+// The entries of dyad (i, j), i < j, whose allele pairs are gi and gj,
+// into a.te, and its IIS counts into iis[0..8].
+void adjustedentries(adjwork& a, int32_t i, int32_t j, const int8_t* gi, const int8_t* gj, int32_t* iis);
+
+// MLE:2 at each individual's own frequencies (adjustedclasses.cpp).
+struct adjclassing {
+    std::vector<uint8_t> codes;      // N x U: individual i's frequency code of locus u at (i-1) U + u-1
+    double lo = 0.0, step = 0.0;     // code c stands for logit lo + step c
+    struct keysums {
+        int32_t count, suma, sumb;   // loci (by weight) and their code sums
+    };
+    std::vector<keysums> sums;       // per key (cell pair, way)
+    std::vector<int32_t> touched;    // the keys a dyad met
+    termentries te;                  // the dyad's rows
+};
+
+// Codes of every individual's frequencies, and the work of a dyad.
+void adjclasssetup(adjclassing& c);
+
+// The rows of dyad (i, j), i < j, into c.te and its IIS counts into iis.
+void adjclassentries(adjclassing& c, int32_t i, int32_t j, int32_t* iis);
 
 // ---- pooled classes of SNP loci (MLE:2, mleclasses.cpp) ----
 

@@ -99,7 +99,7 @@ void classterms(mleclassing& c, const std::vector<int32_t>& n, const std::vector
     allocarray(scratch.en, std::size_t(chunk), 0, message, routine);
     allocarray(scratch.ex1, std::size_t(chunk), 0, message, routine);
     allocarray(scratch.ex2, std::size_t(chunk), 0, message, routine);
-    for (std::vector<double>& t : scratch.et) allocarray(t, std::size_t(chunk), 0.0, message, routine);
+    for (int q = 0; q < emterms; ++q) allocarray(scratch.et[q], std::size_t(chunk), 0.0, message, routine);
     for (int v = 0; v < 9; ++v) {
         const int m = twovariant[v].mode, sel = twovariant[v].sel;
         for (int32_t lo = 1; lo <= u; lo += chunk) {
@@ -182,7 +182,7 @@ void planclasses(mleclassing& c)
     allocarray(c.counts, 9 * std::size_t(c.nclass), 0, message, routine);
     const std::size_t rows = 9 * std::size_t(c.nclass);
     allocarray(c.rows.ew, rows, 0.0, message, routine);
-    for (std::vector<double>& t : c.rows.et) allocarray(t, rows, 0.0, message, routine);
+    for (int q = 0; q < emterms; ++q) allocarray(c.rows.et[q], rows, 0.0, message, routine);
 }
 
 void classentries(mleclassing& c, int32_t i, int32_t j, int32_t* iis)

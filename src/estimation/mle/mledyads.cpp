@@ -10,16 +10,27 @@ int64_t mledyads(emwork& w, int64_t dyads)
 {
     mlestart(dyads);
     const bool pooled = vars.mle == 2;
+    // with PCS: or POP: every individual has its own frequencies
+    const bool adjusted = vars.pcs > 0 || !vars.popfile.empty();
     mleclassing classes;
-    if (pooled) planclasses(classes);
-    dyadwalk d = startwalk(!pooled);
+    adjwork aw;
+    adjclassing ac;
+    if (pooled && !adjusted) planclasses(classes);
+    if (adjusted && pooled) adjclasssetup(ac);
+    if (adjusted && !pooled) adjustedsetup(aw);
+    const termentries& te = adjusted ? (pooled ? ac.te : aw.te) : (pooled ? classes.rows : w.entries);
+    dyadwalk d = startwalk(!pooled && !adjusted);
+    // adjusted entries read both individuals' allele pairs in every layout
+    if (adjusted && !pooled) d.pairs = true;
     while (nextdyad(d, w)) {
         int32_t* iis = vars.iisdyad.data() + iisat(1, d.k);
-        if (pooled) classentries(classes, d.i, d.j, iis);
+        if (adjusted && pooled) adjclassentries(ac, d.i, d.j, iis);
+        else if (adjusted) adjustedentries(aw, d.i, d.j, d.gi, d.gj, iis);
+        else if (pooled) classentries(classes, d.i, d.j, iis);
         else walkentries(w, d, iis);
         if (nocommon(d, iis)) continue;
         mlefit fit;
-        mlesolve(pooled ? classes.rows : w.entries, fit);
+        mlesolve(te, fit);
         float stored[9];
         for (int s = 1; s <= 9; ++s) stored[s - 1] = float(fit.d[s]);
         setdeltas(d.j, d.i, stored);

@@ -2,7 +2,9 @@
 // Deltas need, eight entries at a time (mlepasses.cpp includes this file
 // once per instruction set, see simdversions.hpp).  A mode's entries have
 // K coefficients each (K = 2..4): c[j] the entry's term, or 1 where coef[j]
-// is null, and the Deltas enter as K sums u[j] (mlepasses.cpp).  Entries
+// is null, and the Deltas enter as K sums u[j] (mlepasses.cpp); K = 9 is
+// mode 1 with each individual's own frequencies (every state its own
+// coefficient).  Entries
 // past the mode's count are taken with weight 0, which adds +0.0.  The
 // sums of the eight lanes are added lane by lane in order at the end, so
 // the result depends only on the entries.
@@ -157,7 +159,7 @@ KX_INLINE lanevec lanelog(lanevec x)
 // The log-likelihood sum of w log(c.u) over the entries, for nu sets of
 // group sums u[0..nu-1] at once, into l[0..nu-1].
 template <int K>
-KX_INLINE void logstep(lanevec wv, const lanevec* c, const double (*u)[4], int nu, lanevec* l)
+KX_INLINE void logstep(lanevec wv, const lanevec* c, const double (*u)[9], int nu, lanevec* l)
 {
     const lanemask valid = wv != splat(0.0);
     for (int v = 0; v < nu; ++v) {
@@ -168,7 +170,7 @@ KX_INLINE void logstep(lanevec wv, const lanevec* c, const double (*u)[4], int n
 }
 
 template <int K>
-void logpass(const double* w, const double* const* coef, int32_t count, const double (*u)[4], int nu, double* out)
+void logpass(const double* w, const double* const* coef, int32_t count, const double (*u)[9], int nu, double* out)
 {
     lanevec l[8], wv, c[K];
     for (int v = 0; v < nu; ++v) l[v] = splat(0.0);
@@ -179,17 +181,110 @@ void logpass(const double* w, const double* const* coef, int32_t count, const do
     for (int v = 0; v < nu; ++v) out[v] = lanesum(l[v]);
 }
 
+// Adjusted entries (every coordinate one state): only the states in use
+// (live, NL of them) enter the sums c.u; the gradient is needed for every
+// coordinate (ND more, whose states are at 0), the negative Hessian only
+// over the live ones.  lc[0..NL-1] are the live coordinates' coefficient
+// arrays, dc[0..ND-1] the others' (null for the constant 1).
+template <int NL, int ND>
+void gradlive(const double* w, const double* const* lc, const double* const* dc, int32_t count, const double* u,
+              double* G, double* H)
+{
+    constexpr int nh = NL * (NL + 1) / 2;
+    lanevec g[NL + ND], h[nh], uu[NL], wv, c[NL + ND];
+    for (int j = 0; j < NL + ND; ++j) g[j] = splat(0.0);
+    for (int j = 0; j < NL; ++j) uu[j] = splat(u[j]);
+    for (int q = 0; q < nh; ++q) h[q] = splat(0.0);
+    const double* coef[NL + ND];
+    for (int j = 0; j < NL; ++j) coef[j] = lc[j];
+    for (int j = 0; j < ND; ++j) coef[NL + j] = dc[j];
+    for (int32_t k = 0; k < count; k += nlanes) {
+        loadblock<NL + ND>(w, coef, k, count, wv, c);
+        lanevec dot = c[0] * uu[0];
+        for (int j = 1; j < NL; ++j) dot += c[j] * uu[j];
+        const lanemask valid = wv != splat(0.0);
+        const lanevec r = keep(wv / dot, valid);
+        const lanevec s = keep(r / dot, valid);
+        for (int j = 0; j < NL + ND; ++j) g[j] += r * c[j];
+        int q = 0;
+        for (int j = 0; j < NL; ++j) {
+            const lanevec sc = s * c[j];
+            for (int l = j; l < NL; ++l) h[q++] += sc * c[l];
+        }
+    }
+    for (int j = 0; j < NL + ND; ++j) G[j] = lanesum(g[j]);
+    for (int q = 0; q < nh; ++q) H[q] = lanesum(h[q]);
+}
+
+// The slope and curvature along a direction over the live coordinates
+// only (the Deltas and the direction are 0 on the others).
+template <int NL>
+void slopelive(const double* w, const double* const* lc, int32_t count, const double* u, const double* ud,
+               double alpha, double& slope, double& curv, bool& bad)
+{
+    slopepass<NL>(w, lc, count, u, ud, alpha, slope, curv, bad);
+}
+
+#define KX_LIVE(nl, nd) \
+    case 16 * (nl) + (nd): gradlive<nl, nd>(w, lc, dc, count, u, G, H); return;
+
+// NL live and ND other coordinates of a mode with K = NL + ND of 2, 3, 4
+// or 9 coordinates.
+void gradpasslive(const double* w, const double* const* lc, const double* const* dc, int32_t count, int nl, int nd,
+                  const double* u, double* G, double* H)
+{
+    switch (16 * nl + nd) {
+        KX_LIVE(1, 1) KX_LIVE(2, 0)
+        KX_LIVE(1, 2) KX_LIVE(2, 1) KX_LIVE(3, 0)
+        KX_LIVE(1, 3) KX_LIVE(2, 2) KX_LIVE(3, 1) KX_LIVE(4, 0)
+        KX_LIVE(1, 8) KX_LIVE(2, 7) KX_LIVE(3, 6) KX_LIVE(4, 5) KX_LIVE(5, 4) KX_LIVE(6, 3) KX_LIVE(7, 2)
+        KX_LIVE(8, 1) KX_LIVE(9, 0)
+    default:
+        break;
+    }
+}
+#undef KX_LIVE
+
+void slopepasslive(const double* w, const double* const* lc, int32_t count, int nl, const double* u,
+                   const double* ud, double alpha, double& slope, double& curv, bool& bad)
+{
+    switch (nl) {
+    case 1: slopelive<1>(w, lc, count, u, ud, alpha, slope, curv, bad); return;
+    case 2: slopelive<2>(w, lc, count, u, ud, alpha, slope, curv, bad); return;
+    case 3: slopelive<3>(w, lc, count, u, ud, alpha, slope, curv, bad); return;
+    case 4: slopelive<4>(w, lc, count, u, ud, alpha, slope, curv, bad); return;
+    case 5: slopelive<5>(w, lc, count, u, ud, alpha, slope, curv, bad); return;
+    case 6: slopelive<6>(w, lc, count, u, ud, alpha, slope, curv, bad); return;
+    case 7: slopelive<7>(w, lc, count, u, ud, alpha, slope, curv, bad); return;
+    case 8: slopelive<8>(w, lc, count, u, ud, alpha, slope, curv, bad); return;
+    default: slopelive<9>(w, lc, count, u, ud, alpha, slope, curv, bad); return;
+    }
+}
+
 // Entry points of each version, one per K; logof8: lanelog of x[0..7].
+void logpass9(const double* w, const double* const* coef, int32_t n, const double (*u)[9], int nu, double* out)
+{
+    logpass<9>(w, coef, n, u, nu, out);
+}
+void gradpass9(const double* w, const double* const* coef, int32_t n, const double* u, double* G, double* H)
+{
+    gradpass<9>(w, coef, n, u, G, H);
+}
+void slopepass9(const double* w, const double* const* coef, int32_t n, const double* u, const double* ud, double a,
+                double& s, double& c, bool& b)
+{
+    slopepass<9>(w, coef, n, u, ud, a, s, c, b);
+}
 void logof8(const double* x, double* out) { store(out, lanelog(load(x))); }
-void logpass2(const double* w, const double* const* coef, int32_t n, const double (*u)[4], int nu, double* out)
+void logpass2(const double* w, const double* const* coef, int32_t n, const double (*u)[9], int nu, double* out)
 {
     logpass<2>(w, coef, n, u, nu, out);
 }
-void logpass3(const double* w, const double* const* coef, int32_t n, const double (*u)[4], int nu, double* out)
+void logpass3(const double* w, const double* const* coef, int32_t n, const double (*u)[9], int nu, double* out)
 {
     logpass<3>(w, coef, n, u, nu, out);
 }
-void logpass4(const double* w, const double* const* coef, int32_t n, const double (*u)[4], int nu, double* out)
+void logpass4(const double* w, const double* const* coef, int32_t n, const double (*u)[9], int nu, double* out)
 {
     logpass<4>(w, coef, n, u, nu, out);
 }

@@ -3,7 +3,9 @@
 // log-likelihood.  Each mode's entries have at most four distinct
 // coefficients, each standing for a group of states (below); the passes
 // work on the group sums of the Deltas and spread their results back over
-// the states.
+// the states.  With each individual's own frequencies (adjusted entries)
+// every state a mode allows has its own coefficient, relative to Delta9's
+// (acoords): mode 1 then has nine.
 #include <algorithm>
 #include <cmath>
 
@@ -23,7 +25,7 @@ struct coordinate {
 };
 struct modecoords {
     int k;
-    coordinate c[4];
+    coordinate c[9];
 };
 const modecoords coords[9] = {
     {0, {}},
@@ -36,11 +38,26 @@ const modecoords coords[9] = {
     {3, {{-1, 1, {7}}, {0, 1, {8}}, {1, 1, {9}}}},                              // AB, AB
     {2, {{-1, 1, {8}}, {0, 1, {9}}}},                                           // AB, AC
 };
+const modecoords acoords[9] = {
+    {0, {}},
+    {9,
+     {{0, 1, {1}}, {1, 1, {2}}, {2, 1, {3}}, {3, 1, {4}}, {4, 1, {5}}, {5, 1, {6}}, {6, 1, {7}}, {7, 1, {8}},
+      {-1, 1, {9}}}},                                            // AA, AA
+    {4, {{0, 1, {2}}, {1, 1, {4}}, {2, 1, {6}}, {-1, 1, {9}}}},  // AA, BB
+    {4, {{0, 1, {3}}, {1, 1, {4}}, {2, 1, {8}}, {-1, 1, {9}}}},  // AA, AB
+    {2, {{0, 1, {4}}, {-1, 1, {9}}}},                            // AA, BC
+    {4, {{0, 1, {5}}, {1, 1, {6}}, {2, 1, {8}}, {-1, 1, {9}}}},  // AB, AA
+    {2, {{0, 1, {6}}, {-1, 1, {9}}}},                            // AB, CC
+    {3, {{0, 1, {7}}, {1, 1, {8}}, {-1, 1, {9}}}},               // AB, AB
+    {2, {{0, 1, {8}}, {-1, 1, {9}}}},                            // AB, AC
+};
 
-// The group sums of d for mode m.
-void groupsums(int m, const double* d, double* u)
+// The coordinates of mode m's entries.
+const modecoords& coordsof(const termentries& te, int m) { return te.adjusted ? acoords[m] : coords[m]; }
+
+// The group sums of d for the coordinates mc.
+void groupsums(const modecoords& mc, const double* d, double* u)
 {
-    const modecoords& mc = coords[m];
     for (int j = 0; j < mc.k; ++j) {
         double s = 0.0;
         for (int q = 0; q < mc.c[j].nstates; ++q) s += d[mc.c[j].state[q]];
@@ -53,35 +70,85 @@ void groupsums(int m, const double* d, double* u)
 struct modeentries {
     int32_t n;
     const double* w;
-    const double* coef[4];
+    const double* coef[9];
     const modecoords* mc;
 };
 
 modeentries entriesofmode(const termentries& te, int m)
 {
     const std::size_t f = std::size_t(te.first[m]);
-    modeentries x{te.made[m], te.ew.data() + f, {}, &coords[m]};
+    modeentries x{te.made[m], te.ew.data() + f, {}, &coordsof(te, m)};
     for (int j = 0; j < x.mc->k; ++j) x.coef[j] = x.mc->c[j].term < 0 ? nullptr : te.et[x.mc->c[j].term].data() + f;
     return x;
 }
 
+// The coordinates of x whose states are in use, into live; their count.
+int livecoords(const modeentries& x, const bool* use, int* live)
+{
+    int n = 0;
+    for (int j = 0; j < x.mc->k; ++j)
+        if (use[x.mc->c[j].state[0]]) live[n++] = j;
+    return n;
+}
+
+// The live and the other coordinates' coefficient arrays of x.
+void splitcoef(const modeentries& x, const int* live, int nlive, const double** lc, const double** dc)
+{
+    int nd = 0;
+    for (int j = 0, q = 0; j < x.mc->k; ++j) {
+        if (q < nlive && live[q] == j) lc[q++] = x.coef[j];
+        else dc[nd++] = x.coef[j];
+    }
+}
+
+// Adjusted entries with the states in use known: the negative Hessian over
+// those states only (the active-set method needs no more).
+void gradientlive(const modeentries& x, const double* d, const bool* use, double* g, double (*m)[10])
+{
+    const modecoords& mc = *x.mc;
+    int live[9];
+    const int nlive = livecoords(x, use, live);
+    if (nlive == 0) return;  // no state in use can give the mode: no point L is finite at
+    const double* lc[9];
+    const double* dc[9];
+    splitcoef(x, live, nlive, lc, dc);
+    double u[9], G[9], H[45];
+    for (int q = 0; q < nlive; ++q) u[q] = d[mc.c[live[q]].state[0]];
+    SIMDCALL(gradpasslive, x.w, lc, dc, x.n, nlive, mc.k - nlive, u, G, H);
+    for (int j = 0, q = 0, o = nlive; j < mc.k; ++j)
+        g[mc.c[j].state[0]] += q < nlive && live[q] == j ? G[q++] : G[o++];
+    int q = 0;
+    for (int a = 0; a < nlive; ++a)
+        for (int b = a; b < nlive; ++b, ++q) {
+            const int s = mc.c[live[a]].state[0], t = mc.c[live[b]].state[0];
+            m[s][t] += H[q];
+            if (b != a) m[t][s] += H[q];
+        }
+}
+
 }  // namespace
 
-void mlegradient(const termentries& te, const double* d, double* g, double (*m)[10])
+void mlegradient(const termentries& te, const double* d, double* g, double (*m)[10], const bool* use)
 {
     for (int s = 0; s <= 9; ++s) {
         g[s] = 0.0;
         for (int t = 0; t <= 9; ++t) m[s][t] = 0.0;
     }
     for (int md = 1; md <= 8; ++md) {
+        if (te.adjusted && use != nullptr) {
+            const modeentries x = entriesofmode(te, md);
+            if (x.n > 0) gradientlive(x, d, use, g, m);
+            continue;
+        }
         const modeentries x = entriesofmode(te, md);
         if (x.n == 0) continue;
         const modecoords& mc = *x.mc;
-        double u[4], G[4], H[10];
-        groupsums(md, d, u);
+        double u[9], G[9], H[45];
+        groupsums(mc, d, u);
         if (mc.k == 2) SIMDCALL(gradpass2, x.w, x.coef, x.n, u, G, H);
         else if (mc.k == 3) SIMDCALL(gradpass3, x.w, x.coef, x.n, u, G, H);
-        else SIMDCALL(gradpass4, x.w, x.coef, x.n, u, G, H);
+        else if (mc.k == 4) SIMDCALL(gradpass4, x.w, x.coef, x.n, u, G, H);
+        else SIMDCALL(gradpass9, x.w, x.coef, x.n, u, G, H);
         int q = 0;
         for (int j = 0; j < mc.k; ++j) {
             for (int a = 0; a < mc.c[j].nstates; ++a) g[mc.c[j].state[a]] += G[j];
@@ -101,7 +168,7 @@ void mlegradient(const termentries& te, const double* d, double* g, double (*m)[
 }
 
 void mleslope(const termentries& te, const double* d, const double* dir, double alpha, double& slope,
-              double& curv, bool& bad)
+              double& curv, bool& bad, const bool* use)
 {
     slope = 0.0;
     curv = 0.0;
@@ -109,13 +176,26 @@ void mleslope(const termentries& te, const double* d, const double* dir, double 
     for (int md = 1; md <= 8; ++md) {
         const modeentries x = entriesofmode(te, md);
         if (x.n == 0) continue;
-        double u[4], ud[4], s = 0.0, c = 0.0;
+        double u[9], ud[9], s = 0.0, c = 0.0;
         bool b = false;
-        groupsums(md, d, u);
-        groupsums(md, dir, ud);
-        if (x.mc->k == 2) SIMDCALL(slopepass2, x.w, x.coef, x.n, u, ud, alpha, s, c, b);
+        groupsums(*x.mc, d, u);
+        groupsums(*x.mc, dir, ud);
+        int live[9], nlive = 0;
+        if (te.adjusted && use != nullptr) nlive = livecoords(x, use, live);
+        if (nlive > 0) {
+            const double* lc[9];
+            const double* dc[9];
+            double lu[9], lud[9];
+            splitcoef(x, live, nlive, lc, dc);
+            for (int q = 0; q < nlive; ++q) {
+                lu[q] = u[live[q]];
+                lud[q] = ud[live[q]];
+            }
+            SIMDCALL(slopepasslive, x.w, lc, x.n, nlive, lu, lud, alpha, s, c, b);
+        } else if (x.mc->k == 2) SIMDCALL(slopepass2, x.w, x.coef, x.n, u, ud, alpha, s, c, b);
         else if (x.mc->k == 3) SIMDCALL(slopepass3, x.w, x.coef, x.n, u, ud, alpha, s, c, b);
-        else SIMDCALL(slopepass4, x.w, x.coef, x.n, u, ud, alpha, s, c, b);
+        else if (x.mc->k == 4) SIMDCALL(slopepass4, x.w, x.coef, x.n, u, ud, alpha, s, c, b);
+        else SIMDCALL(slopepass9, x.w, x.coef, x.n, u, ud, alpha, s, c, b);
         slope += s;
         curv += c;
         bad = bad || b;
@@ -135,11 +215,12 @@ void mlelogliks(const termentries& te, const double (*d)[10], int nd, double* l)
     for (int md = 1; md <= 8; ++md) {
         const modeentries x = entriesofmode(te, md);
         if (x.n == 0) continue;
-        double u[8][4], part[8];
-        for (int v = 0; v < nd; ++v) groupsums(md, d[v], u[v]);
+        double u[8][9], part[8];
+        for (int v = 0; v < nd; ++v) groupsums(*x.mc, d[v], u[v]);
         if (x.mc->k == 2) SIMDCALL(logpass2, x.w, x.coef, x.n, u, nd, part);
         else if (x.mc->k == 3) SIMDCALL(logpass3, x.w, x.coef, x.n, u, nd, part);
-        else SIMDCALL(logpass4, x.w, x.coef, x.n, u, nd, part);
+        else if (x.mc->k == 4) SIMDCALL(logpass4, x.w, x.coef, x.n, u, nd, part);
+        else SIMDCALL(logpass9, x.w, x.coef, x.n, u, nd, part);
         for (int v = 0; v < nd; ++v) l[v] += part[v];
     }
     if (te.w9 > 0.0) {

@@ -198,7 +198,7 @@ double steplength(const termentries& te, const mlestate& z, const double* dir, d
 {
     double slope, curv;
     bool bad;
-    mleslope(te, z.d, dir, hi, slope, curv, bad);
+    mleslope(te, z.d, dir, hi, slope, curv, bad, z.free);
     // L rises over the whole step when its slope at the end is at least
     // minus half the slope at the start (L is nearly quadratic there)
     if (!bad && slope >= -0.5 * gain) return hi;
@@ -213,7 +213,7 @@ double steplength(const termentries& te, const mlestate& z, const double* dir, d
             if (newton > lo && newton < hi) next = newton;
         }
         a = next;
-        mleslope(te, z.d, dir, a, slope, curv, bad);
+        mleslope(te, z.d, dir, a, slope, curv, bad, z.free);
         if (!bad && std::fabs(slope) <= 1e-10 * gain) return a;
     }
     return lo;
@@ -236,9 +236,34 @@ bool kktholds(const mlestate& z, const double* g, int& worst)
 // Two-allele data: true when L is flat along Delta2 + 2 Delta8 - Delta4 -
 // Delta6 - Delta7, that is no entry of modes 4, 6 or 8 and every mode-2 and
 // mode-7 entry of a two-allele locus (terms t0 + t1 = 1, t0 = 1/2).
+// With each individual's own frequencies (adjusted entries, every allowed
+// state its own term in state order, Delta9's 1): true when every entry's
+// coefficients are flat along that direction, as when the two individuals'
+// frequencies are the same.
+bool flatadjusted(const termentries& te)
+{
+    constexpr int along[10] = {0, 0, 1, 0, -1, 0, -1, -1, 2, 0};
+    // the states of each mode's terms (acoords of mlepasses.cpp)
+    constexpr int states[9][8] = {{},        {1, 2, 3, 4, 5, 6, 7, 8}, {2, 4, 6}, {3, 4, 8}, {4},
+                                  {5, 6, 8}, {6},                      {7, 8},    {8}};
+    constexpr int nterms[9] = {0, 8, 3, 3, 1, 3, 1, 2, 1};
+    for (int m = 1; m <= 8; ++m)
+        for (int32_t k = 0; k < te.made[m]; ++k) {
+            const std::size_t e = std::size_t(te.first[m] + k);
+            double sum = 0.0, size = 0.0;
+            for (int q = 0; q < nterms[m]; ++q) {
+                sum += along[states[m][q]] * te.et[q][e];
+                size += std::fabs(along[states[m][q]] * te.et[q][e]);
+            }
+            if (std::fabs(sum) > 1e-9 * size) return false;
+        }
+    return true;
+}
+
 bool flatdirection(const termentries& te)
 {
     if (te.made[4] + te.made[6] + te.made[8] > 0) return false;
+    if (te.adjusted) return flatadjusted(te);
     for (int32_t k = 0; k < te.made[2]; ++k) {
         const std::size_t e = std::size_t(te.first[2] + k);
         if (std::fabs(te.et[0][e] + te.et[1][e] - 1.0) > 1e-9) return false;
@@ -278,7 +303,7 @@ void mlesolve(const termentries& te, mlefit& fit)
     int32_t it = 0;
     while (!done && it < mlemaxiter) {
         ++it;
-        mlegradient(te, z.d, g, m);
+        mlegradient(te, z.d, g, m, z.free);
         int worst = 0;
         const bool kkt = kktholds(z, g, worst);
         // A state at 0 whose gradient exceeds W is taken back once the
@@ -340,7 +365,7 @@ void mlesolve(const termentries& te, mlefit& fit)
 
     // the checks at the returned point
     for (int s = 1; s <= 9; ++s) z.free[s] = z.d[s] > 0.0;
-    mlegradient(te, z.d, g, m);
+    mlegradient(te, z.d, g, m, z.free);
     int worst = 0;
     const bool kkt = kktholds(z, g, worst);
     // L at the returned point, before the last step and at the six
@@ -352,7 +377,10 @@ void mlesolve(const termentries& te, mlefit& fit)
     mlelogliks(te, points, 8, l);
     fit.lnl = l[0];
     const double last = l[1];
-    fit.conv = done && kkt && std::fabs(fit.lnl - last) < 1e-12 * std::max(std::fabs(fit.lnl), 1.0);
+    // Adjusted terms are relative to Delta9's, so L is near 0 for most
+    // dyads: the last step is measured against the total weight there.
+    const double scale = std::max(std::fabs(fit.lnl), te.adjusted ? z.w : 1.0);
+    fit.conv = done && kkt && std::fabs(fit.lnl - last) < 1e-12 * scale;
     fit.iter = it;
     std::copy(z.d, z.d + 10, fit.d);
     callrelation(l + 1, fit);

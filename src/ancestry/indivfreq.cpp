@@ -1,0 +1,46 @@
+// Each individual's own allele frequencies: from its component scores
+// (PCS:) or its population (POP:), kept away from 0 and 1.
+#include <algorithm>
+
+#include "ancestry/ancestry.hpp"
+#include "estimation/common/common.hpp"
+#include "run/alloc.hpp"
+#include "run/variables.hpp"
+
+void freqedges()
+{
+    std::vector<int32_t> n;
+    locussizes(n);
+    allocarray(vars.freqlow, std::size_t(vars.numloci2) + 1, freqedge, vars.memerr, "EM_Delta");
+    for (int32_t u = 1; u <= vars.numloci2; ++u)
+        if (n[std::size_t(u)] > 0) vars.freqlow[std::size_t(u)] = std::max(freqedge, 0.5 / double(n[std::size_t(u)]));
+}
+
+void indivfreqs(int32_t i, double* f)
+{
+    const int32_t nu = vars.numloci2;
+    const double* low = vars.freqlow.data();
+    if (vars.pcs > 0) {
+        const int32_t k = vars.pcs, stride = k + 1;
+        const double* b = vars.pcbeta.data();
+        const double* z = vars.pcscore.data() + pcat(1, i);
+        for (int32_t u = 1; u <= nu; ++u) f[u] = b[std::size_t(u - 1) * std::size_t(stride)];
+        for (int32_t c = 1; c <= k; ++c) {
+            const double zc = z[c - 1];
+            const double* bc = b + c;
+            for (int32_t u = 1; u <= nu; ++u) f[u] += bc[std::size_t(u - 1) * std::size_t(stride)] * zc;
+        }
+    } else {
+        const int32_t p = vars.popof[std::size_t(i)];
+        for (int32_t u = 1; u <= nu; ++u) f[u] = vars.popfreq[popfreqat(vars.locusloc[std::size_t(u - 1)] + 1, p)];
+    }
+    for (int32_t u = 1; u <= nu; ++u) f[u] = std::min(std::max(f[u], low[u]), 1.0 - low[u]);
+}
+
+double popallelefreq(int32_t i, int32_t a)
+{
+    // the locus of allele a: locusloc is ascending
+    const auto it = std::lower_bound(vars.locusloc.begin(), vars.locusloc.end(), a);
+    const double low = vars.freqlow[std::size_t(it - vars.locusloc.begin())];
+    return std::min(std::max(vars.popfreq[popfreqat(a, vars.popof[std::size_t(i)])], low), 1.0 - low);
+}

@@ -1,0 +1,123 @@
+// Population labels (POP: file) and the allele frequencies of every
+// population.  The file has one line per individual: its identifier (as
+// in the genotype file; the first 20 characters count, as there) and its
+// population's label, separated by blanks or tabs; quotes as in the
+// parameter file; blank lines are passed over.
+#include <algorithm>
+#include <map>
+
+#include "ancestry/ancestry.hpp"
+#include "estimation/common/common.hpp"
+#include "parallel/parlayer.hpp"
+#include "run/alloc.hpp"
+#include "run/freeform.hpp"
+#include "run/stop.hpp"
+#include "run/textconv.hpp"
+#include "run/variables.hpp"
+
+namespace {
+
+const char* routine = "ReadPopFile";
+
+[[noreturn]] void popstop(const ffreader& r, const std::string& why)
+{
+    stoponerror("Population file " + vars.popfile + " line " + itod(int32_t(r.lineno)) + ": " + why + "!",
+                routine);
+}
+
+std::string first20(const std::string& id)
+{
+    std::string t = id.substr(0, 20);
+    t.resize(20, ' ');
+    return t;
+}
+
+}  // namespace
+
+void readpopfile()
+{
+    const int32_t n = vars.numindiv;
+    ffreader r;
+    if (!ffopen(r, vars.popfile))
+        stoponerror("Population file " + vars.popfile + " cannot be read (" + fferrtext(r) + ")!", routine);
+    // individuals by identifier; an identifier that stands twice in the
+    // genotype file cannot be labelled
+    std::map<std::string, int32_t> byid;
+    for (int32_t i = 1; i <= n; ++i) {
+        const std::string& id = vars.individ[std::size_t(i)];
+        if (!byid.emplace(id, i).second) byid[id] = -1;
+    }
+    std::map<std::string, int32_t> bylabel;
+    allocarray(vars.popof, std::size_t(n) + 1, 0, vars.memerr, routine);
+    vars.popname.assign(1, std::string());
+    std::vector<long> lineof(std::size_t(n) + 1, 0);
+    while (ffnextline(r)) {
+        std::string id, label, more;
+        const ffstatus a = ffvalueinline(r, id);
+        if (a == ffstatus::endofline) continue;  // a blank line
+        const ffstatus b = a == ffstatus::ok ? ffvalueinline(r, label) : ffstatus::bad;
+        if (a == ffstatus::bad || b == ffstatus::bad) popstop(r, "a quote is not closed");
+        if (b == ffstatus::endofline) popstop(r, "expected an identifier and a population label");
+        if (ffvalueinline(r, more) != ffstatus::endofline)
+            popstop(r, "more than an identifier and a population label");
+        const auto it = byid.find(first20(id));
+        if (it == byid.end()) popstop(r, "individual " + id + " is not in the genotype file");
+        if (it->second < 0) popstop(r, "identifier " + id + " stands for several individuals of the genotype file");
+        const int32_t i = it->second;
+        if (lineof[std::size_t(i)] != 0)
+            popstop(r, "individual " + id + " is labelled already on line " + itod(int32_t(lineof[std::size_t(i)])));
+        lineof[std::size_t(i)] = r.lineno;
+        auto [at, fresh] = bylabel.emplace(label, int32_t(vars.popname.size()));
+        if (fresh) vars.popname.push_back(label);
+        vars.popof[std::size_t(i)] = at->second;
+    }
+    if (fferror(r))
+        stoponerror("Population file " + vars.popfile + " cannot be read (" + fferrtext(r) + ")!", routine);
+    for (int32_t i = 1; i <= n; ++i)
+        if (vars.popof[std::size_t(i)] == 0)
+            stoponerror("Population file " + vars.popfile + " gives no population for individual " +
+                            trimright(vars.individ[std::size_t(i)]) + " (line " + itod(int32_t(r.lineno)) +
+                            " is its last)!",
+                        routine);
+    vars.numpops = int32_t(vars.popname.size()) - 1;
+}
+
+void popfrequencies()
+{
+    const int32_t k = vars.numpops, a = vars.numallallele;
+    std::vector<int32_t> count;
+    allocarray(count, std::size_t(a) * std::size_t(k), 0, vars.memerr, "EM_Delta");
+    std::vector<int8_t> buf;
+    gtypebuffer(buf, "EM_Delta");
+    for (int32_t i = vars.indivl1; i <= vars.indivl2; ++i) {
+        const int8_t* g = fetchgtype(i, buf);
+        const std::size_t base = std::size_t(a) * std::size_t(vars.popof[std::size_t(i)] - 1);
+        for (int32_t l = 1; l <= vars.numloci2; ++l, g += 2) {
+            if (g[0] == 0) continue;
+            ++count[base + std::size_t(vars.locusloc[std::size_t(l - 1)] + g[0] - 1)];
+            ++count[base + std::size_t(vars.locusloc[std::size_t(l - 1)] + g[1] - 1)];
+        }
+    }
+    if (vars.numthreads > 1) {
+        std::vector<int32_t> send(count);
+        parsumint(send.data(), count.data(), count.size());
+    }
+    // A population's frequency leans towards the whole sample's by popprior
+    // gene copies (at a locus none of its members is typed at it is the
+    // whole sample's).
+    allocarray(vars.popfreq, std::size_t(a) * std::size_t(k), 0.0, vars.memerr, "EM_Delta");
+    for (int32_t p = 1; p <= k; ++p)
+        for (int32_t l = 1; l <= vars.numloci2; ++l) {
+            const int32_t lo = vars.locusloc[std::size_t(l - 1)] + 1, hi = vars.locusloc[std::size_t(l)];
+            int64_t n = 0, all = 0;
+            for (int32_t x = lo; x <= hi; ++x) {
+                n += count[popfreqat(x, p)];
+                all += vars.numa[std::size_t(x)];
+            }
+            for (int32_t x = lo; x <= hi; ++x) {
+                const double whole = double(vars.numa[std::size_t(x)]) / double(std::max<int64_t>(all, 1));
+                vars.popfreq[popfreqat(x, p)] =
+                    (double(count[popfreqat(x, p)]) + popprior * whole) / (double(n) + popprior);
+            }
+        }
+}

@@ -1,0 +1,127 @@
+// MLE:2 at each individual's own frequencies (PCS:, POP:, SNP data): a
+// pair's loci are pooled by the way the two genotypes meet and by the two
+// individuals' allele-1 frequencies, each on a grid of 64 cells of the
+// logit scale; a pooled row has the terms of the mean frequencies of its
+// loci.  Every individual's frequencies are kept once as one-byte codes
+// (256 steps of the logit scale), so a pair costs one pass over its loci.
+#include <algorithm>
+#include <bit>
+#include <cmath>
+
+#include "ancestry/ancestry.hpp"
+#include "estimation/common/modes.hpp"
+#include "estimation/mle/mle.hpp"
+#include "estimation/mle/stateprobs.hpp"
+#include "genotypes/snpstore.hpp"
+#include "run/alloc.hpp"
+#include "run/variables.hpp"
+
+namespace {
+
+const char* routine = "EM_Delta";
+
+constexpr int ncodes = 256, cellshift = 2, ncells = ncodes >> cellshift;
+constexpr int nkeys = ncells * ncells * 9;
+
+// The states whose terms mode m's adjusted entries hold (as adjusted.cpp).
+constexpr int8_t adjstates[9][8] = {{},        {1, 2, 3, 4, 5, 6, 7, 8}, {2, 4, 6}, {3, 4, 8}, {4},
+                                    {5, 6, 8}, {6},                      {7, 8},    {8}};
+constexpr int adjterms[9] = {0, 8, 3, 3, 1, 3, 1, 2, 1};
+
+// Genotype codes of the first and second individual of each way.
+constexpr int8_t waycodes[9][2] = {{1, 1}, {2, 2}, {1, 2}, {2, 1}, {1, 3}, {2, 3}, {3, 1}, {3, 2}, {3, 3}};
+
+double logit(double p) { return std::log(p / (1.0 - p)); }
+
+}  // namespace
+
+void adjclasssetup(adjclassing& c)
+{
+    const int32_t n = vars.numindiv, nu = vars.numloci2;
+    const std::string message = allocfailmessage("the frequency codes of the individuals");
+    c.lo = logit(freqedge);
+    c.step = (logit(1.0 - freqedge) - c.lo) / double(ncodes - 1);
+    allocarray(c.codes, std::size_t(n) * std::size_t(nu), uint8_t(0), message, routine);
+    std::vector<double> f;
+    allocarray(f, std::size_t(nu) + 1, 0.0, message, routine);
+    for (int32_t i = 1; i <= n; ++i) {
+        indivfreqs(i, f.data());
+        uint8_t* q = c.codes.data() + std::size_t(i - 1) * std::size_t(nu);
+        for (int32_t u = 1; u <= nu; ++u) {
+            const long code = std::lround((logit(f[std::size_t(u)]) - c.lo) / c.step);
+            q[u - 1] = uint8_t(std::min<long>(std::max<long>(code, 0), ncodes - 1));
+        }
+    }
+    allocarray(c.sums, std::size_t(nkeys), adjclassing::keysums{0, 0, 0}, message, routine);
+    allocarray(c.touched, std::size_t(nkeys), 0, message, routine);
+    const std::size_t rows = std::size_t(std::min<int64_t>(nkeys, nu));
+    allocarray(c.te.ew, rows, 0.0, message, routine);
+    for (std::vector<double>& t : c.te.et) allocarray(t, rows, 0.0, message, routine);
+    c.te.adjusted = true;
+}
+
+void adjclassentries(adjclassing& c, int32_t i, int32_t j, int32_t* iis)
+{
+    const int32_t nu = vars.numloci2;
+    const uint32_t* coli = snpcolumn(i);
+    const uint32_t* colj = snpcolumn(j);
+    const uint8_t* qi = c.codes.data() + std::size_t(i - 1) * std::size_t(nu);
+    const uint8_t* qj = c.codes.data() + std::size_t(j - 1) * std::size_t(nu);
+    const int32_t* weight = vars.markercnt.data();
+    int32_t touched = 0;
+    for (int32_t w = 0, u0 = 1; u0 <= nu; ++w, u0 += 16) {
+        const uint32_t xi = coli[w], xj = colj[w];
+        const uint32_t both = (xi | (xi >> 1)) & (xj | (xj >> 1)) & 0x55555555u;  // typed in both
+        for (uint32_t bits = both; bits != 0; bits &= bits - 1) {
+            const int s = std::countr_zero(bits);
+            const int32_t u = u0 + s / 2;
+            if (u > nu) break;
+            const int v = wayof(int((xi >> s) & 3u), int((xj >> s) & 3u));
+            const uint8_t a = qi[u - 1], b = qj[u - 1];
+            const std::size_t key = (std::size_t(a >> cellshift) * ncells + std::size_t(b >> cellshift)) * 9 + v;
+            const int32_t wt = weight[u];
+            adjclassing::keysums& k = c.sums[key];
+            if (k.count == 0) c.touched[std::size_t(touched++)] = int32_t(key);
+            k.count += wt;
+            k.suma += wt * a;
+            k.sumb += wt * b;
+        }
+    }
+    // the rows, mode by mode
+    termentries& te = c.te;
+    int32_t made[10] = {};
+    for (int m = 0; m < 9; ++m) iis[m] = 0;
+    for (int32_t t = 0; t < touched; ++t) {
+        const int m = twovariant[c.touched[std::size_t(t)] % 9].mode;
+        ++made[m];
+        iis[m - 1] += c.sums[std::size_t(c.touched[std::size_t(t)])].count;
+    }
+    int32_t at[10] = {};
+    for (int m = 1, next = 0; m <= 8; ++m) {
+        te.first[m] = at[m] = next;
+        te.made[m] = made[m];
+        next += made[m];
+    }
+    te.w9 = 0.0;
+    for (int32_t t = 0; t < touched; ++t) {
+        const std::size_t key = std::size_t(c.touched[std::size_t(t)]);
+        const int v = int(key % 9), m = twovariant[v].mode;
+        adjclassing::keysums& ks = c.sums[key];
+        const double n = double(ks.count);
+        const double pa = 1.0 / (1.0 + std::exp(-(c.lo + c.step * double(ks.suma) / n)));
+        const double pb = 1.0 / (1.0 + std::exp(-(c.lo + c.step * double(ks.sumb) / n)));
+        const int8_t* x = snppair[waycodes[v][0]];
+        const int8_t* y = snppair[waycodes[v][1]];
+        double fa[4], fb[4], p[10];
+        const int8_t al[4] = {x[0], x[1], y[0], y[1]};
+        for (int k = 0; k < 4; ++k) {
+            fa[k] = al[k] == 1 ? pa : 1.0 - pa;
+            fb[k] = al[k] == 1 ? pb : 1.0 - pb;
+        }
+        stateprobs(x, y, fa, fb, p);
+        const std::size_t e = std::size_t(at[m]++);
+        te.ew[e] = n;
+        for (int q = 0; q < adjterms[m]; ++q) te.et[q][e] = p[adjstates[m][q]] / p[9];
+        ks = adjclassing::keysums{0, 0, 0};
+    }
+}

@@ -1,0 +1,131 @@
+// Inbreeding of every individual by maximum likelihood at its own allele
+// frequencies (the sample's, or with PCS:/POP: its own): at a locus where
+// it is homozygous for an allele of frequency p the likelihood is
+// p (p + F (1 - p)), heterozygous (1 - F) 2 p q, so
+//   L(F) = sum over homozygous loci of w log(p + F (1 - p))
+//        + (weight of heterozygous loci) log(1 - F) + constant,
+// concave in F on [0, 1].  Each process does its share of the
+// individuals; the sums over processes give everyone all.
+#include <algorithm>
+#include <cmath>
+
+#include "ancestry/ancestry.hpp"
+#include "estimation/common/common.hpp"
+#include "estimation/mle/mle.hpp"
+#include "parallel/parlayer.hpp"
+#include "run/alloc.hpp"
+#include "run/variables.hpp"
+
+namespace {
+
+const char* routine = "EM_Delta";
+
+// The homozygous loci's (1 - p) / p and weights, and the heterozygous
+// weight, of one individual.
+struct inbdata {
+    std::vector<double> r, w;  // per homozygous locus: (1 - p) / p, weight
+    int32_t nhom = 0;
+    double het = 0.0;
+};
+
+// L(F) - L(0), and its first and second derivatives.
+void inblik(const inbdata& x, double f, double& l, double& g, double& h)
+{
+    l = g = h = 0.0;
+    for (int32_t k = 0; k < x.nhom; ++k) {
+        const double d = 1.0 + f * x.r[std::size_t(k)];
+        const double q = x.r[std::size_t(k)] / d;
+        l += x.w[std::size_t(k)] * std::log(d);
+        g += x.w[std::size_t(k)] * q;
+        h -= x.w[std::size_t(k)] * q * q;
+    }
+    if (x.het > 0.0) {
+        l += x.het * std::log1p(-f);
+        g -= x.het / (1.0 - f);
+        h -= x.het / ((1.0 - f) * (1.0 - f));
+    }
+}
+
+// The maximising F in [0, 1] (Newton's method kept inside a bracket), and
+// 2 (L(F) - L(0)).
+void inbfit(const inbdata& x, double& f, double& lrt)
+{
+    double l, g, h;
+    inblik(x, 0.0, l, g, h);
+    if (x.nhom == 0 || !(g > 0.0)) {  // L falls from F = 0 on
+        f = 0.0;
+        lrt = 0.0;
+        return;
+    }
+    if (x.het == 0.0) {  // L rises up to F = 1
+        f = 1.0;
+        inblik(x, 1.0, l, g, h);
+        lrt = 2.0 * l;
+        return;
+    }
+    double lo = 0.0, hi = 1.0;
+    f = 0.5;
+    for (int it = 0; it < 200; ++it) {
+        inblik(x, f, l, g, h);
+        if (g > 0.0) lo = f;
+        else hi = f;
+        double next = h < 0.0 ? f - g / h : 0.5 * (lo + hi);
+        if (!(next > lo && next < hi)) next = 0.5 * (lo + hi);
+        if (std::fabs(next - f) <= 1e-12 || hi - lo <= 1e-12) {
+            f = next;
+            break;
+        }
+        f = next;
+    }
+    inblik(x, f, l, g, h);
+    lrt = std::max(0.0, 2.0 * l);
+}
+
+}  // namespace
+
+void inbreedingml()
+{
+    const int32_t n = vars.numindiv, nu = vars.numloci2;
+    const std::string message = allocfailmessage("the inbreeding by maximum likelihood");
+    allocarray(vars.inbml, std::size_t(n) + 1, 0.0, message, routine);
+    allocarray(vars.inblrt, std::size_t(n) + 1, 0.0, message, routine);
+    const bool adjusted = vars.pcs > 0 || !vars.popfile.empty();
+    const bool own = adjusted && vars.dataform != 0;  // SNP frequencies per individual
+    std::vector<int32_t> size;
+    locussizes(size);
+    std::vector<double> f;
+    if (own) allocarray(f, std::size_t(nu) + 1, 0.0, message, routine);
+    std::vector<int8_t> buf;
+    gtypebuffer(buf, routine);
+    inbdata x;
+    allocarray(x.r, std::size_t(nu), 0.0, message, routine);
+    allocarray(x.w, std::size_t(nu), 0.0, message, routine);
+    for (int32_t i = vars.indivl1; i <= vars.indivl2; ++i) {
+        const int8_t* g = fetchgtype(i, buf);
+        if (own) indivfreqs(i, f.data());
+        x.nhom = 0;
+        x.het = 0.0;
+        for (int32_t u = 1; u <= nu; ++u, g += 2) {
+            if (g[0] == 0) continue;
+            const double w = double(vars.markercnt[std::size_t(u)]);
+            if (g[0] != g[1]) {
+                x.het += w;
+                continue;
+            }
+            const int32_t allele = vars.locusloc[std::size_t(u - 1)] + g[0];
+            double p;
+            if (own) p = g[0] == 1 ? f[std::size_t(u)] : 1.0 - f[std::size_t(u)];
+            else if (adjusted) p = popallelefreq(i, allele);
+            else p = double(vars.numa[std::size_t(allele)]) / double(size[std::size_t(u)]);
+            x.r[std::size_t(x.nhom)] = (1.0 - p) / p;
+            x.w[std::size_t(x.nhom++)] = w;
+        }
+        inbfit(x, vars.inbml[std::size_t(i)], vars.inblrt[std::size_t(i)]);
+    }
+    if (vars.numthreads > 1) {
+        std::vector<double> send(vars.inbml);
+        parsumdouble(send.data() + 1, vars.inbml.data() + 1, std::size_t(n));
+        send = vars.inblrt;
+        parsumdouble(send.data() + 1, vars.inblrt.data() + 1, std::size_t(n));
+    }
+}
