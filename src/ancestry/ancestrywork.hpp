@@ -64,3 +64,53 @@ void kingscreen(kinshipscreen& s);
 // (unrelset.cpp).
 void unrelatedset(int32_t n, const kinshipscreen& s, const std::vector<int8_t>& candidate,
                   std::vector<int8_t>& keep);
+
+// ---- standardised genotypes (snpblock.cpp) ----
+
+// Loci are taken in blocks of this many (a multiple of 16, so that a block
+// is whole words of the packed store).
+inline constexpr int32_t blockloci = 256;
+
+// Value of every code (0 missing, 1 = 1/1, 2 = 2/2, 3 = 1/2) at every
+// unique locus, value[4 (u - 1) + code]: the standardised allele-1 dosage
+// sqrt(markercnt) (g - 2p) / sqrt(2p (1 - p)), p the allele-1 frequency
+// over the set's typed genotypes; 0 for a missing genotype and at loci
+// where the set has one allele only (or none typed).  trace: the sum of
+// squares of all values of the set (the trace of X X^T); used: the number
+// of loci that vary in the set.
+struct snpscale {
+    std::vector<double> value;
+    double trace = 0.0;
+    int32_t used = 0;
+};
+
+// The standardisation over the individuals `rows`.
+void setscale(const std::vector<int32_t>& rows, snpscale& scale);
+
+// Codes of loci first..first + count - 1 (first = 16 m + 1) of the
+// individuals `rows` through the table value[4 (u - 1) + code] (stride 4,
+// or stride 0 for one table of every locus) into out, column-major count x
+// rows.size(): column r is individual rows[r].
+void decodeblock(int32_t first, int32_t count, const std::vector<int32_t>& rows, const double* value,
+                 int32_t stride, double* out);
+
+// ---- components (randsvd.cpp, pcproject.cpp) ----
+
+// The top k eigenvalues lambda (descending) of X X^T and their unit
+// eigenvectors u (rows.size() x k), X the standardised genotypes of `rows`
+// (individuals x loci), by a randomised block Krylov method; each vector's
+// sign makes its entry of largest size positive.
+void randsvd(const std::vector<int32_t>& rows, const snpscale& scale, int32_t k, Eigen::MatrixXd& u,
+             Eigen::VectorXd& lambda);
+
+// Scores of the individuals `others` on the axes of u and lambda, found on
+// `rows`: x X^T U Lambda^-1 of each standardised genotype row x (the
+// set's frequencies, missing genotypes 0), which is x V Sigma^-1 with the
+// SNP loadings V: the scale of u itself.
+void pcproject(const std::vector<int32_t>& rows, const snpscale& scale, const Eigen::MatrixXd& u,
+               const Eigen::VectorXd& lambda, const std::vector<int32_t>& others, Eigen::MatrixXd& score);
+
+// Fixes Eigen's cache sizes, so that the blocking of its products, and with
+// it the order of their sums, does not depend on the machine's caches
+// (randsvd.cpp).
+void fixeigen();
