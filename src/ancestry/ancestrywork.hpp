@@ -94,7 +94,7 @@ void setscale(const std::vector<int32_t>& rows, snpscale& scale);
 void decodeblock(int32_t first, int32_t count, const std::vector<int32_t>& rows, const double* value,
                  int32_t stride, double* out);
 
-// ---- components (randsvd.cpp, pcproject.cpp) ----
+// ---- components (randsvd.cpp, pcproject.cpp, freqmodel.cpp) ----
 
 // The top k eigenvalues lambda (descending) of X X^T and their unit
 // eigenvectors u (rows.size() x k), X the standardised genotypes of `rows`
@@ -109,6 +109,10 @@ void randsvd(const std::vector<int32_t>& rows, const snpscale& scale, int32_t k,
 // SNP loadings V: the scale of u itself.
 void pcproject(const std::vector<int32_t>& rows, const snpscale& scale, const Eigen::MatrixXd& u,
                const Eigen::VectorXd& lambda, const std::vector<int32_t>& others, Eigen::MatrixXd& score);
+
+// pcbeta of every unique locus: the least-squares regression of dosage / 2
+// on 1 and the scores (pcscore) over the individuals typed there.
+void freqmodel();
 
 // Fixes Eigen's cache sizes, so that the blocking of its products, and with
 // it the order of their sums, does not depend on the machine's caches
