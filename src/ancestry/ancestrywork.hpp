@@ -118,3 +118,10 @@ void freqmodel();
 // it the order of their sums, does not depend on the machine's caches
 // (randsvd.cpp).
 void fixeigen();
+
+// ---- the structure check (structure.cpp) ----
+
+// The top eigenvalue of the relationship matrix of the unrelated part of a
+// subsample (at most 500 individuals at most 5000 loci, evenly spaced) over
+// the upper edge of its eigenvalues in a homogeneous sample.
+double structureratio();
