@@ -1,0 +1,257 @@
+// The ancestry components on samples simulated by kinex-sim's own code: the
+// components against a dense eigen decomposition of the relationship
+// matrix (and the projection and the per-SNP regression against direct
+// solutions), the unrelated set against the simulated pedigrees, and the
+// structure check on structured and homogeneous samples.
+#include <gtest/gtest.h>
+
+#include <Eigen/Dense>
+#include <cmath>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "ancestry/ancestry.hpp"
+#include "estimation/common/common.hpp"
+#include "genotypes/genotypes.hpp"
+#include "run/parfile.hpp"
+#include "run/textconv.hpp"
+#include "simopts.hpp"
+#include "simrun.hpp"
+#include "testutil.hpp"
+
+namespace {
+
+// Lines of a text file.
+std::vector<std::string> linesof(const std::string& name)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(readfile(name));
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// kinex-sim with the given options into dir (prefix "sim", layout 2).
+opts simulate(const tempdir& dir, std::vector<std::string> args)
+{
+    args.insert(args.begin(), "kinex-sim");
+    args.insert(args.end(), {"--out", dir.file("sim")});
+    std::vector<const char*> argv;
+    for (const std::string& a : args) argv.push_back(a.c_str());
+    opts o;
+    std::string err;
+    EXPECT_TRUE(parseopts(int(argv.size()), argv.data(), o, err)) << err;
+    EXPECT_TRUE(runsim(o, err)) << err;
+    return o;
+}
+
+// The genotype rows (last n lines of sim.gen, one character per locus).
+std::vector<std::string> genorows(const tempdir& dir, int32_t n)
+{
+    std::vector<std::string> lines = linesof(dir.file("sim.gen"));
+    return std::vector<std::string>(lines.end() - n, lines.end());
+}
+
+// Writes the rows back under the identifiers of sim.gen.
+void putrows(const tempdir& dir, const std::vector<std::string>& rows)
+{
+    std::vector<std::string> lines = linesof(dir.file("sim.gen"));
+    std::string text;
+    for (std::size_t l = 0; l + rows.size() < lines.size(); ++l) text += lines[l] + "\n";
+    for (const std::string& r : rows) text += r + "\n";
+    writefile(dir.file("sim.gen"), text);
+}
+
+// Reads sim.gen as a run does (n individuals, loci loci), with the
+// tallies the components follow.
+void readsim(const tempdir& dir, int32_t n, int32_t loci)
+{
+    freshstate();
+    vars.dataform = 2;
+    vars.numindiv = n;
+    vars.numloci = loci;
+    vars.idum = -12345;
+    vars.gtypefile = dir.file("sim.gen");
+    vars.outfile = dir.file("sim.out");
+    initialpara();
+    screenof([] {
+        readgtype();
+        tallygtypes();
+    });
+}
+
+// Components as the estimation calls them: iisdyad given, all zeros.
+std::string components(int32_t k)
+{
+    vars.pcs = k;
+    const int64_t n = vars.numindiv;
+    vars.iisdyad.assign(9 * std::size_t(n * (n - 1) / 2), 0);
+    return screenof([] { findcomponents(); });
+}
+
+// Allele-1 copies of a genotype character, -1 when missing.
+int copies(char c) { return c == '2' ? 2 : c == '1' ? 1 : c == '0' ? 0 : -1; }
+
+}  // namespace
+
+TEST(AncestryComponents, agreeWithDenseEigenDecomposition)
+{
+    // Three subpopulations, 2% missing; the first 40 SNPs written twice
+    // more at the end, so that identical loci stand for several.
+    tempdir dir;
+    const int32_t n = 120, base = 3000, twice = 40;
+    simulate(dir, {"--individuals", "120", "--loci", "3000", "--subpops", "3", "--fst", "0.05", "--missing", "0.02",
+                   "--seed", "3"});
+    std::vector<std::string> rows = genorows(dir, n);
+    for (std::string& r : rows) r += r.substr(0, twice);
+    putrows(dir, rows);
+    const int32_t loci = base + twice;
+    readsim(dir, n, loci);
+    int32_t doubled = 0;
+    for (int32_t l = 1; l <= twice; ++l) {
+        const int32_t u = vars.markeridx[std::size_t(l)];
+        doubled += u > 0 && vars.markercnt[std::size_t(u)] == 2;
+    }
+    ASSERT_GT(doubled, 30);
+
+    const int32_t k = 2;
+    const std::string screen = components(k);
+    EXPECT_TRUE(std::regex_search(screen, std::regex("Ancestry components: 2 of the unrelated set of [0-9]+ "
+                                                     "individuals \\(of 120\\), variance explained: "
+                                                     "0\\.[0-9]{4} 0\\.[0-9]{4}\n")))
+        << screen;
+    for (int32_t v : vars.iisdyad) ASSERT_EQ(v, 0);
+
+    // The dense relationship matrix of the set from the file's rows, every
+    // locus of the file a column.
+    std::vector<int32_t> set, others;
+    for (int32_t i = 1; i <= n; ++i) (vars.unrelset[std::size_t(i)] ? set : others).push_back(i);
+    ASSERT_EQ(int32_t(set.size()), vars.numunrel);
+    const Eigen::Index m = Eigen::Index(set.size());
+    Eigen::MatrixXd x = Eigen::MatrixXd::Zero(n, loci);  // every individual, the set's standardisation
+    for (int32_t l = 0; l < loci; ++l) {
+        double sum = 0, typed = 0;
+        for (int32_t i : set) {
+            const int g = copies(rows[std::size_t(i - 1)][std::size_t(l)]);
+            if (g >= 0) sum += g, typed += 2;
+        }
+        const double p = sum / typed;
+        if (p <= 0 || p >= 1) continue;
+        for (int32_t i = 1; i <= n; ++i) {
+            const int g = copies(rows[std::size_t(i - 1)][std::size_t(l)]);
+            if (g >= 0) x(i - 1, l) = (g - 2 * p) / std::sqrt(2 * p * (1 - p));
+        }
+    }
+    Eigen::MatrixXd xs(m, loci);
+    for (Eigen::Index r = 0; r < m; ++r) xs.row(r) = x.row(set[std::size_t(r)] - 1);
+    const Eigen::MatrixXd grm = xs * xs.transpose();
+    const Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> eig(grm);
+    for (int32_t c = 1; c <= k; ++c) {
+        const double lambda = eig.eigenvalues()(m - c);
+        const Eigen::VectorXd v = eig.eigenvectors().col(m - c);
+        EXPECT_NEAR(vars.pcvar[std::size_t(c)], lambda / grm.trace(), 1e-9 * lambda / grm.trace()) << c;
+        Eigen::VectorXd s(m);
+        for (Eigen::Index r = 0; r < m; ++r) s(r) = vars.pcscore[pcat(c, set[std::size_t(r)])];
+        EXPECT_GT(std::abs(s.dot(v)), 1 - 1e-9) << c;
+        // The others: x X^T v / lambda.
+        for (int32_t j : others) {
+            const double expect = x.row(j - 1).dot(xs.transpose() * v) / lambda * (s.dot(v) > 0 ? 1 : -1);
+            EXPECT_NEAR(vars.pcscore[pcat(c, j)], expect, 1e-5) << c << " " << j;
+        }
+    }
+
+    // The regression of dosage / 2 on 1 and the scores over the typed, at
+    // every locus of the first 300 (most have missing genotypes).
+    for (int32_t l = 1; l <= 300; ++l) {
+        const int32_t u = vars.markeridx[std::size_t(l)];
+        if (u == 0) continue;
+        std::vector<int32_t> typed;
+        for (int32_t i = 1; i <= n; ++i)
+            if (copies(rows[std::size_t(i - 1)][std::size_t(l - 1)]) >= 0) typed.push_back(i);
+        Eigen::MatrixXd z(Eigen::Index(typed.size()), k + 1);
+        Eigen::VectorXd y(Eigen::Index(typed.size()));
+        for (std::size_t t = 0; t < typed.size(); ++t) {
+            z(Eigen::Index(t), 0) = 1;
+            for (int32_t c = 1; c <= k; ++c) z(Eigen::Index(t), c) = vars.pcscore[pcat(c, typed[t])];
+            y(Eigen::Index(t)) = copies(rows[std::size_t(typed[t] - 1)][std::size_t(l - 1)]) / 2.0;
+        }
+        const Eigen::VectorXd beta = z.colPivHouseholderQr().solve(y);
+        for (int32_t c = 0; c <= k; ++c) EXPECT_NEAR(vars.pcbeta[betaat(c, u)], beta(c), 1e-9) << u << " " << c;
+    }
+}
+
+TEST(AncestryUnrelated, oneOfEveryRelatedPairLeaves)
+{
+    // Families of every kind in three subpopulations; the first individual
+    // (a lone founder) without a single genotype.  30000 SNPs: the
+    // screen's kinship of first cousins (1/16) has a standard deviation of
+    // about 0.01 at 10000, which leaves one pair in ten below 0.0442.
+    tempdir dir;
+    const int32_t n = 150, loci = 30000;
+    simulate(dir, {"--individuals", "150", "--loci", "30000", "--subpops", "3", "--fst", "0.05", "--seed", "5"});
+    std::vector<std::string> rows = genorows(dir, n);
+    rows[0] = std::string(std::size_t(loci), '-');
+    putrows(dir, rows);
+    readsim(dir, n, loci);
+    components(1);
+
+    std::map<std::string, int32_t> number;
+    for (int32_t i = 1; i <= n; ++i) number[trimright(vars.individ[std::size_t(i)])] = i;
+    EXPECT_EQ(vars.unrelset[1], 0);
+    // Related pairs (expected kinship 1/16 and more) by family.
+    std::map<std::string, std::vector<std::pair<int32_t, int32_t>>> related;
+    for (const std::string& line : linesof(dir.file("sim.truth.pairs.tsv"))) {
+        std::istringstream f(line);
+        std::string a, b, relation, d;
+        f >> a >> b >> relation;
+        if (!number.count(a)) continue;
+        for (int s = 0; s < 10; ++s) f >> d;
+        double expected = 0;
+        f >> expected;
+        if (expected < 0.0625) continue;
+        const int32_t i = number[a], j = number[b];
+        EXPECT_FALSE(vars.unrelset[std::size_t(i)] && vars.unrelset[std::size_t(j)]) << a << " " << b;
+        related[a.substr(0, a.rfind('_'))].push_back({i, j});
+    }
+    // No more leave than must: each family keeps as many as can be kept.
+    std::map<std::string, std::vector<int32_t>> family;
+    for (int32_t i = 2; i <= n; ++i) {
+        const std::string id = trimright(vars.individ[std::size_t(i)]);
+        family[id.substr(0, id.rfind('_'))].push_back(i);
+    }
+    int32_t most = 0;
+    for (const auto& [name, members] : family) {
+        int32_t best = 0;
+        for (uint32_t pick = 0; pick < (1u << members.size()); ++pick) {
+            std::set<int32_t> in;
+            for (std::size_t q = 0; q < members.size(); ++q)
+                if (pick >> q & 1u) in.insert(members[q]);
+            bool free = true;
+            for (auto [i, j] : related[name]) free = free && !(in.count(i) && in.count(j));
+            if (free) best = std::max(best, int32_t(in.size()));
+        }
+        most += best;
+    }
+    EXPECT_EQ(vars.numunrel, most);
+}
+
+TEST(AncestryStructure, showsOnlyWhereThere)
+{
+    const std::vector<std::pair<std::vector<std::string>, bool>> cases = {
+        {{"--subpops", "3", "--fst", "0.05"}, true},
+        {{"--families", "all"}, false},
+        {{"--families", "un"}, false},
+    };
+    for (const auto& [args, shows] : cases) {
+        tempdir dir;
+        std::vector<std::string> all = {"--individuals", "200", "--loci", "5000", "--seed", "7"};
+        all.insert(all.end(), args.begin(), args.end());
+        simulate(dir, all);
+        readsim(dir, 200, 5000);
+        const std::vector<uint32_t> snp = vars.snp;
+        EXPECT_EQ(structureshows(), shows) << args[0] << " " << args[1];
+        EXPECT_TRUE(vars.snp == snp);
+    }
+}
