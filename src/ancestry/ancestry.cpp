@@ -32,6 +32,11 @@ void findancestry()
             " (individuals " + popsizes() + ")");
     } else if (vars.pcs > 0) {
         findcomponents();
+        // no component above the noise: the sample frequencies, as without PCS:
+        if (vars.pcsused == 0) {
+            say("  No structure: the sample allele frequencies are used, as without PCS:");
+            return;
+        }
     } else {
         if (vars.dataform != 0 && structureshows())
             say("Warning: the leading components of the genotypes show structure (subpopulations or admixture); "
@@ -39,4 +44,5 @@ void findancestry()
         return;
     }
     freqedges();
+    vars.ownfreq = true;
 }

@@ -11,6 +11,10 @@
 #include <cstdint>
 #include <vector>
 
+// A component is structure, not noise, when its eigenvalue is at least
+// this many times the largest a homogeneous sample of the same size shows.
+inline constexpr double noiseedge = 1.25;
+
 // The routine named when the components stop the run.
 inline constexpr const char* ancroutine = "FindComponents";
 

@@ -4,6 +4,7 @@
 // process computes all of it (the counts of the screen are summed over
 // processes first), in the same order, so all hold the same numbers as
 // kinex.
+#include <cmath>
 #include <new>
 
 #include "ancestry/ancestry.hpp"
@@ -74,14 +75,28 @@ void components()
         vars.pcvar[std::size_t(c)] = lambda(c - 1) / scale.trace;
     }
 
-    // 4. pcbeta(c, u): the regression of every SNP's dosage / 2 on 1 and
-    // the scores, over all individuals typed there.
+    // 4. pcsused: the leading components above the noise of a homogeneous
+    // sample, each at least noiseedge times the largest eigenvalue such a
+    // sample of this size would show (the Marchenko-Pastur edge
+    // (1 + sqrt(n / L))^2 in units of the mean eigenvalue).  A component at
+    // the noise level only fits each individual's own genotypes into its
+    // frequencies, which hides relatedness and inbreeding.
+    const double edge = std::pow(1.0 + std::sqrt(double(vars.numunrel) / double(scale.used)), 2);
+    vars.pcsused = 0;
+    while (vars.pcsused < k &&
+           vars.pcvar[std::size_t(vars.pcsused + 1)] * double(vars.numunrel) >= noiseedge * edge)
+        ++vars.pcsused;
+
+    // 5. pcbeta(c, u): the regression of every SNP's dosage / 2 on 1 and
+    // the scores of the components used, over the unrelated set typed there.
     freqmodel();
 
     std::string line = "Ancestry components: " + itod(k) + " of the unrelated set of " + itod(vars.numunrel) +
                        " individuals (of " + itod(n) + "), variance explained:";
     for (int32_t c = 1; c <= k; ++c) line += " " + rtoc(vars.pcvar[std::size_t(c)], rlayout::fix74);
     say(line);
+    say("  " + itod(vars.pcsused) + " of them above the noise of a homogeneous sample give the individuals' " +
+        "allele frequencies");
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ namespace {
 
 constexpr int32_t sampleindiv = 500, sampleloci = 5000;
 
-// How far above the edge the top eigenvalue must be.  Measured on kinex-sim
+// How far above the edge the top eigenvalue is: measured on kinex-sim
 // samples (SNPs unlinked, as the simulator draws them): homogeneous ones,
 // with families of every kind, inbred ones or none, with missing or wrong
 // genotypes, 0.99 to 1.06 from 100 individuals up (200 x 20000: 1.04 with
@@ -36,8 +36,8 @@ constexpr int32_t sampleindiv = 500, sampleloci = 5000;
 // subpopulations of F_ST 0.05 at 200 x 20000 3.2 (5.1 without families),
 // 2.1 at 100, 1.5 at 50; two admixed ones of F_ST 0.05 1.5; the mild F_ST
 // 0.01 at 200 x 20000 1.29 to 1.33 (three seeds; two subpopulations 1.50),
-// 1.15 at 100 and 1.84 at 500.
-constexpr double structurefactor = 1.25;
+// 1.15 at 100 and 1.84 at 500.  The factor is the components' own
+// (noiseedge): above it a component is taken for structure.
 
 // Bit-planes of the subsample, 64 loci a word: homozygous 1/1, homozygous
 // 2/2, heterozygous; plane(t, r) is the first word of plane t of row r.
@@ -152,4 +152,4 @@ double structureratio()
     }
 }
 
-bool structureshows() { return structureratio() > structurefactor; }
+bool structureshows() { return structureratio() > noiseedge; }

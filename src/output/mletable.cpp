@@ -27,9 +27,11 @@ std::string runline() { return "# kinex run " + vars.runid + "; MLE:" + std::to_
 
 std::string freqtext()
 {
-    if (vars.pcs > 0) return "each individual's own allele frequencies (components, PCS:" + std::to_string(vars.pcs) + ")";
-    if (!vars.popfile.empty()) return "each individual's own allele frequencies (populations, POP:" + vars.popfile + ")";
-    return "the sample allele frequencies";
+    if (!vars.ownfreq) return "the sample allele frequencies";
+    if (vars.pcs > 0)
+        return "each individual's own allele frequencies (components, PCS:" + std::to_string(vars.pcs) + ", " +
+               std::to_string(vars.pcsused) + " used)";
+    return "each individual's own allele frequencies (populations, POP:" + vars.popfile + ")";
 }
 
 namespace {

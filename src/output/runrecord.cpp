@@ -59,7 +59,7 @@ void writerunrecord(textout& out)
         s += "  Ancestry = PCS:" + itod(vars.pcs) + " (unrelated set " + itod(vars.numunrel) + " of " +
              itod(vars.numindiv) + "; variance explained";
         for (int32_t c = 1; c <= vars.pcs; ++c) s += " " + rtoc(vars.pcvar[std::size_t(c)], rlayout::fix74);
-        s += ")\n";
+        s += "; " + itod(vars.pcsused) + " used for the allele frequencies)\n";
     } else if (!vars.popfile.empty()) {
         s += "  Ancestry = POP:" + vars.popfile + " (" + itod(vars.numpops) + " populations)\n";
     }

@@ -48,6 +48,7 @@ void writepcstable()
     std::string s = runline() + "; PCS:" + std::to_string(k) + "; unrelated set " + std::to_string(vars.numunrel) +
                     " of " + std::to_string(vars.numindiv) + "; variance explained";
     for (int32_t c = 1; c <= k; ++c) s += real(" %.4f", vars.pcvar[std::size_t(c)]);
+    s += "; " + std::to_string(vars.pcsused) + " used for the allele frequencies";
     s += "\nID\tUNRELATED";
     for (int32_t c = 1; c <= k; ++c) s += "\tPC" + std::to_string(c);
     s += "\n";

@@ -109,13 +109,17 @@ struct variables {
     // ---- ancestry: individual-specific allele frequencies (PCS:, POP:) ----
     // Components (PCS: k): found on a set of mutually unrelated individuals,
     // the others projected onto them; the allele-1 frequency of individual
-    // i at SNP u is the regression of its dosage / 2 on 1 and its scores,
-    // coefficients pcbeta(0..k, u), kept away from 0 and 1 (indivfreq).
+    // i at SNP u follows from its scores by the regression of the dosage / 2
+    // on 1 and the scores over the unrelated set (so that no relative's
+    // genes enter another's frequencies), coefficients pcbeta(0..k, u),
+    // kept away from 0 and 1 (indivfreqs).
     std::vector<double> pcscore;        // k x N, pcat(c, i), c = 1..k
     std::vector<double> pcvar;          // 1..k: share of the variance explained
     std::vector<double> pcbeta;         // (k + 1) x U, betaat(c, u), c = 0..k
     std::vector<int8_t> unrelset;       // 1..N: 1 in the set the components were found on
     int32_t numunrel = 0;
+    int32_t pcsused = 0;                // the leading components above the noise, used for the frequencies
+    bool ownfreq = false;               // the likelihood uses each individual's own frequencies
     // Populations (POP: file): individual i belongs to popof[i] (1..numpops);
     // popfreq(a, k) is the frequency of allele a (1..A) in population k.
     int32_t numpops = 0;

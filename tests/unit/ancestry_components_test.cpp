@@ -162,13 +162,15 @@ TEST(AncestryComponents, agreeWithDenseEigenDecomposition)
         }
     }
 
-    // The regression of dosage / 2 on 1 and the scores over the typed, at
-    // every locus of the first 300 (most have missing genotypes).
+    // The regression of dosage / 2 on 1 and the scores over the unrelated
+    // set's typed, at every locus of the first 300 (most have missing
+    // genotypes); both components of the three subpopulations are used.
+    ASSERT_EQ(vars.pcsused, k);
     for (int32_t l = 1; l <= 300; ++l) {
         const int32_t u = vars.markeridx[std::size_t(l)];
         if (u == 0) continue;
         std::vector<int32_t> typed;
-        for (int32_t i = 1; i <= n; ++i)
+        for (int32_t i : set)
             if (copies(rows[std::size_t(i - 1)][std::size_t(l - 1)]) >= 0) typed.push_back(i);
         Eigen::MatrixXd z(Eigen::Index(typed.size()), k + 1);
         Eigen::VectorXd y(Eigen::Index(typed.size()));

@@ -89,7 +89,7 @@ void inbreedingml()
     const std::string message = allocfailmessage("the inbreeding by maximum likelihood");
     allocarray(vars.inbml, std::size_t(n) + 1, 0.0, message, routine);
     allocarray(vars.inblrt, std::size_t(n) + 1, 0.0, message, routine);
-    const bool adjusted = vars.pcs > 0 || !vars.popfile.empty();
+    const bool adjusted = vars.ownfreq;
     const bool own = adjusted && vars.dataform != 0;  // SNP frequencies per individual
     std::vector<int32_t> size;
     locussizes(size);

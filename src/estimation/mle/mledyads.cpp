@@ -10,8 +10,9 @@ int64_t mledyads(emwork& w, int64_t dyads)
 {
     mlestart(dyads);
     const bool pooled = vars.mle == 2;
-    // with PCS: or POP: every individual has its own frequencies
-    const bool adjusted = vars.pcs > 0 || !vars.popfile.empty();
+    // with POP:, or PCS: that found structure, every individual has its own
+    // frequencies
+    const bool adjusted = vars.ownfreq;
     mleclassing classes;
     adjwork aw;
     adjclassing ac;
