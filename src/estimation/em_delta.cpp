@@ -11,6 +11,7 @@
 #include "genotypes/genotypes.hpp"
 #include "run/alloc.hpp"
 #include "run/screen.hpp"
+#include "run/textconv.hpp"
 #include "run/variables.hpp"
 
 namespace {
@@ -53,6 +54,7 @@ void em_delta()
     say("");
     const bool mle = vars.mle != 0;
     if (mle) findancestry();
+    if (mle && vars.generr > 0.0) say("Genotyping errors in the likelihood: rate " + gtod(vars.generr));
     if (mle) say("Maximum likelihood Deltas");
     else say(vars.rnddelta0 != 1 ? "Performming EM for Delta" : "Finding IIS across loci ");
 

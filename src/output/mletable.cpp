@@ -27,6 +27,12 @@ std::string runline() { return "# kinex run " + vars.runid + "; MLE:" + std::to_
 
 std::string freqtext()
 {
+    const std::string errors = vars.generr > 0.0 ? ", genotyping error rate " + gtod(vars.generr) : "";
+    return owntext() + errors;
+}
+
+std::string owntext()
+{
     if (!vars.ownfreq) return "the sample allele frequencies";
     if (vars.pcs > 0)
         return "each individual's own allele frequencies (components, PCS:" + std::to_string(vars.pcs) + ", " +

@@ -55,6 +55,7 @@ void writerunrecord(textout& out)
         s += "  Maximum likelihood table = " + vars.sidefile[0] + " (run " + vars.runid +
              (vars.updatep == 1 ? "; at the sample allele frequencies, not the joint estimate of this file)\n"
                                 : ")\n");
+    if (vars.generr > 0.0) s += "  Genotyping error rate = " + gtod(vars.generr) + "\n";
     if (vars.pcs > 0) {
         s += "  Ancestry = PCS:" + itod(vars.pcs) + " (unrelated set " + itod(vars.numunrel) + " of " +
              itod(vars.numindiv) + "; variance explained";

@@ -43,6 +43,9 @@ std::string runline();
 // frequencies", or each individual's own from components or populations.
 std::string freqtext();
 
+// Which frequencies, without the error rate (mletable.cpp).
+std::string owntext();
+
 // Name of the raw-allele file that goes with the results file.
 std::string rawallelefile();
 

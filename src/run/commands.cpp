@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 
 #include "run/banner.hpp"
 #include "run/clock.hpp"
@@ -16,8 +17,8 @@ std::vector<std::string> programargs;
 
 namespace {
 
-const std::array<std::string, 11> par = {"INP", "OUT", "RAN", "LOC", "IND", "GEN",
-                                         "UPP", "OMP", "MLE", "PCS", "POP"};
+const std::array<std::string, 12> par = {"INP", "OUT", "RAN", "LOC", "IND", "GEN",
+                                         "UPP", "OMP", "MLE", "PCS", "POP", "ERR"};
 
 // An integer in a fixed field of 12 characters: blanks are ignored, an
 // all-blank field is 0.
@@ -34,6 +35,21 @@ bool readfield12(const std::string& value, int32_t& out)
     int64_t v = 0;
     if (!parseint(packed, INT32_MIN, INT32_MAX, v)) return false;
     out = int32_t(v);
+    return true;
+}
+
+// A plain decimal number: digits with at most one point, at most 20
+// characters (no sign, exponent or blanks).
+bool parserate(const std::string& text, double& out)
+{
+    if (text.empty() || text.size() > 20 || text == ".") return false;
+    int points = 0;
+    for (char c : text) {
+        if (c == '.') ++points;
+        else if (c < '0' || c > '9') return false;
+    }
+    if (points > 1) return false;
+    out = std::strtod(text.c_str(), nullptr);
     return true;
 }
 
@@ -59,6 +75,7 @@ void showhelp()
     say("  MLE:[Maximum likelihood Deltas 0/1/2]");
     say("  PCS:[Ancestry components 0..20, with MLE:1/2]");
     say("  POP:[Population labels file, with MLE:1/2]");
+    say("  ERR:[Genotyping error rate 0..0.2, with MLE:1/2]");
 }
 
 }  // namespace
@@ -76,6 +93,7 @@ void getcommands()
     vars.mle = 0;
     vars.pcs = 0;
     vars.popfile.clear();
+    vars.generr = 0.0;
     vars.commandline = programargs.empty() ? std::string() : trimright(programargs[0]);
 
     std::array<int, par.size()> count{};
@@ -123,6 +141,16 @@ void getcommands()
                     ++errors;
                 } else {
                     vars.mle = v[0] - '0';
+                }
+            } else if (name == "ERR") {
+                // a plain decimal 0 <= e < 0.2
+                const std::string v = trimright(value);
+                double e = -1.0;
+                if (!parserate(v, e) || !(e >= 0.0 && e < 0.2)) {
+                    keyboarderror(name, value);
+                    ++errors;
+                } else {
+                    vars.generr = e;
                 }
             } else if (name == "PCS") {
                 // the number of components, 0 (off) to 20

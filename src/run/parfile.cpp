@@ -64,6 +64,10 @@ void checkname(const std::string& name, const char* what)
 // frequencies; components need SNP data; one kind of ancestry at a time.
 void checkancestry()
 {
+    if (vars.generr > 0.0 && vars.mle == 0)
+        stoponerror("ERR: is the error rate of the maximum-likelihood Deltas: give MLE:1 or MLE:2 with it!", routine);
+    if (vars.generr > 0.0 && vars.updatep == 1)
+        stoponerror("ERR: works with the allele frequencies fixed: UpdateP must be 0!", routine);
     if (vars.pcs == 0 && vars.popfile.empty()) return;
     const std::string keys = vars.pcs != 0 && !vars.popfile.empty() ? "PCS: and POP:"
                              : vars.pcs != 0                         ? "PCS:"

@@ -188,3 +188,10 @@ std::string rtoc(double x, rlayout layout)
     }
     return std::string();
 }
+
+std::string gtod(double x)
+{
+    char text[40];
+    std::snprintf(text, sizeof text, "%g", x);
+    return text;
+}

@@ -15,6 +15,9 @@ std::string itoc(int32_t i);
 // Decimal text of i without padding.
 std::string itod(int32_t i);
 
+// A real in its shortest "%g" form (0.01, 0.005), for the rates a key gave.
+std::string gtod(double x);
+
 // The layouts in which rtoc writes reals.
 enum class rlayout {
     sci16,  // scientific, 6 decimals, 16 characters: 1.234567E-05

@@ -39,6 +39,7 @@ struct variables {
     int32_t mle = 0;                 // Deltas: 0 EM, 1 maximum likelihood, 2 pooled SNP classes
     int32_t pcs = 0;                 // principal components of ancestry (PCS:), 0 off
     std::string popfile;             // population labels (POP:), "" off
+    double generr = 0.0;             // genotyping error rate of the likelihood (ERR:), 0 off
     std::string parfile = "VARN.par";
     std::string gtypefile;
     std::string outfile;

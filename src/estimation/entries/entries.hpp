@@ -106,6 +106,10 @@ struct termentries {
     int32_t made[10] = {};
     double w9 = 0.0;                // summed weight of the mode-9 loci
     bool adjusted = false;          // terms at each individual's own frequencies
+    // With genotyping errors every state can give every observation: all
+    // entries hold the terms of Delta1..Delta8 relative to Delta9's and
+    // stand in mode 1's group, whatever their mode (adjusted is set too).
+    bool allstates = false;
 };
 
 // Terms the EM's entries have (et[0..2]).

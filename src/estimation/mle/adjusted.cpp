@@ -4,6 +4,7 @@
 // acoords of mlepasses.cpp), from the probabilities of stateprobs.hpp.
 #include "ancestry/ancestry.hpp"
 #include "estimation/common/common.hpp"
+#include "estimation/mle/errorprobs.hpp"
 #include "estimation/mle/mle.hpp"
 #include "estimation/mle/stateprobs.hpp"
 #include "run/alloc.hpp"
@@ -45,7 +46,8 @@ void adjustedsetup(adjwork& a)
     const std::size_t u = std::size_t(vars.numloci2) + 1;
     const std::string message = allocfailmessage("the adjusted entries");
     a.twoallele = vars.dataform != 0;
-    if (a.twoallele) {
+    a.te.allstates = vars.generr > 0.0;
+    if (a.twoallele && vars.ownfreq) {
         allocarray(a.fi, u, 0.0, message, routine);
         allocarray(a.fj, u, 0.0, message, routine);
     }
@@ -56,15 +58,45 @@ void adjustedsetup(adjwork& a)
     a.rowi = 0;
 }
 
+// Locus u's probabilities p[1..9] of the genotypes x and y with errors at
+// the run's rate: each individual's own frequencies, or the sample's counts.
+void witherrors(const adjwork& a, int32_t i, int32_t j, int32_t u, const int8_t* x, const int8_t* y, double* p)
+{
+    const int32_t base = vars.locusloc[std::size_t(u - 1)];
+    const int k = vars.locusloc[std::size_t(u)] - base;
+    double fa[128], fb[128], count[128], n = 0.0;
+    if (!vars.ownfreq) {
+        for (int c = 1; c <= k; ++c) n += count[c] = double(vars.numa[std::size_t(base + c)]);
+        errorprobs(x, y, k, vars.generr, count, n, nullptr, nullptr, p);
+        return;
+    }
+    if (a.twoallele) {
+        fa[1] = a.fi[std::size_t(u)];
+        fb[1] = a.fj[std::size_t(u)];
+        fa[2] = 1.0 - fa[1];
+        fb[2] = 1.0 - fb[1];
+    } else {
+        for (int c = 1; c <= k; ++c) {
+            fa[c] = popallelefreq(i, base + c);
+            fb[c] = popallelefreq(j, base + c);
+        }
+    }
+    errorprobs(x, y, k, vars.generr, nullptr, 0.0, fa, fb, p);
+}
+
 void adjustedentries(adjwork& a, int32_t i, int32_t j, const int8_t* gi, const int8_t* gj, int32_t* iis)
 {
     const int32_t nu = vars.numloci2;
-    if (a.twoallele && a.rowi != i) {
+    const bool own = vars.ownfreq && a.twoallele;
+    if (own && a.rowi != i) {
         indivfreqs(i, a.fi.data());
         a.rowi = i;
     }
-    if (a.twoallele) indivfreqs(j, a.fj.data());
+    if (own) indivfreqs(j, a.fj.data());
     termentries& te = a.te;
+    // with errors every compared locus is an entry of every state, all in
+    // mode 1's group
+    const bool errors = te.allstates;
     int32_t count[10] = {};
     for (int m = 0; m < 9; ++m) iis[m] = 0;
     te.w9 = 0.0;
@@ -77,7 +109,7 @@ void adjustedentries(adjwork& a, int32_t i, int32_t j, const int8_t* gi, const i
             const bool two = vars.locusloc[std::size_t(u)] - vars.locusloc[std::size_t(u - 1)] == 2;
             m = int8_t(two ? twoallelemode(x, y) : findconf(x, y));
             iis[m - 1] += vars.markercnt[std::size_t(u)];
-            ++count[m];
+            ++count[errors ? 1 : m];
         }
         a.mode[std::size_t(u)] = m;
     }
@@ -91,13 +123,21 @@ void adjustedentries(adjwork& a, int32_t i, int32_t j, const int8_t* gi, const i
         const int m = a.mode[std::size_t(u)];
         if (m == 0) continue;
         const double w = double(vars.markercnt[std::size_t(u)]);
+        const int8_t* x = gi + 2 * std::size_t(u - 1);
+        const int8_t* y = gj + 2 * std::size_t(u - 1);
+        double p[10];
+        if (errors) {
+            witherrors(a, i, j, u, x, y, p);
+            const std::size_t e = std::size_t(at[1]++);
+            te.ew[e] = w;
+            for (int s = 1; s <= 8; ++s) te.et[s - 1][e] = p[s] / p[9];
+            continue;
+        }
         if (m == 9) {
             te.w9 += w;
             continue;
         }
-        const int8_t* x = gi + 2 * std::size_t(u - 1);
-        const int8_t* y = gj + 2 * std::size_t(u - 1);
-        double fa[4], fb[4], p[10];
+        double fa[4], fb[4];
         allelefreqs(a, i, j, u, x, y, fa, fb);
         stateprobs(x, y, fa, fb, p);
         const std::size_t e = std::size_t(at[m]++);

@@ -10,6 +10,7 @@
 
 #include "ancestry/ancestry.hpp"
 #include "estimation/common/modes.hpp"
+#include "estimation/mle/errorprobs.hpp"
 #include "estimation/mle/mle.hpp"
 #include "estimation/mle/stateprobs.hpp"
 #include "genotypes/snpstore.hpp"
@@ -58,6 +59,7 @@ void adjclasssetup(adjclassing& c)
     allocarray(c.te.ew, rows, 0.0, message, routine);
     for (std::vector<double>& t : c.te.et) allocarray(t, rows, 0.0, message, routine);
     c.te.adjusted = true;
+    c.te.allstates = vars.generr > 0.0;
 }
 
 void adjclassentries(adjclassing& c, int32_t i, int32_t j, int32_t* iis)
@@ -87,13 +89,13 @@ void adjclassentries(adjclassing& c, int32_t i, int32_t j, int32_t* iis)
             k.sumb += wt * b;
         }
     }
-    // the rows, mode by mode
+    // the rows, mode by mode (with errors all in mode 1's group)
     termentries& te = c.te;
     int32_t made[10] = {};
     for (int m = 0; m < 9; ++m) iis[m] = 0;
     for (int32_t t = 0; t < touched; ++t) {
         const int m = twovariant[c.touched[std::size_t(t)] % 9].mode;
-        ++made[m];
+        ++made[te.allstates ? 1 : m];
         iis[m - 1] += c.sums[std::size_t(c.touched[std::size_t(t)])].count;
     }
     int32_t at[10] = {};
@@ -105,23 +107,30 @@ void adjclassentries(adjclassing& c, int32_t i, int32_t j, int32_t* iis)
     te.w9 = 0.0;
     for (int32_t t = 0; t < touched; ++t) {
         const std::size_t key = std::size_t(c.touched[std::size_t(t)]);
-        const int v = int(key % 9), m = twovariant[v].mode;
+        const int v = int(key % 9), m = te.allstates ? 1 : twovariant[v].mode;
         adjclassing::keysums& ks = c.sums[key];
         const double n = double(ks.count);
         const double pa = 1.0 / (1.0 + std::exp(-(c.lo + c.step * double(ks.suma) / n)));
         const double pb = 1.0 / (1.0 + std::exp(-(c.lo + c.step * double(ks.sumb) / n)));
         const int8_t* x = snppair[waycodes[v][0]];
         const int8_t* y = snppair[waycodes[v][1]];
-        double fa[4], fb[4], p[10];
-        const int8_t al[4] = {x[0], x[1], y[0], y[1]};
-        for (int k = 0; k < 4; ++k) {
-            fa[k] = al[k] == 1 ? pa : 1.0 - pa;
-            fb[k] = al[k] == 1 ? pb : 1.0 - pb;
-        }
-        stateprobs(x, y, fa, fb, p);
+        double p[10];
         const std::size_t e = std::size_t(at[m]++);
         te.ew[e] = n;
-        for (int q = 0; q < adjterms[m]; ++q) te.et[q][e] = p[adjstates[m][q]] / p[9];
+        if (te.allstates) {
+            const double fa[3] = {0.0, pa, 1.0 - pa}, fb[3] = {0.0, pb, 1.0 - pb};
+            errorprobs(x, y, 2, vars.generr, nullptr, 0.0, fa, fb, p);
+            for (int s = 1; s <= 8; ++s) te.et[s - 1][e] = p[s] / p[9];
+        } else {
+            double fa[4], fb[4];
+            const int8_t al[4] = {x[0], x[1], y[0], y[1]};
+            for (int k = 0; k < 4; ++k) {
+                fa[k] = al[k] == 1 ? pa : 1.0 - pa;
+                fb[k] = al[k] == 1 ? pb : 1.0 - pb;
+            }
+            stateprobs(x, y, fa, fb, p);
+            for (int q = 0; q < adjterms[m]; ++q) te.et[q][e] = p[adjstates[m][q]] / p[9];
+        }
         ks = adjclassing::keysums{0, 0, 0};
     }
 }

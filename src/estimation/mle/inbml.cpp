@@ -11,6 +11,7 @@
 
 #include "ancestry/ancestry.hpp"
 #include "estimation/common/common.hpp"
+#include "estimation/mle/errorprobs.hpp"
 #include "estimation/mle/mle.hpp"
 #include "parallel/parlayer.hpp"
 #include "run/alloc.hpp"
@@ -20,8 +21,11 @@ namespace {
 
 const char* routine = "EM_Delta";
 
-// The homozygous loci's (1 - p) / p and weights, and the heterozygous
-// weight, of one individual.
+// The loci's r and weights, and the heterozygous weight, of one
+// individual: L(F) = sum of w log(1 + F r) + het log(1 - F).  Without
+// errors a homozygous locus has r = (1 - p) / p; with errors (ERR:) every
+// typed locus has r = B / A of its likelihood A + F B, summed over the
+// true genotypes the observed one can come from.
 struct inbdata {
     std::vector<double> r, w;  // per homozygous locus: (1 - p) / p, weight
     int32_t nhom = 0;
@@ -57,7 +61,7 @@ void inbfit(const inbdata& x, double& f, double& lrt)
         lrt = 0.0;
         return;
     }
-    if (x.het == 0.0) {  // L rises up to F = 1
+    if (x.het == 0.0 && vars.generr <= 0.0) {  // L rises up to F = 1
         f = 1.0;
         inblik(x, 1.0, l, g, h);
         lrt = 2.0 * l;
@@ -79,6 +83,32 @@ void inbfit(const inbdata& x, double& f, double& lrt)
     }
     inblik(x, f, l, g, h);
     lrt = std::max(0.0, 2.0 * l);
+}
+
+// With errors: r = B / A of locus u, whose observed genotype is g, at the
+// individual's allele-1 frequency p1 (SNP data with its own frequencies),
+// its population's, or the sample's.
+double errorratio(int32_t i, int32_t u, const int8_t* g, double p1, bool adjusted, const std::vector<int32_t>& size)
+{
+    const int32_t base = vars.locusloc[std::size_t(u - 1)];
+    const int k = vars.locusloc[std::size_t(u)] - base;
+    double p[128];
+    for (int c = 1; c <= k; ++c) {
+        if (p1 >= 0.0) p[c] = c == 1 ? p1 : 1.0 - p1;
+        else if (adjusted) p[c] = popallelefreq(i, base + c);
+        else p[c] = double(vars.numa[std::size_t(base + c)]) / double(size[std::size_t(u)]);
+    }
+    truegenotype t[256];
+    const int nt = truesources(g, k, vars.generr, t);
+    double a = 0.0, b = 0.0;
+    for (int q = 0; q < nt; ++q) {
+        const double pa = p[t[q].g[0]], pb = p[t[q].g[1]];
+        const bool hom = t[q].g[0] == t[q].g[1];
+        const double hwe = hom ? pa * pa : 2.0 * pa * pb;
+        a += t[q].w * hwe;
+        b += t[q].w * ((hom ? pa : 0.0) - hwe);
+    }
+    return b / a;
 }
 
 }  // namespace
@@ -108,6 +138,12 @@ void inbreedingml()
         for (int32_t u = 1; u <= nu; ++u, g += 2) {
             if (g[0] == 0) continue;
             const double w = double(vars.markercnt[std::size_t(u)]);
+            if (vars.generr > 0.0) {
+                const double r = errorratio(i, u, g, own ? f[std::size_t(u)] : -1.0, adjusted, size);
+                x.r[std::size_t(x.nhom)] = r;
+                x.w[std::size_t(x.nhom++)] = w;
+                continue;
+            }
             if (g[0] != g[1]) {
                 x.het += w;
                 continue;

@@ -116,6 +116,20 @@ void adjustedsetup(adjwork& a);
 // into a.te, and its IIS counts into iis[0..8].
 void adjustedentries(adjwork& a, int32_t i, int32_t j, const int8_t* gi, const int8_t* gj, int32_t* iis);
 
+// MLE:1 on SNP data with genotyping errors at the sample's counts: the
+// terms of every key met, per sample size n (rowofn[n], -1 when none yet),
+// mode and count; and the dyad's entries (errorentries.cpp).
+struct errorcache {
+    std::vector<int32_t> rowofn;
+    std::vector<double> rows;        // per n: 5 modes x (2N + 1) counts x (8 terms, a mark)
+    termentries te;
+};
+void errorsetup(errorcache& c);
+
+// The dyad's merged entries `from` (their keys and weights) as entries with
+// errors in c.te.
+void errorentries(errorcache& c, const termentries& from);
+
 // MLE:2 at each individual's own frequencies (adjustedclasses.cpp).
 struct adjclassing {
     std::vector<uint8_t> codes;      // N x U: individual i's frequency code of locus u at (i-1) U + u-1

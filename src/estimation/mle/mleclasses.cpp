@@ -15,6 +15,7 @@
 
 #include "estimation/common/common.hpp"
 #include "estimation/entries/entries.hpp"
+#include "estimation/mle/errorprobs.hpp"
 #include "estimation/mle/mle.hpp"
 #include "genotypes/snpstore.hpp"
 #include "run/alloc.hpp"
@@ -131,6 +132,45 @@ void classterms(mleclassing& c, const std::vector<int32_t>& n, const std::vector
                 for (int q = 0; q < 3; ++q) c.terms[std::size_t(27 * k + 3 * v + q)] = 1.0;
 }
 
+// With errors (ERR:): the mean terms of all states of every class and way
+// (72 per class: way v's term of Delta s at 8 v + s - 1), from every
+// locus's probabilities with errors at its sample counts, over the loci of
+// the class at which a dyad can meet in that way, weighted by markercnt.
+void errorclassterms(mleclassing& c, const std::vector<int32_t>& n, const std::vector<int32_t>& cls)
+{
+    const int32_t u = vars.numloci2;
+    const std::string message = allocfailmessage("the classes of loci");
+    allocarray(c.terms, std::size_t(c.nclass) * 72, 0.0, message, routine);
+    std::vector<double> weight;
+    allocarray(weight, std::size_t(c.nclass) * 9, 0.0, message, routine);
+    for (int32_t l = 1; l <= u; ++l) {
+        int32_t count[2];
+        counts(l, count);
+        for (int v = 0; v < 9; ++v)
+            if (waypossible(count, v))
+                weight[std::size_t(9 * cls[std::size_t(l)] + v)] += vars.markercnt[std::size_t(l)];
+    }
+    constexpr int8_t waycodes[9][2] = {{1, 1}, {2, 2}, {1, 2}, {2, 1}, {1, 3}, {2, 3}, {3, 1}, {3, 2}, {3, 3}};
+    for (int32_t l = 1; l <= u; ++l) {
+        int32_t count[2];
+        counts(l, count);
+        const double cnt[3] = {0.0, double(count[0]), double(count[1])};
+        const int32_t k = cls[std::size_t(l)];
+        for (int v = 0; v < 9; ++v) {
+            if (!waypossible(count, v)) continue;
+            double p[10];
+            errorprobs(snppair[waycodes[v][0]], snppair[waycodes[v][1]], 2, vars.generr, cnt,
+                       double(n[std::size_t(l)]), nullptr, nullptr, p);
+            const double share = double(vars.markercnt[std::size_t(l)]) / weight[std::size_t(9 * k + v)];
+            for (int s = 1; s <= 8; ++s) c.terms[std::size_t(72 * k + 8 * v + s - 1)] += share * (p[s] / p[9]);
+        }
+    }
+    for (int32_t k = 0; k < c.nclass; ++k)
+        for (int v = 0; v < 9; ++v)
+            if (weight[std::size_t(9 * k + v)] == 0.0)
+                for (int q = 0; q < 8; ++q) c.terms[std::size_t(72 * k + 8 * v + q)] = 1.0;
+}
+
 // The bit-planes: per individual, the loci in class order, every class
 // from a word start, a locus of weight w in w places.
 void classplanes(mleclassing& c, const std::vector<int32_t>& cls)
@@ -176,13 +216,16 @@ void planclasses(mleclassing& c)
     std::vector<int32_t> n;
     locussizes(n);
     c.nclass = classify(n, c.classof);
-    classterms(c, n, c.classof);
+    if (vars.generr > 0.0) errorclassterms(c, n, c.classof);
+    else classterms(c, n, c.classof);
     classplanes(c, c.classof);
     const std::string message = allocfailmessage("the classes of loci");
     allocarray(c.counts, 9 * std::size_t(c.nclass), 0, message, routine);
     const std::size_t rows = 9 * std::size_t(c.nclass);
     allocarray(c.rows.ew, rows, 0.0, message, routine);
-    for (int q = 0; q < emterms; ++q) allocarray(c.rows.et[q], rows, 0.0, message, routine);
+    const int nterms = vars.generr > 0.0 ? 8 : emterms;
+    for (int q = 0; q < nterms; ++q) allocarray(c.rows.et[q], rows, 0.0, message, routine);
+    c.rows.adjusted = c.rows.allstates = vars.generr > 0.0;
 }
 
 void classentries(mleclassing& c, int32_t i, int32_t j, int32_t* iis)
@@ -194,6 +237,22 @@ void classentries(mleclassing& c, int32_t i, int32_t j, int32_t* iis)
     termentries& te = c.rows;
     for (int m = 0; m < 9; ++m) iis[m] = 0;
     int32_t at = 0;
+    if (te.allstates) {
+        // with errors: a row per class and way met, all in mode 1's group
+        for (int m = 1; m <= 8; ++m) te.first[m] = te.made[m] = 0;
+        for (int32_t k = 0; k < c.nclass; ++k)
+            for (int v = 0; v < 9; ++v) {
+                const int32_t count = c.counts[std::size_t(9 * k + v)];
+                if (count == 0) continue;
+                iis[twovariant[v].mode - 1] += count;
+                te.ew[std::size_t(at)] = double(count);
+                for (int q = 0; q < 8; ++q) te.et[q][std::size_t(at)] = c.terms[std::size_t(72 * k + 8 * v + q)];
+                ++at;
+            }
+        te.made[1] = at;
+        te.w9 = 0.0;
+        return;
+    }
     // the ways of each mode: 1 = ways 0, 1; 2 = 2, 3; 3 = 4, 5; 5 = 6, 7; 7 = 8
     constexpr int firstway[10] = {0, 0, 2, 4, 6, 6, 8, 8, 9, 9};
     for (int m = 1; m <= 8; ++m) {

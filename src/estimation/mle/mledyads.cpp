@@ -13,22 +13,32 @@ int64_t mledyads(emwork& w, int64_t dyads)
     // with POP:, or PCS: that found structure, every individual has its own
     // frequencies
     const bool adjusted = vars.ownfreq;
+    // with genotyping errors (ERR:): MLE:1 at the sample's counts takes the
+    // merged entries of SNPs (errorentries), the per-locus entries of
+    // multi-allelic loci
+    const bool errors = vars.generr > 0.0;
+    const bool perlocus = !pooled && (adjusted || (errors && vars.dataform == 0));
+    const bool errormerged = !pooled && !perlocus && errors;
     mleclassing classes;
     adjwork aw;
     adjclassing ac;
+    errorcache ec;
     if (pooled && !adjusted) planclasses(classes);
     if (adjusted && pooled) adjclasssetup(ac);
-    if (adjusted && !pooled) adjustedsetup(aw);
-    const termentries& te = adjusted ? (pooled ? ac.te : aw.te) : (pooled ? classes.rows : w.entries);
+    if (perlocus) adjustedsetup(aw);
+    if (errormerged) errorsetup(ec);
+    const termentries& te = pooled ? (adjusted ? ac.te : classes.rows)
+                                   : (perlocus ? aw.te : errormerged ? ec.te : w.entries);
     dyadwalk d = startwalk(!pooled && !adjusted);
-    // adjusted entries read both individuals' allele pairs in every layout
-    if (adjusted && !pooled) d.pairs = true;
+    // per-locus entries read both individuals' allele pairs in every layout
+    if (perlocus) d.pairs = true;
     while (nextdyad(d, w)) {
         int32_t* iis = vars.iisdyad.data() + iisat(1, d.k);
         if (adjusted && pooled) adjclassentries(ac, d.i, d.j, iis);
-        else if (adjusted) adjustedentries(aw, d.i, d.j, d.gi, d.gj, iis);
+        else if (perlocus) adjustedentries(aw, d.i, d.j, d.gi, d.gj, iis);
         else if (pooled) classentries(classes, d.i, d.j, iis);
         else walkentries(w, d, iis);
+        if (errormerged) errorentries(ec, w.entries);
         if (nocommon(d, iis)) continue;
         mlefit fit;
         mlesolve(te, fit);

@@ -53,7 +53,10 @@ const modecoords acoords[9] = {
 };
 
 // The coordinates of mode m's entries.
-const modecoords& coordsof(const termentries& te, int m) { return te.adjusted ? acoords[m] : coords[m]; }
+const modecoords& coordsof(const termentries& te, int m)
+{
+    return te.allstates ? acoords[1] : te.adjusted ? acoords[m] : coords[m];
+}
 
 // The group sums of d for the coordinates mc.
 void groupsums(const modecoords& mc, const double* d, double* u)

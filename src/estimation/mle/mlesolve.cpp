@@ -250,10 +250,11 @@ bool flatadjusted(const termentries& te)
     for (int m = 1; m <= 8; ++m)
         for (int32_t k = 0; k < te.made[m]; ++k) {
             const std::size_t e = std::size_t(te.first[m] + k);
+            const int c = te.allstates ? 1 : m;  // with errors all entries have every state
             double sum = 0.0, size = 0.0;
-            for (int q = 0; q < nterms[m]; ++q) {
-                sum += along[states[m][q]] * te.et[q][e];
-                size += std::fabs(along[states[m][q]] * te.et[q][e]);
+            for (int q = 0; q < nterms[c]; ++q) {
+                sum += along[states[c][q]] * te.et[q][e];
+                size += std::fabs(along[states[c][q]] * te.et[q][e]);
             }
             if (std::fabs(sum) > 1e-9 * size) return false;
         }
