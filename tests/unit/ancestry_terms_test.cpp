@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "emreference.hpp"
+#include "estimation/mle/errorprobs.hpp"
 #include "estimation/mle/stateprobs.hpp"
 
 namespace {
@@ -72,5 +73,86 @@ TEST(ancestry_terms, oneFrequencyForBothGivesTheSampleTermsOfALargeSample)
                 EXPECT_NEAR(prob[w.states[q]] / prob[w.base], t[q], 1e-6 * t[q])
                     << "mode " << w.mode << " state " << w.states[q] << " p " << p;
         }
+    }
+}
+
+// With genotyping errors: the probabilities are the direct sum over every
+// pair of true genotypes of P(observed | true) P(true pair | state), with
+// P(observed | true) written out here by its definition: at a SNP each
+// other genotype e / 2; at k > 2 alleles every way of reading one gene as
+// another allele e / (2 (k - 1)).
+TEST(ancestry_terms, errorsAreTheSumOverTrueGenotypes)
+{
+    const double e = 0.03;
+    auto observe = [&](const int8_t* t, const int8_t* o, int k) {
+        const bool same = (t[0] == o[0] && t[1] == o[1]) || (t[0] == o[1] && t[1] == o[0]);
+        if (same) return 1.0 - e;
+        if (k == 2) return e / 2.0;
+        double p = 0.0;
+        for (int s = 0; s < 2; ++s)
+            for (int8_t b = 1; b <= k; ++b) {
+                if (b == t[s]) continue;
+                const int8_t r[2] = {s == 0 ? b : t[0], s == 1 ? b : t[1]};
+                if ((r[0] == o[0] && r[1] == o[1]) || (r[0] == o[1] && r[1] == o[0])) p += e / (2.0 * (k - 1));
+            }
+        return p;
+    };
+    const double fa4[5] = {0, 0.1, 0.2, 0.3, 0.4}, fb4[5] = {0, 0.4, 0.3, 0.2, 0.1};
+    const double fa2[3] = {0, 0.05, 0.95}, fb2[3] = {0, 0.6, 0.4};
+    for (int k : {2, 4}) {
+        const double* fa = k == 2 ? fa2 : fa4;
+        const double* fb = k == 2 ? fb2 : fb4;
+        double sum[10] = {};
+        for (int8_t x0 = 1; x0 <= k; ++x0)
+            for (int8_t x1 = x0; x1 <= k; ++x1)
+                for (int8_t y0 = 1; y0 <= k; ++y0)
+                    for (int8_t y1 = y0; y1 <= k; ++y1) {
+                        const int8_t x[2] = {x0, x1}, y[2] = {y0, y1};
+                        double p[10], direct[10] = {};
+                        errorprobs(x, y, k, e, nullptr, 0.0, fa, fb, p);
+                        for (int8_t a0 = 1; a0 <= k; ++a0)
+                            for (int8_t a1 = a0; a1 <= k; ++a1)
+                                for (int8_t b0 = 1; b0 <= k; ++b0)
+                                    for (int8_t b1 = b0; b1 <= k; ++b1) {
+                                        const int8_t tx[2] = {a0, a1}, ty[2] = {b0, b1};
+                                        const double f1[4] = {fa[a0], fa[a1], fa[b0], fa[b1]};
+                                        const double f2[4] = {fb[a0], fb[a1], fb[b0], fb[b1]};
+                                        double q[10];
+                                        stateprobs(tx, ty, f1, f2, q);
+                                        const double w = observe(tx, x, k) * observe(ty, y, k);
+                                        for (int s = 1; s <= 9; ++s) direct[s] += w * q[s];
+                                    }
+                        for (int s = 1; s <= 9; ++s) {
+                            EXPECT_NEAR(p[s], direct[s], 1e-15) << k << " alleles, state " << s;
+                            sum[s] += p[s];
+                        }
+                    }
+        // every state still a distribution over what is observed
+        for (int s = 1; s <= 9; ++s) EXPECT_NEAR(sum[s], 1.0, 1e-12) << k << " alleles, state " << s;
+    }
+}
+
+// The draws of one sample give the unadjusted terms exactly: with the
+// sample's counts and no errors, the ratios to a mode's base state are
+// locusterms'.
+TEST(ancestry_terms, drawsOfOneSampleAreTheUnadjustedTerms)
+{
+    const int8_t aa[2] = {1, 1}, bb[2] = {2, 2}, ab[2] = {1, 2};
+    const int32_t n = 60;
+    for (int32_t x1 : {5, 30, 57}) {
+        const double count[3] = {0.0, double(x1), double(n - x1)};
+        double p[10], t[3];
+        drawprobs(aa, aa, count, n, p);
+        locusterms(1, n, x1, n - x1, t);
+        EXPECT_DOUBLE_EQ(p[1] / p[2], t[0]);
+        EXPECT_DOUBLE_EQ(p[4] / p[2], t[1]);
+        EXPECT_DOUBLE_EQ(p[9] / p[2], t[2]);
+        drawprobs(ab, ab, count, n, p);
+        locusterms(7, n, x1, n - x1, t);
+        EXPECT_DOUBLE_EQ(p[8] / p[7], t[0]);
+        EXPECT_DOUBLE_EQ(p[9] / p[7], t[1]);
+        drawprobs(aa, bb, count, n, p);
+        locusterms(2, n, x1, n - x1, t);
+        EXPECT_DOUBLE_EQ(p[4] / p[2], t[0]);
     }
 }

@@ -140,6 +140,15 @@ void readopts(int argc, const char* const* argv)
             cv.outallelefre = int(intopt(name, v, 0, 1));
         else if (name == "mle")
             cv.mle = int(intopt(name, v, 0, 2));
+        else if (name == "err") {
+            // kinex's key ERR: takes a plain decimal from 0 up to 0.2
+            const bool plain = !v.empty() && v.find_first_not_of("0123456789.") == std::string::npos &&
+                               v.find('.') == v.rfind('.') && v != ".";
+            if (!plain || !(fracopt(name, v) < 0.2))
+                convstop("--err needs a plain decimal from 0 up to 0.2 (the genotyping error rate), not '" + v +
+                         "' (see kinex-convert --help)");
+            cv.err = v;
+        }
         else if (name == "id") {
             if (v != "IID" && v != "FID_IID")
                 convstop("--id needs IID or FID_IID, not '" + v + "' (see kinex-convert --help)");
@@ -224,6 +233,9 @@ std::string helptext()
          "                     tables; for identifiers longer than 20 bytes,\n"
          "                     repeated, or holding characters KINEX cannot read\n"
          "  --mle 0|1|2        add the key MLE:N (kinex's maximum-likelihood estimator)\n"
+         "  --err E            add the key ERR:E (the genotyping error rate of the\n"
+         "                     maximum-likelihood Deltas, 0 <= E < 0.2) to the printed\n"
+         "                     kinex command (with --mle 1 or 2)\n"
          "                     to the kinex command printed at the end; it is a\n"
          "                     command-line key, not a line of OUT.par\n"
          "\n"

@@ -90,6 +90,8 @@ std::string nexttext()
     std::string s = "next: kinex " + shellword("INP:" + cv.out + ".par");
     if (cv.mle >= 0)
         s += " MLE:" + std::to_string(cv.mle);
+    if (!cv.err.empty())
+        s += " ERR:" + cv.err;
     s += "\nthen: kinex-report " + shellword(cv.results);
     // kinex-report finds the map beside the results file of the default name
     if (cv.shortids && mapbeside(cv.results) != cv.mapname)

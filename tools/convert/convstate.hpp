@@ -25,6 +25,7 @@ struct convstate {
     int idmode = 0;           // identifiers: 0 the IID, 1 FID_IID (PLINK input)
     bool shortids = false;    // number the individuals and write a map
     int mle = -1;             // MLE: key of the printed kinex command; -1 none
+    std::string err;          // ERR: key of the printed kinex command, as given; "" none
     bool help = false;
     std::string cmdline;      // the command as given, for the log
 
