@@ -486,7 +486,8 @@ class Kinex:
                           '  OMP:[Number of openMP threads]',
                           '  MLE:[Maximum likelihood Deltas 0/1/2]',
                           '  PCS:[Ancestry components 0..20, with MLE:1/2]',
-                          '  POP:[Population labels file, with MLE:1/2]']:
+                          '  POP:[Population labels file, with MLE:1/2]',
+                          '  ERR:[Genotyping error rate 0..0.2, with MLE:1/2]']:
                     self.line(s)
                 raise StopRun('help')
             self.line()

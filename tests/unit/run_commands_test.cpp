@@ -150,7 +150,8 @@ TEST(commands, helpInAnyCaseEndsTheRun)
                   "  GEN:[Genotype file name]\n  UPP:[Update allele frequency 1/0]\n  OMP:[Number of openMP threads]\n"
                   "  MLE:[Maximum likelihood Deltas 0/1/2]\n"
                   "  PCS:[Ancestry components 0..20, with MLE:1/2]\n"
-                  "  POP:[Population labels file, with MLE:1/2]\n");
+                  "  POP:[Population labels file, with MLE:1/2]\n"
+                  "  ERR:[Genotyping error rate 0..0.2, with MLE:1/2]\n");
         EXPECT_EQ(vars.numloci, -2147483647);
     }
 }
