@@ -1,10 +1,13 @@
-"""Runs a command under /usr/bin/time -v with a time limit, and describes
-the machine.  Standard library only."""
+"""Runs a command under /usr/bin/time -v with a time limit (or reads again
+the measurement of an earlier run), and describes the machine.  Standard
+library only."""
 import datetime
+import json
 import os
 import re
 import signal
 import subprocess
+import sys
 import time
 
 TIME = "/usr/bin/time"
@@ -21,6 +24,7 @@ class Run:
         self.killed = False
         self.screen = ""        # standard output
         self.errors = ""        # standard error, without the time report
+        self.reused = False     # read again from an earlier run's run.json (remembered)
 
 
 def parsetime(text):
@@ -97,6 +101,42 @@ def measured(cmd, cwd, limit, mpi=None, ranks=0):
     return r
 
 
+def remembered(cmd, cwd, limit, reuse, needed, say=None):
+    """measured(cmd, cwd, limit), or with reuse the measurement that an
+    earlier call saved in cwd/run.json for the same command, as long as the
+    files needed (paths) are still there; r.reused tells which.  A finished
+    run (status 0) is saved for the next time, anything else is not.  say:
+    a line for standard error when the command is really run."""
+    saved = os.path.join(cwd, "run.json")
+    if reuse and os.path.exists(saved) and all(os.path.exists(x) for x in needed):
+        with open(saved) as f:
+            old = json.load(f)
+        if old["command"] == cmd:
+            r = Run()
+            r.status, r.wall, r.cpu, r.rss = old["status"], old["wall"], old["cpu"], old["rss"]
+            with open(os.path.join(cwd, "screen.txt"), "rb") as f:
+                r.screen = f.read().decode("latin-1")
+            r.reused = True
+            return r
+    if os.path.exists(saved):
+        os.remove(saved)
+    if say:
+        print(say, file=sys.stderr, flush=True)
+    r = measured(cmd, cwd, limit)
+    if not r.killed and r.status == 0:
+        with open(saved, "w") as f:
+            json.dump({"command": cmd, "status": r.status, "wall": r.wall, "cpu": r.cpu, "rss": r.rss}, f)
+    return r
+
+
+def refusal(r):
+    """Why a run that ended with a status other than 0 stopped: its status
+    and last line of the screen or error output."""
+    tail = [w.strip() for w in (r.screen + "\n" + r.errors).split("\n") if w.strip()]
+    tail = [w for w in tail if not w.startswith("Program stopped") and "exited with" not in w]
+    return f"status {r.status}: \"{tail[-1] if tail else ''}\""
+
+
 WRAPPERS = {"time", "sh", "stdbuf", "mpirun", "orterun", "orted", "prterun"}
 TICK = os.sysconf("SC_CLK_TCK")
 
@@ -139,6 +179,21 @@ def machine():
             if line.startswith("MemTotal:"):
                 mem = int(line.split()[1])
     return os.cpu_count(), model, mem / 1048576.0
+
+
+def vectorloops():
+    """The report line of which loops kinex takes here, from the CPU flags:
+    the AVX-512 ones need the vector popcount as well."""
+    flags = set()
+    with open("/proc/cpuinfo") as f:
+        for w in f:
+            if w.startswith("flags"):
+                flags = set(w.split(":", 1)[1].split())
+                break
+    best = ("AVX-512 (with vector popcount)" if {"avx512f", "avx512bw", "avx512_vpopcntdq"} <= flags
+            else "AVX2" if "avx2" in flags else "plain x86-64")
+    cap = os.environ.get("KINEX_SIMD")
+    return f"- Vector loops: {best}" + (f", capped by KINEX_SIMD={cap}" if cap else "")
 
 
 def uptime():

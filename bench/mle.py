@@ -30,7 +30,7 @@ sys.dont_write_bytecode = True
 sys.path.insert(0, HERE)
 import measure  # noqa: E402
 import peers  # noqa: E402
-from score import kr  # noqa: E402
+from score import iterations, kr, line  # noqa: E402
 
 SEED = 20240
 MPI = ["mpirun", "--allow-run-as-root", "-np", "2"]
@@ -71,17 +71,6 @@ def largestdifference(p, q):
             dd = max(dd, abs(a.values[x + s] - b.values[x + s]))
         dk = max(dk, abs(a.values[x + 9] - b.values[x + 9]))
     return dd, dk
-
-
-def line(cells):
-    return "| " + " | ".join(str(c) for c in cells) + " |"
-
-
-def iterations(screen):
-    for w in screen.split("\n"):
-        if "Maximum likelihood Deltas: most iterations" in w:
-            return w.split("most iterations")[1].strip()
-    return ""
 
 
 def target1(a, out):

@@ -46,10 +46,8 @@ made anew.  Prints a markdown report.  Standard library only; the programs
 run under /usr/bin/time -v (bench/measure.py).
 """
 import argparse
-import json
 import math
 import os
-import subprocess
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -58,7 +56,7 @@ sys.path.insert(0, HERE)
 import measure  # noqa: E402
 import peers  # noqa: E402
 import score  # noqa: E402
-from score import kr, num  # noqa: E402
+from score import BIAS, EXPECTED, INBRED, OUTBRED, RMSE, callcounts, kr, line, num, pct  # noqa: E402
 
 SEEDS = {"S": 24101, "H": 24102}
 DESIGNS = {"S": ["--subpops", "3", "--fst", "0.05", "--admixed", "0.2"], "H": []}
@@ -69,22 +67,7 @@ SMALLSIZES = [(60, 2000), (120, 4000)]
 PCS = "PCS:10"
 GROUPS = ["same", "different", "admixed"]
 GROUPNAMES = {"same": "Same subpopulation", "different": "Different subpopulations", "admixed": "An admixed member"}
-OUTBRED = ["PO", "FS", "HS", "AV", "FC"]
-INBRED = ["PO_FSM", "PO_HSM", "FS_FSM"]
-EXPECTED = {"UN": "unrelated", "PO": "parent-offspring", "FS": "full-sib", "HS": "second-degree",
-            "AV": "second-degree", "FC": "third-degree"}
-SHORTCALL = {"duplicate": "dup", "parent-offspring": "PO", "full-sib": "FS", "second-degree": "2nd",
-             "third-degree": "3rd", "unrelated": "UN"}
 KINGRELATED = 0.0442      # 2^-4.5, the KING boundary of third degree
-BIAS, RMSE = 2, 3
-
-
-def line(cells):
-    return "| " + " | ".join(str(c) for c in cells) + " |"
-
-
-def pct(k, n):
-    return f"{100.0 * k / n:.2f}% ({k}/{n})" if n else "–"
 
 
 def runs(a, design, size):
@@ -108,14 +91,8 @@ def sizename(size):
 
 
 def simulate(a, design, size):
-    n, loci = size
-    folder = os.path.join(a.work, f"{design}-{n}x{loci}-{SEEDS[design]}")
-    os.makedirs(folder, exist_ok=True)
-    if not os.path.exists(os.path.join(folder, "data.bed")):
-        cmd = [a.sim, "--individuals", str(n), "--loci", str(loci), "--missing", "0.01", "--families", "all",
-               "--seed", str(SEEDS[design]), "--inbreed", "1", "--bed", "--out", "data"] + DESIGNS[design]
-        subprocess.run(cmd, cwd=folder, check=True, stdout=subprocess.DEVNULL)
-    return folder
+    folder = os.path.join(a.work, f"{design}-{size[0]}x{size[1]}-{SEEDS[design]}")
+    return score.simulate(a.sim, folder, size, SEEDS[design], DESIGNS[design])
 
 
 class Skipped:
@@ -135,36 +112,19 @@ def kinex(a, design, size, est, adj):
     sub = os.path.join(folder, (est + ("-" + adj if adj else "")).lower().replace(":", ""))
     os.makedirs(sub, exist_ok=True)
     res = os.path.join(sub, "results.out")
-    saved = os.path.join(sub, "run.json")
     extra = {None: [], "PCS": [PCS], "POP": ["POP:../data.pop"]}[adj]
     cmd = [a.kinex, "INP:../data.par", "GEN:../data.gen", "OUT:results.out", "UPP:0", est] + extra
-    r = None
-    if a.reuse and os.path.exists(saved) and os.path.exists(res + ".mle.tsv"):
-        with open(saved) as f:
-            old = json.load(f)
-        if old["command"] == cmd:
-            r = measure.Run()
-            r.status, r.wall, r.cpu, r.rss = old["status"], old["wall"], old["cpu"], old["rss"]
-            with open(os.path.join(sub, "screen.txt"), "rb") as f:
-                r.screen = f.read().decode("latin-1")
-    if r is None:
-        if os.path.exists(saved):
-            os.remove(saved)
-        print(f"  running {label(est, adj)} on {design} {sizename(size)} ...", file=sys.stderr, flush=True)
-        r = measure.measured(cmd, sub, a.limit)
-        if r.killed:
-            a.done[key] = Skipped(f"killed at the limit of {a.limit} s")
-            return a.done[key]
-        if r.status != 0:
-            tail = [w.strip() for w in (r.screen + "\n" + r.errors).split("\n") if w.strip()]
-            tail = [w for w in tail if not w.startswith("Program stopped") and "exited with" not in w]
-            why = f"kinex refused it (status {r.status}: \"{tail[-1] if tail else ''}\")"
-            if adj != "PCS":
-                sys.exit(f"{label(est, adj)} in {sub}: {why}\n{(r.screen + r.errors)[-800:]}")
-            a.done[key] = Skipped(why)
-            return a.done[key]
-        with open(saved, "w") as f:
-            json.dump({"command": cmd, "status": r.status, "wall": r.wall, "cpu": r.cpu, "rss": r.rss}, f)
+    r = measure.remembered(cmd, sub, a.limit, a.reuse, [res + ".mle.tsv"],
+                           f"  running {label(est, adj)} on {design} {sizename(size)} ...")
+    if r.killed:
+        a.done[key] = Skipped(f"killed at the limit of {a.limit} s")
+        return a.done[key]
+    if r.status != 0:
+        why = f"kinex refused it ({measure.refusal(r)})"
+        if adj != "PCS":
+            sys.exit(f"{label(est, adj)} in {sub}: {why}\n{(r.screen + r.errors)[-800:]}")
+        a.done[key] = Skipped(why)
+        return a.done[key]
     a.done[key] = (r, scoreresults(folder, res))
     return a.done[key]
 
@@ -200,46 +160,26 @@ class Scores:
         self.f = {}
 
 
-def relations(folder, ids):
-    """{(i, j): (class, realized kinship)} of the listed pairs, i < j
-    positions in the results file."""
-    truth = kr.Truth(os.path.join(folder, "data"))
-    pos = {x: k for k, x in enumerate(ids)}
-    out = {}
-    for (p, q), (rel, t) in truth.pairs.items():
-        i, j = pos[p], pos[q]
-        out[(min(i, j), max(i, j))] = (rel, t[9])
-    return truth, out
-
-
 def pairscores(folder, ids, kin, related, calls=None):
     """Scores of the pairs: kin the kinships in pair-table order,
-    related(s, k) whether pair s (kinship k) counts as called related, calls
-    an iterator of (ID1, ID2, CALL) in the same order, or None for a peer."""
-    truth, rel = relations(folder, ids)
+    related(call, k) whether a pair (kinship k) counts as called related,
+    calls an iterator of (ID1, ID2, CALL) in the same order, or None for a
+    peer."""
+    truth = kr.Truth(os.path.join(folder, "data"))
     pop = populations(folder, ids)
     sc = Scores()
-    n, s = len(ids), 0
-    for i in range(n):
-        for j in range(i + 1, n):
-            k = kin[s]
-            call = None
-            if calls is not None:
-                id1, id2, call = next(calls)
-                if id1 != ids[i] or id2 != ids[j]:
-                    raise kr.FormatError(f"pair table line {s + 1}: {id1} {id2}, results file {ids[i]} {ids[j]}")
-            r = rel.get((i, j))
-            if r is None or r[0] == "UN":
-                u = sc.un[pairgroup(pop[i], pop[j])]
-                u[0] += 1
-                u[1] += related(call, k)
-                u[2].add([0.0], [k])
-            else:
-                t = sc.rel.setdefault(r[0], (kr.Tally(1), {}))
-                t[0].add([r[1]], [k])
-                if call is not None:
-                    t[1][call] = t[1].get(call, 0) + 1
-            s += 1
+    for s, (i, j, rel, t, call) in enumerate(score.walkpairs(truth, ids, calls)):
+        k = kin[s]
+        if rel == "UN":
+            u = sc.un[pairgroup(pop[i], pop[j])]
+            u[0] += 1
+            u[1] += related(call, k)
+            u[2].add([0.0], [k])
+        else:
+            c = sc.rel.setdefault(rel, (kr.Tally(1), {}))
+            c[0].add([t[9]], [k])
+            if call is not None:
+                c[1][call] = c[1].get(call, 0) + 1
     return truth, pop, sc
 
 
@@ -247,15 +187,9 @@ def scoreresults(folder, res):
     ids, kin, fmean = score.readkinship(res)
     calls = score.tsvcolumns(res + ".mle.tsv", ["ID1", "ID2", "CALL"])
     truth, pop, sc = pairscores(folder, ids, kin, lambda call, k: call not in ("unrelated", "NA"), calls)
-    if next(calls, None) is not None:
-        raise kr.FormatError(f"{res}.mle.tsv: more pairs than the results file")
-    fml = {x: None if f == "NA" else float(f) for x, f in score.tsvcolumns(res + ".inb.tsv", ["ID", "F"])}
-    for x, p in zip(ids, pop):
-        kind = "outbred" if not truth.inbred(x) else "inbred"
-        t = [truth.indiv[x][2]] * 2
-        sc.f.setdefault(kind, kr.Tally(2)).add(t, [fmean[x], fml[x]])
-        if kind == "outbred" and "+" in p:
-            sc.f.setdefault("outbred admixed", kr.Tally(2)).add(t, [fmean[x], fml[x]])
+    label = dict(zip(ids, pop))
+    sc.f = score.ftallies(truth, ids, fmean, score.readfml(res),
+                          lambda x, kind: "outbred admixed" if kind == "outbred" and "+" in label[x] else None)
     return sc
 
 
@@ -293,10 +227,6 @@ def part1(a, out):
 
     tables(a, out, ["S", "H"], ["| Run | " + " | ".join(GROUPNAMES[g] for g in GROUPS) + " | All unrelated |",
                                 "|---|--:|--:|--:|--:|"], row)
-
-
-def callcounts(calls):
-    return ", ".join(f"{SHORTCALL.get(c, c)} {k}" for c, k in sorted(calls.items(), key=lambda x: -x[1])) or "–"
 
 
 def part2(a, out):
@@ -486,21 +416,6 @@ def part7(a, out):
     out.append("")
 
 
-def simd():
-    """Which loops kinex takes here, from the CPU flags: the AVX-512 ones
-    need the vector popcount as well."""
-    flags = set()
-    with open("/proc/cpuinfo") as f:
-        for w in f:
-            if w.startswith("flags"):
-                flags = set(w.split(":", 1)[1].split())
-                break
-    best = ("AVX-512 (with vector popcount)" if {"avx512f", "avx512bw", "avx512_vpopcntdq"} <= flags
-            else "AVX2" if "avx2" in flags else "plain x86-64")
-    cap = os.environ.get("KINEX_SIMD")
-    return f"- Vector loops: {best}" + (f", capped by KINEX_SIMD={cap}" if cap else "")
-
-
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--build", default="/work/main/build")
@@ -524,7 +439,7 @@ def main():
     out = measure.header("Structure and admixture: MLE:1 and MLE:2 with PCS: and POP:", "structure.py",
                          sys.argv[1:])
     at = next(k for k, w in enumerate(out) if w.startswith("- Machine:"))
-    out[at + 1:at + 1] = [simd(), f"- kinex: `{a.kinex}`, kinex-sim: `{a.sim}`, work folder `{a.work}`"]
+    out[at + 1:at + 1] = [measure.vectorloops(), f"- kinex: `{a.kinex}`, kinex-sim: `{a.sim}`, work folder `{a.work}`"]
     measure.runtargets(a, out, ((1, part1), (2, part2), (3, part3), (4, part4), (5, part5), (6, part6),
                                 (7, part7)))
 
