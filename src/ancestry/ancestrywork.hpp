@@ -22,20 +22,6 @@ inline constexpr const char* ancroutine = "FindComponents";
 // kinship below minus that differ in ancestry (divergent).
 inline constexpr double relatedkinship = 0.044194173824159216;
 
-// KING-robust kinship of a pair of individuals from their counts over the
-// SNPs both are typed at: both heterozygous (N_AaAa), opposite homozygotes
-// (N_AA,aa), and the heterozygous loci of each (N1, N2), in the form that
-// holds between families of different ancestry (as PLINK 2's
-// --make-king-table):
-//   phi = (N_AaAa - 2 N_AA,aa) / (2 min(N1, N2)) + 1/2 - (N1 + N2) / (4 min(N1, N2)).
-// It equals the within-family form (N_AaAa - 2 N_AA,aa) / (N1 + N2) when
-// N1 = N2.  A pair where one has no heterozygous locus has kinship 0.
-inline double kingkinship(int64_t hethet, int64_t ibs0, int64_t het1, int64_t het2)
-{
-    const int64_t m = het1 < het2 ? het1 : het2;
-    if (m <= 0) return 0.0;
-    return double(hethet - 2 * ibs0) / double(2 * m) + 0.5 - double(het1 + het2) / double(4 * m);
-}
 
 // What the kinship screen leaves: the related pairs (i, j), i < j, as
 // consecutive numbers in `pairs`, and every individual's count of

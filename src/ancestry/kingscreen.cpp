@@ -6,6 +6,7 @@
 // estimation fills again later: it comes in all zeros and leaves so.
 #include <algorithm>
 
+#include "ancestry/ancestry.hpp"
 #include "ancestry/ancestrywork.hpp"
 #include "estimation/common/common.hpp"
 #include "parallel/parlayer.hpp"
@@ -53,7 +54,7 @@ void kingscreen(kinshipscreen& s)
     for (int32_t i = 1; i < n; ++i)
         for (int32_t j = i + 1; j <= n; ++j, ++k) {
             const int32_t* m = iis + iisat(1, k);
-            screenpair(s, i, j, kingkinship(m[6], m[1], m[4] + m[6], m[2] + m[6]));
+            screenpair(s, i, j, kingofmodes(m));
         }
 
     if (borrowed) std::fill(vars.iisdyad.begin(), vars.iisdyad.end(), 0);

@@ -22,9 +22,31 @@ const char* routine = "EM_Delta";
 void makeresults()
 {
     const std::size_t n = std::size_t(vars.numindiv);
-    if (vars.delta.size() != 9 * n * n) allocarray(vars.delta, 9 * n * n, 0.0f, vars.memerr, routine);
+    // KIN: streams the pairs and keeps no N x N array
+    if (vars.delta.size() != 9 * n * n && !vars.kin) allocarray(vars.delta, 9 * n * n, 0.0f, vars.memerr, routine);
     if (vars.inb.size() != n + 1) allocarray(vars.inb, n + 1, 0.0, vars.memerr, routine);
     if (vars.fsd.size() != n + 1) allocarray(vars.fsd, n + 1, 0.0, vars.memerr, routine);
+}
+
+// KIN: the pairs streamed, the inbreeding of every individual by maximum
+// likelihood (F_Mean) with its standard error (F_SD), as no N x N array
+// gives F_Mean over all pairs.
+void kinestimation(emwork& w)
+{
+    say("");
+    findancestry();
+    if (vars.generr > 0.0) say("Genotyping errors in the likelihood: rate " + gtod(vars.generr));
+    say("Maximum likelihood Deltas, streamed (KIN:" + gtod(vars.kinmin) + ")");
+    emcount.dyads = kindyads(w);
+    inbreedingml();
+    for (int32_t i = 1; i <= vars.numindiv; ++i) {
+        vars.inb[std::size_t(i)] = vars.inbml[std::size_t(i)];
+        vars.fsd[std::size_t(i)] = vars.inbse[std::size_t(i)];
+    }
+    allocarray(vars.allelecnt, std::size_t(vars.numallallele) + 1, 0.0, vars.memerr, routine);
+    for (int32_t a = 1; a <= vars.numallallele; ++a) vars.allelecnt[a] = double(vars.numa[a]);
+    say("");
+    say("Maximum likelihood Deltas finished!");
 }
 
 }  // namespace
@@ -50,6 +72,10 @@ void em_delta()
     const double u = ran1();
     const double d9 = 0.75 + 0.25 * u;
     const int64_t dyads = int64_t(n) * (n - 1) / 2;
+    if (vars.kin) {
+        kinestimation(w);
+        return;
+    }
     allocarray(vars.iisdyad, 9 * std::size_t(dyads), 0, allocfailmessage("the IIS counts"), routine);
     say("");
     const bool mle = vars.mle != 0;

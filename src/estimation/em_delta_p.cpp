@@ -17,7 +17,7 @@ void em_delta_p(int32_t& replicate)
     const std::size_t n = std::size_t(vars.numindiv);
     vars.iter2 = 400;
     if (vars.inb.empty()) {
-        allocarray(vars.delta, 9 * n * n, 0.0f, vars.memerr, routine);
+        if (!vars.kin) allocarray(vars.delta, 9 * n * n, 0.0f, vars.memerr, routine);
         allocarray(vars.inb, n + 1, 0.0, vars.memerr, routine);
         allocarray(vars.fsd, n + 1, 0.0, vars.memerr, routine);
     }

@@ -64,12 +64,7 @@ void writeibd(textout& out, const lookup& lk)
             for (int m = 0; m < 9; ++m) putdelta(s, lk, dv[m]);
             double r;
             if (k != j) {
-                float sum = 0.0f;
-                sum += dv[2];
-                sum += dv[4];
-                sum += dv[6];
-                r = double(sum) * 0.5 + double(dv[0]);
-                r = r + double(dv[7]) * 0.25;
+                r = pairkinship(dv);
             } else {
                 r = (double(dv[0]) + 1.0) * 0.5;
             }
@@ -78,4 +73,14 @@ void writeibd(textout& out, const lookup& lk)
         }
     }
     blockflush(lb);
+}
+
+double pairkinship(const float* d)
+{
+    float sum = 0.0f;
+    sum += d[2];
+    sum += d[4];
+    sum += d[6];
+    double r = double(sum) * 0.5 + double(d[0]);
+    return r + double(d[7]) * 0.25;
 }

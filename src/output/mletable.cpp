@@ -87,3 +87,46 @@ void writemletable()
     textwrite(out, s);
     textclose(out);
 }
+
+namespace {
+
+textout kinstream;
+
+}  // namespace
+
+void pairstreamopen()
+{
+    if (!vars.thd0q) return;
+    safeopen(kinstream, vars.sideslot[0], vars.sidefile[0], false, "Output");
+    const std::string which = vars.kinmin < 0.0 ? "every pair" : "the pairs of kinship " + gtod(vars.kinmin) + " or more";
+    textwrite(kinstream, runline() + "; KIN:" + gtod(vars.kinmin) + ", " + which + "; Deltas, likelihood and call at " +
+                             freqtext() + "\nID1\tID2\tNLOCI\tKINSHIP\tD1\tD2\tD3\tD4\tD5\tD6\tD7\tD8\tD9\tLNL\tLRT\tCALL\tGAP\tITER\tCONV\n");
+}
+
+void pairstreamwrite(const std::string& text)
+{
+    if (vars.thd0q && !text.empty()) textwrite(kinstream, text);
+}
+
+void pairstreamclose()
+{
+    if (vars.thd0q) textclose(kinstream);
+}
+
+void kinline(std::string& s, int32_t i, int32_t j, int64_t loci, const float* d, double lnl, double lrt, int call,
+             double gap, int32_t iter, bool conv)
+{
+    s += trimright(vars.individ[std::size_t(i)]) + "\t" + trimright(vars.individ[std::size_t(j)]) + "\t" +
+         std::to_string(loci);
+    if (loci == 0) {
+        s += "\tNA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\n";
+        return;
+    }
+    putreal(s, pairkinship(d));
+    for (int k = 0; k < 9; ++k) putreal(s, double(d[k]));
+    putreal(s, lnl);
+    putreal(s, lrt);
+    s += std::string("\t") + relations[call].name;
+    putreal(s, gap);
+    s += "\t" + std::to_string(iter) + (conv ? "\t1\n" : "\t0\n");
+}

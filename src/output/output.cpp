@@ -70,13 +70,14 @@ void output()
     lookup lk;
     makecounts(lk, largestcount());
     makedecimals(lk);
-    writeibd(out, lk);
+    // KIN: the pairs are in the streamed side table, no IBD table here
+    if (!vars.kin) writeibd(out, lk);
     writeinb(out, lk);
     if (vars.outallelefre == 1) writefreq(out, lk);
     textclose(out);
     if (vars.mle != 0) {
         // the side tables, then all files in place at once
-        writemletable();
+        if (!vars.kin) writemletable();
         writeinbmltable();
         if (vars.pcs > 0) writepcstable();
         const int group[4] = {vars.outslot, vars.sideslot[0], vars.sideslot[1], vars.sideslot[2]};

@@ -56,6 +56,14 @@ void writerunrecord(textout& out)
              (vars.updatep == 1 ? "; at the sample allele frequencies, not the joint estimate of this file)\n"
                                 : ")\n");
     if (vars.generr > 0.0) s += "  Genotyping error rate = " + gtod(vars.generr) + "\n";
+    if (vars.kin) {
+        const int64_t n = vars.numindiv;
+        s += "  IBD coefficient table = not written: KIN:" + gtod(vars.kinmin) + " streamed " +
+             (vars.kinmin < 0.0 ? std::string("every pair") : "the pairs of kinship " + gtod(vars.kinmin) + " or more") +
+             " (" + std::to_string(vars.kinwritten) + " of " + std::to_string(n * (n - 1) / 2) + ", " +
+             std::to_string(vars.kinfitted) + " fitted) to " + vars.sidefile[0] + "\n";
+        s += "  F_Mean, F_SD = the inbreeding by maximum likelihood and its standard error\n";
+    }
     if (vars.pcs > 0) {
         s += "  Ancestry = PCS:" + itod(vars.pcs) + " (unrelated set " + itod(vars.numunrel) + " of " +
              itod(vars.numindiv) + "; variance explained";

@@ -43,6 +43,19 @@ std::string runline();
 // frequencies", or each individual's own from components or populations.
 std::string freqtext();
 
+// The kinship r(1,2) of a pair's Deltas d[0..8], as the IBD table gives it
+// (ibdtable.cpp).
+double pairkinship(const float* d);
+
+// KIN: the streamed side table of the pairs (mletable.cpp): opened with its
+// first line and header (master), pieces of lines appended as the pairs are
+// made, closed for the commit with the results file; and one pair's line.
+void pairstreamopen();
+void pairstreamwrite(const std::string& text);
+void pairstreamclose();
+void kinline(std::string& s, int32_t i, int32_t j, int64_t loci, const float* d, double lnl, double lrt, int call,
+             double gap, int32_t iter, bool conv);
+
 // Which frequencies, without the error rate (mletable.cpp).
 std::string owntext();
 

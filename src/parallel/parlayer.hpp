@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // Starts the parallel runtime and sets threadid, numthreads and thd0q.
 void initializethreads();
@@ -17,6 +18,11 @@ void finishthreads();
 void parsumint(const int32_t* send, int32_t* recv, std::size_t n);
 void parsumreal(const float* send, float* recv, std::size_t n);
 void parsumdouble(const double* send, double* recv, std::size_t n);
+void parsumlong(const int64_t* send, int64_t* recv, std::size_t n);
+
+// The texts of all processes, joined in rank order, into `all` on the
+// master (the others get nothing): streamed results gathered in order.
+void pargather(const std::string& mine, std::string& all);
 
 // All processes wait here until every one has arrived.
 void parbarrier();

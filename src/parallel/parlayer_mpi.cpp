@@ -1,7 +1,10 @@
 // MPI processes over MPI_COMM_WORLD.
 #include <mpi.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstring>
+#include <vector>
 
 #include "parallel/parlayer.hpp"
 #include "run/stop.hpp"
@@ -45,5 +48,46 @@ static void sumpieces(const T* send, T* recv, std::size_t n, MPI_Datatype type)
 void parsumint(const int32_t* send, int32_t* recv, std::size_t n) { sumpieces(send, recv, n, MPI_INT32_T); }
 void parsumreal(const float* send, float* recv, std::size_t n) { sumpieces(send, recv, n, MPI_FLOAT); }
 void parsumdouble(const double* send, double* recv, std::size_t n) { sumpieces(send, recv, n, MPI_DOUBLE); }
+
+void parsumlong(const int64_t* send, int64_t* recv, std::size_t n) { sumpieces(send, recv, n, MPI_INT64_T); }
+
+void pargather(const std::string& mine, std::string& all)
+{
+    // sizes first (in pieces of at most 1 GiB each text), then the bytes
+    const int p = vars.numthreads;
+    long long size = (long long)mine.size();
+    std::vector<long long> sizes(std::size_t(p), 0);
+    MPI_Gather(&size, 1, MPI_LONG_LONG, sizes.data(), 1, MPI_LONG_LONG, 0, MPI_COMM_WORLD);
+    all.clear();
+    if (vars.thd0q) {
+        long long total = 0;
+        for (long long s : sizes) total += s;
+        all.resize(std::size_t(total));
+    }
+    const long long piece = 1LL << 30;
+    long long most = size;
+    MPI_Allreduce(&size, &most, 1, MPI_LONG_LONG, MPI_MAX, MPI_COMM_WORLD);
+    std::vector<int> counts(std::size_t(p), 0), offsets(std::size_t(p), 0);
+    std::vector<long long> at(std::size_t(p), 0);
+    for (int r = 1; r < p; ++r) at[std::size_t(r)] = at[std::size_t(r - 1)] + sizes[std::size_t(r - 1)];
+    std::string gathered;
+    for (long long done = 0; done < most; done += piece) {
+        const int mycount = int(std::max(0LL, std::min(piece, size - done)));
+        int total = 0;
+        if (vars.thd0q)
+            for (int r = 0; r < p; ++r) {
+                counts[std::size_t(r)] = int(std::max(0LL, std::min(piece, sizes[std::size_t(r)] - done)));
+                offsets[std::size_t(r)] = total;
+                total += counts[std::size_t(r)];
+            }
+        gathered.resize(std::size_t(total));
+        MPI_Gatherv(mine.data() + (mycount > 0 ? done : 0), mycount, MPI_CHAR, gathered.data(), counts.data(),
+                    offsets.data(), MPI_CHAR, 0, MPI_COMM_WORLD);
+        if (vars.thd0q)
+            for (int r = 0; r < p; ++r)
+                std::memcpy(all.data() + at[std::size_t(r)] + done, gathered.data() + offsets[std::size_t(r)],
+                            std::size_t(counts[std::size_t(r)]));
+    }
+}
 
 void parbarrier() { MPI_Barrier(MPI_COMM_WORLD); }

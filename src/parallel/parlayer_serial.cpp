@@ -23,4 +23,8 @@ void parsumint(const int32_t* send, int32_t* recv, std::size_t n) { copyover(sen
 void parsumreal(const float* send, float* recv, std::size_t n) { copyover(send, recv, n); }
 void parsumdouble(const double* send, double* recv, std::size_t n) { copyover(send, recv, n); }
 
+void parsumlong(const int64_t* send, int64_t* recv, std::size_t n) { copyover(send, recv, n); }
+
+void pargather(const std::string& mine, std::string& all) { all = mine; }
+
 void parbarrier() {}

@@ -17,8 +17,8 @@ std::vector<std::string> programargs;
 
 namespace {
 
-const std::array<std::string, 12> par = {"INP", "OUT", "RAN", "LOC", "IND", "GEN",
-                                         "UPP", "OMP", "MLE", "PCS", "POP", "ERR"};
+const std::array<std::string, 13> par = {"INP", "OUT", "RAN", "LOC", "IND", "GEN", "UPP",
+                                         "OMP", "MLE", "PCS", "POP", "ERR", "KIN"};
 
 // An integer in a fixed field of 12 characters: blanks are ignored, an
 // all-blank field is 0.
@@ -76,6 +76,7 @@ void showhelp()
     say("  PCS:[Ancestry components 0..20, with MLE:1/2]");
     say("  POP:[Population labels file, with MLE:1/2]");
     say("  ERR:[Genotyping error rate 0..0.2, with MLE:1/2]");
+    say("  KIN:[Least kinship of the pairs written, -1 all; with MLE:1/2]");
 }
 
 }  // namespace
@@ -94,6 +95,8 @@ void getcommands()
     vars.pcs = 0;
     vars.popfile.clear();
     vars.generr = 0.0;
+    vars.kin = false;
+    vars.kinmin = 0.0;
     vars.commandline = programargs.empty() ? std::string() : trimright(programargs[0]);
 
     std::array<int, par.size()> count{};
@@ -141,6 +144,19 @@ void getcommands()
                     ++errors;
                 } else {
                     vars.mle = v[0] - '0';
+                }
+            } else if (name == "KIN") {
+                // -1 (every pair) or a plain decimal from 0 to 1
+                const std::string v = trimright(value);
+                double x = -2.0;
+                if (v == "-1") x = -1.0;
+                else if (!parserate(v, x) || x > 1.0) x = -2.0;
+                if (x < -1.0) {
+                    keyboarderror(name, value);
+                    ++errors;
+                } else {
+                    vars.kin = true;
+                    vars.kinmin = x;
                 }
             } else if (name == "ERR") {
                 // a plain decimal 0 <= e < 0.2

@@ -64,6 +64,15 @@ void checkname(const std::string& name, const char* what)
 // frequencies; components need SNP data; one kind of ancestry at a time.
 void checkancestry()
 {
+    if (vars.kin) {
+        if (vars.mle == 0) stoponerror("KIN: streams the maximum-likelihood Deltas: give MLE:1 or MLE:2 with it!", routine);
+        if (vars.dataform == 0) stoponerror("KIN: needs SNP data (DataForm 1 or 2)!", routine);
+        if (vars.updatep == 1) stoponerror("KIN: works with the allele frequencies fixed: UpdateP must be 0!", routine);
+        if (vars.pcs != 0)
+            stoponerror("PCS: with KIN: is not available: give population labels with POP:, or find the components "
+                        "on a subset of the individuals!",
+                        routine);
+    }
     if (vars.generr > 0.0 && vars.mle == 0)
         stoponerror("ERR: is the error rate of the maximum-likelihood Deltas: give MLE:1 or MLE:2 with it!", routine);
     if (vars.generr > 0.0 && vars.updatep == 1)
@@ -125,9 +134,10 @@ void readparfile()
     if (vars.numindiv == -2147483647) vars.numindiv = v;
     if (vars.numindiv < 2)
         stoponerror("#individuals = " + itod(vars.numindiv) + ", smaller than the minimum value 2!", routine);
-    if (vars.numindiv > maxnumindiv)
-        stoponerror("#individuals = " + itod(vars.numindiv) + ", larger than the maximum value " + itod(maxnumindiv) +
-                        "!",
+    // the limit of the IBD table, which a run with KIN: does not write
+    const int32_t most = vars.kin ? maxkinindiv : maxnumindiv;
+    if (vars.numindiv > most)
+        stoponerror("#individuals = " + itod(vars.numindiv) + ", larger than the maximum value " + itod(most) + "!",
                     routine);
 
     v = readinteger(r, "#Loci!");

@@ -12,6 +12,10 @@ void initialpara();
 // Largest sample whose dyad and table line numbers fit 32-bit integers.
 constexpr int maxnumindiv = 46340;
 
+// Largest sample of a run with KIN: (no IBD table, pairs counted in 64
+// bits); beyond it the next limit is the memory of the packed genotypes.
+constexpr int maxkinindiv = 1000000;
+
 // Largest locus count whose 2 x numloci allele values of a layout 0 line,
 // and every loop over the loci and their blocks of 16, stay within 32-bit
 // integers.

@@ -40,6 +40,10 @@ struct variables {
     int32_t pcs = 0;                 // principal components of ancestry (PCS:), 0 off
     std::string popfile;             // population labels (POP:), "" off
     double generr = 0.0;             // genotyping error rate of the likelihood (ERR:), 0 off
+    bool kin = false;                // KIN: the pairs streamed to the side table, no N x N arrays
+    double kinmin = 0.0;             // KIN: the least kinship of a pair written (-1: every pair)
+    int64_t kinfitted = 0;           // KIN: pairs the maximiser ran for
+    int64_t kinwritten = 0;          // KIN: pairs written
     std::string parfile = "VARN.par";
     std::string gtypefile;
     std::string outfile;
@@ -132,6 +136,7 @@ struct variables {
     // frequencies (MLE not 0).
     std::vector<double> inbml;          // 1..N
     std::vector<double> inblrt;         // 1..N: 2 (L at F - L at 0)
+    std::vector<double> inbse;          // 1..N: standard error of inbml
 };
 
 extern variables vars;

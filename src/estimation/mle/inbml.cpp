@@ -51,11 +51,12 @@ void inblik(const inbdata& x, double f, double& l, double& g, double& h)
 }
 
 // The maximising F in [0, 1] (Newton's method kept inside a bracket), and
-// 2 (L(F) - L(0)).
-void inbfit(const inbdata& x, double& f, double& lrt)
+// 2 (L(F) - L(0)), and its standard error from the curvature there.
+void inbfit(const inbdata& x, double& f, double& lrt, double& se)
 {
     double l, g, h;
     inblik(x, 0.0, l, g, h);
+    se = h < 0.0 ? 1.0 / std::sqrt(-h) : 0.0;
     if (x.nhom == 0 || !(g > 0.0)) {  // L falls from F = 0 on
         f = 0.0;
         lrt = 0.0;
@@ -65,6 +66,7 @@ void inbfit(const inbdata& x, double& f, double& lrt)
         f = 1.0;
         inblik(x, 1.0, l, g, h);
         lrt = 2.0 * l;
+        se = 0.0;
         return;
     }
     double lo = 0.0, hi = 1.0;
@@ -83,6 +85,7 @@ void inbfit(const inbdata& x, double& f, double& lrt)
     }
     inblik(x, f, l, g, h);
     lrt = std::max(0.0, 2.0 * l);
+    se = h < 0.0 ? 1.0 / std::sqrt(-h) : 0.0;
 }
 
 // With errors: r = B / A of locus u, whose observed genotype is g, at the
@@ -119,6 +122,7 @@ void inbreedingml()
     const std::string message = allocfailmessage("the inbreeding by maximum likelihood");
     allocarray(vars.inbml, std::size_t(n) + 1, 0.0, message, routine);
     allocarray(vars.inblrt, std::size_t(n) + 1, 0.0, message, routine);
+    allocarray(vars.inbse, std::size_t(n) + 1, 0.0, message, routine);
     const bool adjusted = vars.ownfreq;
     const bool own = adjusted && vars.dataform != 0;  // SNP frequencies per individual
     std::vector<int32_t> size;
@@ -156,12 +160,14 @@ void inbreedingml()
             x.r[std::size_t(x.nhom)] = (1.0 - p) / p;
             x.w[std::size_t(x.nhom++)] = w;
         }
-        inbfit(x, vars.inbml[std::size_t(i)], vars.inblrt[std::size_t(i)]);
+        inbfit(x, vars.inbml[std::size_t(i)], vars.inblrt[std::size_t(i)], vars.inbse[std::size_t(i)]);
     }
     if (vars.numthreads > 1) {
         std::vector<double> send(vars.inbml);
         parsumdouble(send.data() + 1, vars.inbml.data() + 1, std::size_t(n));
         send = vars.inblrt;
         parsumdouble(send.data() + 1, vars.inblrt.data() + 1, std::size_t(n));
+        send = vars.inbse;
+        parsumdouble(send.data() + 1, vars.inbse.data() + 1, std::size_t(n));
     }
 }

@@ -44,6 +44,17 @@ struct mlefit {
 // values; returns the number of dyads of this process (mledyads.cpp).
 int64_t mledyads(emwork& w, int64_t dyads);
 
+// KIN: every pair's maximum-likelihood Deltas streamed into the side table
+// (those of kinship kinmin or more), with no N x N array; returns the
+// number of pairs of this process (kinstream.cpp).
+int64_t kindyads(emwork& w);
+
+// KIN: rows of first individuals a process takes at a time, and how far
+// below kinmin a pair's KING-robust kinship must lie for the pair to skip
+// the maximiser (measured: docs/BENCHMARK.md).
+constexpr int32_t kinrows = 16;
+constexpr double kinmargin = 0.03;
+
 // Iterations at most per dyad; a dyad that needs more is reported as not
 // converged.
 constexpr int32_t mlemaxiter = 200;

@@ -1,0 +1,188 @@
+// KIN: the maximum-likelihood Deltas of every pair streamed into the side
+// table as they are made, in pair order, with no N x N array anywhere:
+// only the pairs of kinship kinmin or more are written (KIN:-1 every
+// pair).  A pair whose KING-robust kinship (from the IIS counts the pass
+// over its loci gives anyway) lies kinmargin or more below kinmin cannot
+// reach it and skips the maximiser.
+//
+// The first individuals come in blocks of kinrows rows; block b belongs to
+// the process whose rank is b mod the number of processes.  Each round
+// every process makes one block's lines, and the master writes them in
+// rank order: the table is the same at any process count.  With MLE:2 a
+// block runs over the second individuals outermost, so that each one's
+// bit-planes are read once for all the block's rows.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+
+#include "ancestry/ancestry.hpp"
+#include "estimation/common/common.hpp"
+#include "estimation/mle/mle.hpp"
+#include "output/tables.hpp"
+#include "parallel/parlayer.hpp"
+#include "run/screen.hpp"
+#include "run/textconv.hpp"
+#include "run/variables.hpp"
+
+namespace {
+
+// The work of every kind of pair: pooled classes (MLE:2), merged entries
+// (MLE:1), per-locus entries (each individual's own frequencies, or errors
+// at multi-allelic loci), merged entries with errors.
+struct kinwork {
+    bool pooled = false, adjusted = false, perlocus = false, errormerged = false;
+    mleclassing classes;
+    adjclassing ac;
+    adjwork aw;
+    errorcache ec;
+    const termentries* te = nullptr;
+    const int8_t* gi = nullptr;  // the first individual's allele pairs (per-locus entries)
+    int64_t pairs = 0, fitted = 0, written = 0, notconv = 0;
+    int32_t most = 0;
+};
+
+void kinsetup(kinwork& k, emwork& w)
+{
+    k.pooled = vars.mle == 2;
+    k.adjusted = vars.ownfreq;
+    const bool errors = vars.generr > 0.0;
+    k.perlocus = !k.pooled && k.adjusted;
+    k.errormerged = !k.pooled && !k.perlocus && errors;
+    if (k.pooled && !k.adjusted) planclasses(k.classes);
+    if (k.pooled && k.adjusted) adjclasssetup(k.ac);
+    if (k.perlocus) adjustedsetup(k.aw);
+    if (k.errormerged) errorsetup(k.ec);
+    k.te = k.pooled ? (k.adjusted ? &k.ac.te : &k.classes.rows)
+                    : (k.perlocus ? &k.aw.te : k.errormerged ? &k.ec.te : &w.entries);
+}
+
+// Prepares first individual i for the pairs of its row (MLE:1).
+void kinrow(kinwork& k, emwork& w, int32_t i)
+{
+    if (k.perlocus) k.gi = fetchgtype(i, w.buf1);
+    else if (!k.pooled) snprow(w.plan, w.scratch, i);
+}
+
+// The IIS counts and entries of pair (i, j).
+void kinentries(kinwork& k, emwork& w, int32_t i, int32_t j, int32_t* iis)
+{
+    if (k.pooled && k.adjusted) adjclassentries(k.ac, i, j, iis);
+    else if (k.pooled) classentries(k.classes, i, j, iis);
+    else if (k.perlocus) adjustedentries(k.aw, i, j, k.gi, fetchgtype(j, w.buf2), iis);
+    else snpentries(w.plan, w.scratch, w.entries, j, iis);
+    if (k.errormerged) errorentries(k.ec, w.entries);
+}
+
+// Pair (i, j): its line into s when it is written.
+void kinpair(kinwork& k, emwork& w, int32_t i, int32_t j, std::string& s)
+{
+    int32_t iis[9];
+    kinentries(k, w, i, j, iis);
+    ++k.pairs;
+    int64_t loci = 0;
+    for (int m = 0; m < 9; ++m) loci += iis[m];
+    const float none[9] = {0, 0, 0, 0, 0, 0, 0, 0, 1};
+    if (loci == 0) {
+        if (vars.kinmin < 0.0) kinline(s, i, j, 0, none, 0.0, 0.0, 0, 0.0, 0, false);
+        k.written += vars.kinmin < 0.0;
+        return;
+    }
+    if (vars.kinmin > 0.0 && kingofmodes(iis) < vars.kinmin - kinmargin) return;
+    mlefit fit;
+    mlesolve(*k.te, fit);
+    ++k.fitted;
+    k.most = std::max(k.most, fit.iter);
+    k.notconv += !fit.conv;
+    float d[9];
+    for (int q = 0; q < 9; ++q) d[q] = float(fit.d[q + 1]);
+    if (vars.kinmin >= 0.0 && pairkinship(d) < vars.kinmin) return;
+    kinline(s, i, j, loci, d, fit.lnl, fit.lrt, fit.call, fit.gap, fit.iter, fit.conv);
+    ++k.written;
+}
+
+// The lines of the rows first..last, row after row.
+std::string kinblock(kinwork& k, emwork& w, int32_t first, int32_t last)
+{
+    const int32_t n = vars.numindiv;
+    std::vector<std::string> rows(std::size_t(last - first + 1));
+    if (k.pooled) {
+        for (int32_t j = first + 1; j <= n; ++j)
+            for (int32_t i = first; i <= std::min(last, j - 1); ++i) kinpair(k, w, i, j, rows[std::size_t(i - first)]);
+    } else {
+        for (int32_t i = first; i <= last; ++i) {
+            kinrow(k, w, i);
+            for (int32_t j = i + 1; j <= n; ++j) kinpair(k, w, i, j, rows[std::size_t(i - first)]);
+        }
+    }
+    std::string all;
+    for (const std::string& r : rows) all += r;
+    return all;
+}
+
+struct kinclock {
+    std::chrono::steady_clock::time_point start, last;
+};
+
+void kinprogress(kinclock& c, const kinwork& k, int64_t mine, int64_t found, bool final)
+{
+    if (!vars.thd0q) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (!final && now - c.last < std::chrono::seconds(1)) return;
+    c.last = now;
+    const double seconds = std::chrono::duration<double>(now - c.start).count();
+    const double rate = seconds > 0.0 ? double(k.pairs) / seconds : 0.0;
+    const double left = rate > 0.0 ? double(mine - k.pairs) / rate : 0.0;
+    char text[200];
+    std::snprintf(text, sizeof text, "\r  Pairs %lld of %lld, %.0f per second, %.0f s left, %lld written      ",
+                  (long long)k.pairs, (long long)mine, rate, left, (long long)found);
+    sayopen(text);
+    if (final) say("");
+}
+
+}  // namespace
+
+int64_t kindyads(emwork& w)
+{
+    kinwork k;
+    kinsetup(k, w);
+    pairstreamopen();
+    const int32_t n = vars.numindiv, p = vars.numthreads;
+    const int32_t blocks = (n - 1 + kinrows - 1) / kinrows;
+    // this process's pairs, for the time left
+    int64_t mine = 0;
+    for (int32_t b = vars.threadid; b < blocks; b += p)
+        for (int32_t i = b * kinrows + 1; i <= std::min(n - 1, (b + 1) * kinrows); ++i) mine += n - i;
+    kinclock clock;
+    clock.start = clock.last = std::chrono::steady_clock::now();
+    int64_t found = 0;
+    for (int32_t round = 0; round * p < blocks; ++round) {
+        const int32_t b = round * p + vars.threadid;
+        std::string text;
+        if (b < blocks) text = kinblock(k, w, b * kinrows + 1, std::min(n - 1, (b + 1) * kinrows));
+        std::string all;
+        pargather(text, all);
+        pairstreamwrite(all);
+        found += int64_t(std::count(all.begin(), all.end(), '\n'));
+        kinprogress(clock, k, mine, found, false);
+    }
+    kinprogress(clock, k, mine, found, true);
+    pairstreamclose();
+
+    // the counts of all processes: fitted and written pairs, not converged,
+    // the most iterations (each process's in its own place)
+    std::vector<int64_t> send(std::size_t(3 + p), 0), sum(std::size_t(3 + p), 0);
+    send[0] = k.fitted;
+    send[1] = k.written;
+    send[2] = k.notconv;
+    send[std::size_t(3 + vars.threadid)] = k.most;
+    parsumlong(send.data(), sum.data(), send.size());
+    vars.mlenotconv = int32_t(std::min<int64_t>(sum[2], 2147483647));
+    vars.mlemost = 0;
+    for (int32_t r = 0; r < p; ++r) vars.mlemost = std::max(vars.mlemost, int32_t(sum[std::size_t(3 + r)]));
+    vars.kinfitted = sum[0];
+    vars.kinwritten = sum[1];
+    say("  Pairs written " + std::to_string(sum[1]) + " of " + std::to_string(int64_t(n) * (n - 1) / 2) +
+        ", fitted " + std::to_string(sum[0]) + "; most iterations " + itod(vars.mlemost) + ", not converged " +
+        itod(vars.mlenotconv));
+    return k.pairs;
+}
