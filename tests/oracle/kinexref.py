@@ -487,7 +487,8 @@ class Kinex:
                           '  MLE:[Maximum likelihood Deltas 0/1/2]',
                           '  PCS:[Ancestry components 0..20, with MLE:1/2]',
                           '  POP:[Population labels file, with MLE:1/2]',
-                          '  ERR:[Genotyping error rate 0..0.2, with MLE:1/2]']:
+                          '  ERR:[Genotyping error rate 0..0.2, with MLE:1/2]',
+                          '  KIN:[Least kinship of the pairs written, -1 all; with MLE:1/2]']:
                     self.line(s)
                 raise StopRun('help')
             self.line()

@@ -11,7 +11,7 @@ import argparse
 import re
 import sys
 
-SKIP = re.compile(r"^(  \S.*kinex|  Number of MPI parallel threads = |Run (started |finished) date = |  Output file = |  Maximum likelihood table = )")
+SKIP = re.compile(r"^(  \S.*kinex|  Number of MPI parallel threads = |Run (started |finished) date = |  Output file = |  Maximum likelihood table = |  IBD coefficient table = )")
 
 
 def lines(name):

@@ -35,6 +35,42 @@ def simulate(sim, folder, args):
         raise SystemExit(f"kinex-sim failed: {err}")
 
 
+def streamedasfull(kinex, folder, args, least):
+    """The streamed table of serial.out against a run without KIN: of the
+    same data: the same pairs (kinship at least `least`, or every pair) with
+    the same Deltas and kinship, as the results file prints them."""
+    full = [x for x in args if not x.startswith("KIN:")]
+    code, _, err, _ = run([kinex, "OUT:full.out", "INP:case.par"] + full, folder)
+    if code != 0:
+        return False, f"kinex without KIN: failed: {err[-500:]}"
+    with open(os.path.join(folder, "full.out"), encoding="latin-1") as f:
+        text = f.read().replace("\r\n", "\n").split("\n")
+    at = text.index("IBD coefficient estimates") + 3
+    ids, rows = [], {}
+    for line in text[at:]:
+        if not line.strip():
+            break
+        w = line.split()
+        if w[1] not in ids:
+            ids.append(w[1])
+        if w[1] != w[2] and ids.index(w[1]) < (ids.index(w[2]) if w[2] in ids else len(ids)):
+            if least < 0 or float(w[21]) >= least:
+                rows[(w[1], w[2])] = w[21:22] + w[12:21]
+    streamed = {}
+    with open(os.path.join(folder, "serial.out.mle.tsv"), encoding="latin-1") as f:
+        lines = f.read().split("\n")[2:]
+    for line in lines:
+        if line:
+            w = line.split("\t")
+            if w[2] != "0":
+                streamed[(w[0], w[1])] = w[3:13]
+    nocommon = sum(1 for line in lines if line and line.split("\t")[2] == "0")
+    if set(rows) != set(streamed):
+        return False, f"{len(rows)} pairs without KIN:, {len(streamed)} streamed"
+    bad = [k for k in rows if rows[k] != streamed[k]]
+    return not bad, f"({len(rows)} pairs, {nocommon} without a common locus{', differ: ' + str(bad[:2]) if bad else ''})"
+
+
 def compare(expected, actual, tolerance):
     cmd = [sys.executable, os.path.join(HERE, "compare.py"), expected, actual]
     if tolerance > 0:
@@ -81,6 +117,12 @@ def main():
         ("snp-mle-pooled-components", ["--individuals", "60", "--loci", "2000", "--missing", "0.01",
                                        "--subpops", "3", "--admixed", "0.2"], [1, 2, 3], [1], 0.0,
          ["MLE:2", "PCS:2"]),
+        # streamed pairs: the same table at any process count, and the same
+        # pairs and numbers as a run that keeps every pair
+        ("snp-kin-pooled", ["--individuals", "70", "--loci", "3000", "--missing", "0.01"], [1, 2, 3], [1], 0.0,
+         ["MLE:2", "KIN:0.0442"]),
+        ("snp-kin-every-pair-errors", ["--individuals", "40", "--loci", "1500", "--missing", "0.01", "--error",
+                                       "0.01"], [1, 3], [1], 0.0, ["MLE:1", "KIN:-1", "ERR:0.01"]),
     ]
     failures = 0
     for name, opts, procs, threads, tol, *extra in cases:
@@ -114,6 +156,11 @@ def main():
                     text += "" if same else f" ({side} differs)"
                 print(f"{label}: {'ok' if ok else 'DIFFERS'} ({secs:.1f} s) {text.strip()}")
                 failures += 0 if ok else 1
+        kin = [x for x in args if x.startswith("KIN:")]
+        if kin:
+            ok, text = streamedasfull(a.kinex, folder, args, float(kin[0][4:]))
+            print(f"[{name}] streamed pairs against every pair: {'ok' if ok else 'DIFFERS'} {text}")
+            failures += 0 if ok else 1
         if failures == 0:
             shutil.rmtree(folder, ignore_errors=True)
         else:

@@ -151,7 +151,8 @@ TEST(commands, helpInAnyCaseEndsTheRun)
                   "  MLE:[Maximum likelihood Deltas 0/1/2]\n"
                   "  PCS:[Ancestry components 0..20, with MLE:1/2]\n"
                   "  POP:[Population labels file, with MLE:1/2]\n"
-                  "  ERR:[Genotyping error rate 0..0.2, with MLE:1/2]\n");
+                  "  ERR:[Genotyping error rate 0..0.2, with MLE:1/2]\n"
+                  "  KIN:[Least kinship of the pairs written, -1 all; with MLE:1/2]\n");
         EXPECT_EQ(vars.numloci, -2147483647);
     }
 }
