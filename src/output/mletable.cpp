@@ -9,6 +9,7 @@
 #include <string>
 
 #include "estimation/estimation.hpp"
+#include "output/lookup.hpp"
 #include "output/safefile.hpp"
 #include "output/tables.hpp"
 #include "run/textconv.hpp"
@@ -91,11 +92,29 @@ void writemletable()
 namespace {
 
 textout kinstream;
+lookup kinlook;  // the number texts of the IBD table, made at the stream's start
+
+// v as the IBD table rounds and prints it, after a tab: Deltas in single
+// precision (putdelta), the kinship in double (putdec4).
+void puttable(std::string& s, float v)
+{
+    const std::size_t at = s.size();
+    putdelta(s, kinlook, v);
+    s[at] = '\t';
+}
+
+void puttable(std::string& s, double v)
+{
+    const std::size_t at = s.size();
+    putdec4(s, kinlook, v);
+    s[at] = '\t';
+}
 
 }  // namespace
 
 void pairstreamopen()
 {
+    makedecimals(kinlook);
     if (!vars.thd0q) return;
     safeopen(kinstream, vars.sideslot[0], vars.sidefile[0], false, "Output");
     const std::string which = vars.kinmin < 0.0 ? "every pair" : "the pairs of kinship " + gtod(vars.kinmin) + " or more";
@@ -122,8 +141,8 @@ void kinline(std::string& s, int32_t i, int32_t j, int64_t loci, const float* d,
         s += "\tNA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\n";
         return;
     }
-    putreal(s, pairkinship(d));
-    for (int k = 0; k < 9; ++k) putreal(s, double(d[k]));
+    puttable(s, pairkinship(d));
+    for (int k = 0; k < 9; ++k) puttable(s, d[k]);
     putreal(s, lnl);
     putreal(s, lrt);
     s += std::string("\t") + relations[call].name;

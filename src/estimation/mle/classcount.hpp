@@ -29,3 +29,24 @@ void countways(const uint64_t* a, const uint64_t* b, const int32_t* first, int32
         for (int q = 0; q < 9; ++q) counts[9 * c + q] = int32_t(v[q]);
     }
 }
+
+// The counts of KING-robust kinship of two individuals over all `words`
+// words of their planes: k[0] both heterozygous, k[1] opposite
+// homozygotes, k[2] the first heterozygous where the second is typed,
+// k[3] the second heterozygous where the first is typed.
+void countking(const uint64_t* a, const uint64_t* b, int32_t words, int64_t* k)
+{
+    int64_t hh = 0, opp = 0, h1 = 0, h2 = 0;
+    for (int32_t w = 0; w < words; ++w) {
+        const uint64_t alo = a[2 * w], ahi = a[2 * w + 1], blo = b[2 * w], bhi = b[2 * w + 1];
+        const uint64_t ah = alo & ahi, bh = blo & bhi;
+        hh += std::popcount(ah & bh);
+        opp += std::popcount((alo ^ ahi) & (blo ^ bhi) & (alo ^ blo));
+        h1 += std::popcount(ah & (blo | bhi));
+        h2 += std::popcount(bh & (alo | ahi));
+    }
+    k[0] = hh;
+    k[1] = opp;
+    k[2] = h1;
+    k[3] = h2;
+}

@@ -76,6 +76,12 @@ void kinentries(kinwork& k, emwork& w, int32_t i, int32_t j, int32_t* iis)
 // Pair (i, j): its line into s when it is written.
 void kinpair(kinwork& k, emwork& w, int32_t i, int32_t j, std::string& s)
 {
+    // MLE:2 at the sample frequencies screens on the planes first, before
+    // the class counts
+    if (k.pooled && !k.adjusted && vars.kinmin > 0.0 && classking(k.classes, i, j) < vars.kinmin - kinmargin) {
+        ++k.pairs;
+        return;
+    }
     int32_t iis[9];
     kinentries(k, w, i, j, iis);
     ++k.pairs;

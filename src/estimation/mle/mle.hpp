@@ -184,3 +184,7 @@ void planclasses(mleclassing& c);
 // The rows of dyad (i, j), i < j, in c.rows (one per class and way met),
 // and its IIS counts into iis[0..8].
 void classentries(mleclassing& c, int32_t i, int32_t j, int32_t* iis);
+
+// The KING-robust kinship of dyad (i, j) from the planes alone (four
+// popcounts a word): the screen of KIN:, the same as from its IIS counts.
+double classking(const mleclassing& c, int32_t i, int32_t j);

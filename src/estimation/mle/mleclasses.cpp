@@ -15,6 +15,7 @@
 
 #include "estimation/common/common.hpp"
 #include "estimation/entries/entries.hpp"
+#include "ancestry/ancestry.hpp"
 #include "estimation/mle/errorprobs.hpp"
 #include "estimation/mle/mle.hpp"
 #include "genotypes/snpstore.hpp"
@@ -226,6 +227,16 @@ void planclasses(mleclassing& c)
     const int nterms = vars.generr > 0.0 ? 8 : emterms;
     for (int q = 0; q < nterms; ++q) allocarray(c.rows.et[q], rows, 0.0, message, routine);
     c.rows.adjusted = c.rows.allstates = vars.generr > 0.0;
+}
+
+double classking(const mleclassing& c, int32_t i, int32_t j)
+{
+    const std::size_t per = 2 * std::size_t(c.words);
+    const uint64_t* a = c.planes.data() + per * std::size_t(i - 1);
+    const uint64_t* b = c.planes.data() + per * std::size_t(j - 1);
+    int64_t k[4];
+    SIMDCALL(countking, a, b, c.words, k);
+    return kingkinship(k[0], k[1], k[2], k[3]);
 }
 
 void classentries(mleclassing& c, int32_t i, int32_t j, int32_t* iis)

@@ -60,8 +60,10 @@ KX_INLINE void gradstep(lanevec wv, const lanevec* c, const lanevec* uu, lanevec
     lanevec dot = c[0] * uu[0];
     for (int j = 1; j < K; ++j) dot += c[j] * uu[j];
     const lanemask valid = wv != splat(0.0);
-    const lanevec r = keep(wv / dot, valid);
-    const lanevec s = keep(r / dot, valid);
+    // one division: w / dot and w / dot^2 from 1 / dot
+    const lanevec inv = splat(1.0) / dot;
+    const lanevec r = keep(wv * inv, valid);
+    const lanevec s = keep(r * inv, valid);
     int q = 0;
     for (int j = 0; j < K; ++j) {
         g[j] += r * c[j];
@@ -203,8 +205,9 @@ void gradlive(const double* w, const double* const* lc, const double* const* dc,
         lanevec dot = c[0] * uu[0];
         for (int j = 1; j < NL; ++j) dot += c[j] * uu[j];
         const lanemask valid = wv != splat(0.0);
-        const lanevec r = keep(wv / dot, valid);
-        const lanevec s = keep(r / dot, valid);
+        const lanevec inv = splat(1.0) / dot;
+        const lanevec r = keep(wv * inv, valid);
+        const lanevec s = keep(r * inv, valid);
         for (int j = 0; j < NL + ND; ++j) g[j] += r * c[j];
         int q = 0;
         for (int j = 0; j < NL; ++j) {
