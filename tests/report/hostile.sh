@@ -232,6 +232,60 @@ expectsaid b.pcs.svg "removed b.pcs.svg, the components plot of an earlier repor
 grep -qF "ignored b.out.pcs.tsv: the table names run 0123456789abcdef" "$log/err" || { echo "FAIL: no note on b.out.pcs.tsv"; failed=1; }
 rm -f a.* b.* ref.* other.tsv swap.tsv bad.txt pop.txt
 
+# Runs with KIN:x: no IBD table in the results file, the pairs streamed to
+# the side table.  The estimates are those of the run without KIN:, so the
+# kinship and related tables are its tables (with --min-kinship x after
+# KIN:x) line for line, but for a Delta one unit apart in its fourth
+# decimal: the results file rounds 10000 x Delta in single precision, the
+# streamed table the Delta itself.
+# samepairs A B FIRST LAST: A and B have the same lines but for such
+# Deltas in the columns FIRST..LAST.
+samepairs() {
+  [ "$(wc -l < "$1")" = "$(wc -l < "$2")" ] &&
+    paste "$1" "$2" | awk -F'\t' -v a="$3" -v b="$4" -v x="$1" -v y="$2" '
+    { n = NF / 2
+      for (i = 1; i <= n; i++)
+        if ($i != $(i + n)) {
+          if (i < a || i > b || ($i - $(i + n)) ^ 2 > 1.5e-8) { bad = 1; exit 1 }
+          near++
+        } }
+    END { if (!bad) print "ok: " y " has the lines of " x ", " near + 0 " Deltas a unit apart" }'
+}
+"$sim" --individuals 60 --loci 2000 --seed 4 --out h >/dev/null
+"$kinex" INP:h.par MLE:2 OUT:kf.out >/dev/null
+"$kinex" INP:h.par MLE:2 KIN:0.0442 OUT:k.out >/dev/null
+"$kinex" INP:h.par MLE:2 KIN:-1 OUT:ka.out >/dev/null
+"$report" kf.out --out kg --min-kinship 0.0442 >/dev/null
+"$report" kf.out >/dev/null
+expectmade kr "no pair table kr.pairs.tsv: KIN:0.0442 streamed only the pairs of kinship 0.0442 or more (39 of 1770)" k.out --out kr
+awk -F'\t' 'NR == 1 || $4 >= 0.0442' kf.related.tsv > "$log/rel"
+samepairs kg.kinship.tsv kr.kinship.tsv 5 13 && samepairs "$log/rel" kr.related.tsv 5 13 &&
+  cut -f 1 kf.indiv.tsv | cmp -s - <(cut -f 1 kr.indiv.tsv) && grep -q "only the 39 of 1770 pairs that KIN:0.0442 streamed" kr.svg ||
+  { echo "FAIL: the tables of the KIN:0.0442 run are not those of the run without KIN:"; failed=1; }
+expectmade kar "wrote kar.pairs.tsv, kar.kinship.tsv, kar.related.tsv" ka.out --out kar
+cut -f 1-12,22- kf.pairs.tsv > "$log/pairs"
+samepairs kf.kinship.tsv kar.kinship.tsv 5 13 && samepairs kf.related.tsv kar.related.tsv 5 13 &&
+  samepairs "$log/pairs" kar.pairs.tsv 3 11 ||
+  { echo "FAIL: the tables of the KIN:-1 run are not those of the run without KIN:"; failed=1; }
+# an earlier report's pair table goes when the pairs are not all streamed
+cp kf.pairs.tsv kr.pairs.tsv
+expectsaid kr.pairs.tsv "removed kr.pairs.tsv, the pair table of an earlier report" k.out --out kr
+# another run's table: refused when named, and when found beside the
+# results file (the pairs are nowhere else)
+expect 1 "ka.out.mle.tsv cannot belong to k.out: the table names run" k.out --mle ka.out.mle.tsv
+cp k.out kb.out && cp ka.out.mle.tsv kb.out.mle.tsv
+expect 1 "kb.out.mle.tsv cannot belong to kb.out: the table names run" kb.out
+# a pair out of order, an individual not of the results file
+awk 'NR == 5 { x = $0; next } { print } NR == 6 { print x }' k.out.mle.tsv > swap.tsv
+expect 1 "swap.tsv line 6: the pair $(sed -n 5p k.out.mle.tsv | cut -f 1,2 | sed 's/\t/, /') does not come after the pair" k.out --mle swap.tsv
+sed '4s/^[^\t]*/nobody/' k.out.mle.tsv > nobody.tsv
+expect 1 "nobody.tsv line 4: the individual nobody is not an individual of k.out" k.out --mle nobody.tsv
+# more than 46340 individuals only with KIN: (this file's table ends early)
+sed 's/individuals = 60$/individuals = 50000/; s/(39 of 1770,/(39 of 1249975000,/' k.out > big.out
+cp k.out.mle.tsv big.out.mle.tsv
+expect 1 "big.out ends inside the inbreeding table, after 60 of its 50000 lines" big.out
+rm -f h.* k.* ka.* kar.* kb.* kf.* kg.* kr.* big.* swap.tsv nobody.tsv
+
 # Killed while writing (here: stuck on a pipe whose reader does not read):
 # the temporary files go, the earlier outputs stay as they were.
 snapshot > "$log/before"

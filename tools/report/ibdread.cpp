@@ -120,14 +120,6 @@ int64_t commonloci(const ibdline& x)
     return sum;
 }
 
-void flush(FILE* f, std::string& buf, const std::string& name, bool always)
-{
-    if (f && (always || buf.size() > (size_t(1) << 20))) {
-        outwrite(f, buf, name);
-        buf.clear();
-    }
-}
-
 } // namespace
 
 void readibd(FILE* pairs, FILE* kin, FILE* rel)
@@ -165,9 +157,9 @@ void readibd(FILE* pairs, FILE* kin, FILE* rel)
                     rep.numunconv++;
             }
             pairlines(row, pbuf, kbuf, rbuf);
-            flush(pairs, pbuf, rep.pairsname, false);
-            flush(kin, kbuf, rep.kinname, false);
-            flush(rel, rbuf, rep.relname, false);
+            outflush(pairs, pbuf, rep.pairsname, false);
+            outflush(kin, kbuf, rep.kinname, false);
+            outflush(rel, rbuf, rep.relname, false);
             if (row.nloci == 0)
                 rep.numnapairs++;
             else
@@ -181,9 +173,9 @@ void readibd(FILE* pairs, FILE* kin, FILE* rel)
                          ") with Delta3/Delta5, Delta4/Delta6 and their IIS counts exchanged");
         }
     }
-    flush(pairs, pbuf, rep.pairsname, true);
-    flush(kin, kbuf, rep.kinname, true);
-    flush(rel, rbuf, rep.relname, true);
+    outflush(pairs, pbuf, rep.pairsname, true);
+    outflush(kin, kbuf, rep.kinname, true);
+    outflush(rel, rbuf, rep.relname, true);
     if (rep.hasmle)
         mleclose();
 }

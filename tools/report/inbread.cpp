@@ -17,8 +17,9 @@ std::string indivhead()
 void readinb(FILE* indiv, const std::string& indivname)
 {
     std::string_view l;
-    // The heading follows the IBD table after two empty lines.
-    while (true) {
+    // The heading follows the IBD table after two empty lines (after KIN:,
+    // readhead has read it).
+    while (!rep.kinrun) {
         if (!nextline(l))
             repstop(rep.infile + " ends before its inbreeding table");
         if (l == "Indiv genotypes at polymorphic loci & inbreeding")
@@ -52,9 +53,15 @@ void readinb(FILE* indiv, const std::string& indivname)
         ok = ok && isfour(t[4]) && isfour(t[5]);
         if (!ok)
             linestop("not a line of the inbreeding table");
-        const std::string& id = rep.ids[size_t(i)];
-        if (l.substr(0, end) != id)
-            linestop("expected individual " + std::to_string(i) + ", " + id);
+        if (rep.kinrun) {
+            // no IBD table: the individuals are learned here
+            if (i == 1)
+                rep.ids.assign(1, std::string());
+            rep.ids.emplace_back(l.substr(0, end));
+            setcols(i);
+        } else if (l.substr(0, end) != rep.ids[size_t(i)]) {
+            linestop("expected individual " + std::to_string(i) + ", " + rep.ids[size_t(i)]);
+        }
         // no genotype at a polymorphic locus: F is not known
         bool na = t[1] == "0";
         outbuf += rep.cols[size_t(i)];
@@ -69,6 +76,10 @@ void readinb(FILE* indiv, const std::string& indivname)
             rep.numnoindiv++;
         else
             addindiv(fourvalue(t[4]));
+        if (outbuf.size() > (size_t(1) << 20)) {
+            outwrite(indiv, outbuf, indivname);
+            outbuf.clear();
+        }
     }
     outwrite(indiv, outbuf, indivname);
     if (rep.hasinb)

@@ -9,6 +9,7 @@
 #include "repopts.hpp"
 #include "reprun.hpp"
 #include "repstate.hpp"
+#include "samefiles.hpp"
 
 namespace {
 
@@ -44,7 +45,9 @@ int main(int argc, char** argv)
     }
     // the summary goes to standard error when a table went to standard output
     FILE* say = rep.tostdout ? stderr : stdout;
-    std::vector<std::string> wrote{rep.pairsname, rep.kinname};
+    std::vector<std::string> wrote{rep.kinname};
+    if (rep.haspairs)
+        wrote.insert(wrote.begin(), rep.pairsname);
     if (rep.related)
         wrote.push_back(rep.relname);
     wrote.push_back(rep.indivname);
@@ -53,6 +56,9 @@ int main(int argc, char** argv)
         wrote.push_back(rep.pcssvgname);
     std::fprintf(say, "kinex-report: %lld individuals, %lld pairs: wrote %s\n",
                  (long long)rep.numindiv, (long long)rep.numpairs, listed(wrote).c_str());
+    if (!rep.haspairs)
+        std::fprintf(say, "kinex-report: no pair table %s: %s\n", rep.pairsname.c_str(),
+                     nopairs().c_str());
     std::vector<std::string> merged;
     for (auto [has, name] : {std::pair{rep.hasmle, &rep.mlename}, {rep.hasinb, &rep.inbname},
                              {rep.haspcs, &rep.pcsname}, {rep.haspop, &rep.popname},

@@ -7,8 +7,6 @@
 
 const char* const mleheader = "ID1\tID2\tNLOCI\tLNL\tLRT\tCALL\tGAP\tITER\tCONV";
 
-namespace {
-
 int callindex(std::string_view s)
 {
     for (int c = 0; c < numcalls; c++)
@@ -16,8 +14,6 @@ int callindex(std::string_view s)
             return c;
     return -1;
 }
-
-} // namespace
 
 void mleopen()
 {

@@ -19,6 +19,9 @@ struct mleline {
     bool conv = true;        // the fit met its stopping rule (CONV 1)
 };
 
+// The index into relations of a call as kinex names it, -1 for no call.
+int callindex(std::string_view s);
+
 // Opens rep.mlename and checks its first lines: the line naming the run
 // (a kinex that wrote none had only the header) and the header.
 void mleopen();

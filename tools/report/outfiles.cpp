@@ -118,6 +118,16 @@ void outwrite(FILE* f, const std::string& text, const std::string& name)
         repstop("error writing " + name + ": " + std::strerror(errno));
 }
 
+void outflush(FILE* f, std::string& buf, const std::string& name, bool always)
+{
+    if (!f) {
+        buf.clear();
+    } else if (always || buf.size() > (size_t(1) << 20)) {
+        outwrite(f, buf, name);
+        buf.clear();
+    }
+}
+
 void outcommit()
 {
     // the earlier table goes first: when it cannot be removed, nothing has

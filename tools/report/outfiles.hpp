@@ -21,6 +21,10 @@ void outdiscard();
 // Writes text, stopping with a message naming the file on failure.
 void outwrite(FILE* f, const std::string& text, const std::string& name);
 
+// Writes buf when it holds more than 1 MiB, or when always, and empties
+// it; when f is null (an output not written) buf is only emptied.
+void outflush(FILE* f, std::string& buf, const std::string& name, bool always);
+
 // Removes the temporary files when the program is ended by SIGINT,
 // SIGTERM, SIGHUP or SIGQUIT, and turns a pipe closed by its reader into a
 // write error instead of a silent end.

@@ -15,8 +15,10 @@ const char* degreeof(int k4)
 std::string pairhead()
 {
     std::string s = colhead("id", "1") + '\t' + colhead("id", "2") +
-                    "\td1\td2\td3\td4\td5\td6\td7\td8\td9\tr\tnIIS1\tnIIS2\tnIIS3\tnIIS4\tnIIS5\t"
-                    "nIIS6\tnIIS7\tnIIS8\tnIIS9";
+                    "\td1\td2\td3\td4\td5\td6\td7\td8\td9\tr";
+    // the streamed pairs of KIN: carry no IIS counts
+    if (!rep.kinrun)
+        s += "\tnIIS1\tnIIS2\tnIIS3\tnIIS4\tnIIS5\tnIIS6\tnIIS7\tnIIS8\tnIIS9";
     if (rep.hasmle)
         s += "\tnloci\tlnl\tlrt\tcall\tgap\titer\tconv";
     return s + '\n';
@@ -48,7 +50,7 @@ void pairlines(const pairrow& p, std::string& pairs, std::string& kin, std::stri
         pairs += '\t';
         pairs += na ? "NA" : p.t[t];
     }
-    for (int t = 0; t < 9; t++) {
+    for (int t = 0; t < 9 && !rep.kinrun; t++) {
         pairs += '\t';
         pairs += p.t[t];
     }

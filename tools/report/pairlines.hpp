@@ -10,6 +10,8 @@
 // One pair j < k: the nine IIS counts, Delta1..Delta9 and r(1,2) as
 // written in the results file, the number of loci both are typed at, and
 // the pair's line of the maximum-likelihood table (nullptr without one).
+// After KIN: the Deltas and kinship are the streamed table's, and there
+// are no IIS counts (t[0..8] unused, the pair table without them).
 struct pairrow {
     int64_t j = 0, k = 0, nloci = 0;
     std::string_view t[19];

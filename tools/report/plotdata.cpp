@@ -18,9 +18,14 @@ void addpoint(double r, double delta9, int call)
 }
 } // namespace
 
+int64_t drawnpairs()
+{
+    return rep.kinrun ? rep.kinwritten : rep.numpairs;
+}
+
 void initplot()
 {
-    rep.binned = rep.numpairs > rep.maxpoints;
+    rep.binned = drawnpairs() > rep.maxpoints;
     rep.ptr.clear();
     rep.ptd9.clear();
     rep.ptcall.clear();

@@ -1,7 +1,11 @@
 // What the relationship plot needs, gathered pair by pair.
 #pragma once
+#include <cstdint>
 
-// Prepares for rep.numpairs pairs: points, or a grid when there are more
+// The pairs the plot is made of: every pair, or after KIN: those streamed.
+int64_t drawnpairs();
+
+// Prepares for drawnpairs() pairs: points, or a grid when there are more
 // than rep.maxpoints.  Nothing is set aside for the pairs before they are
 // read.
 void initplot();

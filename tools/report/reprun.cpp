@@ -5,6 +5,7 @@
 #include "idmap.hpp"
 #include "inbmlread.hpp"
 #include "inbread.hpp"
+#include "kinread.hpp"
 #include "linereader.hpp"
 #include "mleread.hpp"
 #include "outfiles.hpp"
@@ -44,6 +45,19 @@ bool belongs(const std::string& name, bool given, bool& stale, std::string& why)
     return false;
 }
 
+// The pairs of a run with KIN: are only in the table kinex streamed them
+// to: without it, or with another run's, there is nothing to report on them.
+void kintable()
+{
+    const std::string only = "; the pairs of a run with KIN: are only in the table kinex "
+                             "streamed them to (give it with --mle when it was moved)";
+    if (!rep.hasmle)
+        repstop(rep.mlename + " does not exist" + only);
+    std::string why = stranger(rep.mlename);
+    if (!why.empty())
+        repstop(rep.mlename + " cannot belong to " + rep.infile + ": " + why + only);
+}
+
 } // namespace
 
 void report()
@@ -56,6 +70,8 @@ void report()
     checksame();
     lineopen();
     readhead();
+    if (rep.kinrun)
+        kintable();
     if (rep.hasmle && !belongs(rep.mlename, rep.mlegiven, rep.mlestale, rep.mlewhy)) {
         rep.hasmle = false;
         rep.related = rep.relkinset;
@@ -70,23 +86,32 @@ void report()
     checkrun();
     if (rep.hasmap)
         readmap();
-    if (rep.hasmle)
+    if (rep.hasmle && rep.kinrun)
+        kinopen();
+    else if (rep.hasmle)
         mleopen();
     if (rep.hasinb)
         inbmlopen();
-    FILE* pairs = outopen(rep.pairsname);
+    FILE* pairs = rep.haspairs ? outopen(rep.pairsname) : nullptr;
     FILE* kin = outopen(rep.kinname);
     FILE* rel = rep.related ? outopen(rep.relname) : nullptr;
     FILE* indiv = outopen(rep.indivname);
     FILE* svg = outopen(rep.svgname);
     FILE* pcsvg = rep.haspcs ? outopen(rep.pcssvgname) : nullptr;
     initplot();
-    readibd(pairs, kin, rel);
-    outclose(pairs, rep.pairsname);
+    if (rep.kinrun) {
+        // the individuals first, from the inbreeding table; then their pairs
+        readinb(indiv, rep.indivname);
+        readkin(pairs, kin, rel);
+    } else {
+        readibd(pairs, kin, rel);
+        readinb(indiv, rep.indivname);
+    }
+    if (pairs)
+        outclose(pairs, rep.pairsname);
     outclose(kin, rep.kinname);
     if (rel)
         outclose(rel, rep.relname);
-    readinb(indiv, rep.indivname);
     outclose(indiv, rep.indivname);
     lineclose();
     outwrite(svg, svgtext(rep.infile), rep.svgname);

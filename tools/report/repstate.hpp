@@ -60,6 +60,14 @@ struct repstate {
     bool hasmle = false, hasmap = false, related = false;
     bool hasinb = false, haspcs = false, haspop = false;
     bool mlerun = false;              // the run record names MLE 1 or 2
+    // A run with KIN:x, whose run record says "IBD coefficient table = not
+    // written: KIN:x streamed ...": the results file has no IBD table; the
+    // pairs of kinship x or more (every pair with KIN:-1) are in the
+    // streamed table at rep.mlename, kinwritten of them by the record.
+    bool kinrun = false, kinall = false;
+    std::string kinx;                 // x as the record writes it
+    int64_t kinwritten = 0;
+    bool haspairs = true;             // the pair table is written (not after KIN:x, x >= 0)
     // The parameter, genotype and results file names of the run record,
     // as kinex had them (from the folder it ran in).
     std::string recpar, recgen, recout;
@@ -77,7 +85,7 @@ struct repstate {
     int64_t numunconv = 0;            // merged pairs whose fit did not converge
 
     // Individuals, numbered from 1 (element 0 unused), learned from the IBD
-    // table; cols[i] is what the tables write for individual i: its
+    // table (after KIN:, from the inbreeding table); cols[i] is what the tables write for individual i: its
     // identifier, or its FID and IID from the map.
     int64_t numindiv = 0;
     std::vector<std::string> ids, cols;

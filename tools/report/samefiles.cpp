@@ -20,10 +20,11 @@ struct named {
 // The outputs this run writes.
 std::vector<named> outputs()
 {
-    std::vector<named> out{{"the pair table", &rep.pairsname, {}},
-                           {"the kinship table", &rep.kinname, {}},
+    std::vector<named> out{{"the kinship table", &rep.kinname, {}},
                            {"the individual table", &rep.indivname, {}},
                            {"the plot", &rep.svgname, {}}};
+    if (rep.haspairs)
+        out.insert(out.begin(), {"the pair table", &rep.pairsname, {}});
     if (rep.related)
         out.push_back({"the related-pairs table", &rep.relname, {}});
     if (rep.haspcs)
@@ -135,6 +136,12 @@ bool earlier(const std::string& name, std::initializer_list<const char*> heads)
 
 } // namespace
 
+std::string nopairs()
+{
+    return "KIN:" + rep.kinx + " streamed only the pairs of kinship " + rep.kinx + " or more (" +
+           std::to_string(rep.kinwritten) + " of " + std::to_string(rep.numpairs) + ")";
+}
+
 void findstale()
 {
     // the related-pairs table has the kinship table's columns first
@@ -143,6 +150,8 @@ void findstale()
         rep.stale.push_back({rep.relname, "the related-pairs table",
                              "no maximum-likelihood table was merged and --related-kinship was "
                              "not given"});
+    if (!rep.haspairs && earlier(rep.pairsname, {"id1\tid2\td1\t", "fid1\tid1\tfid2\tid2\td1\t"}))
+        rep.stale.push_back({rep.pairsname, "the pair table", nopairs()});
     if (!rep.haspcs && earlier(rep.pcssvgname, {pcsmark}))
         rep.stale.push_back({rep.pcssvgname, "the components plot",
                              "no components table " + rep.pcsname + " was merged"});

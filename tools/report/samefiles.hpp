@@ -3,6 +3,7 @@
 // so that no output replaces an input, or another output, under a second
 // name (./r.out, $PWD/r.out, a hard link).
 #pragma once
+#include <string>
 
 // Stops with a message naming both files when an output is the same file
 // as an input or as another output.  Two outputs that are the same device
@@ -16,8 +17,12 @@ void checksame();
 void checkrun();
 
 // Fills rep.stale with the outputs of an earlier report that this one does
-// not write: the related-pairs table (rep.relname) without one to write,
-// the components plot (rep.pcssvgname) without a components table.  Each
+// not write: the pair table (rep.pairsname) after KIN:x with x not -1, the
+// related-pairs table (rep.relname) without one to write, the components
+// plot (rep.pcssvgname) without a components table.  Each
 // must be a regular file that is none of this run's inputs or outputs and
 // whose first line is that of such an output of kinex-report.
 void findstale();
+
+// Why a run with KIN:x, x not -1, has no pair table.
+std::string nopairs();

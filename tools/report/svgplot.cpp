@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include "plotdata.hpp"
 #include "repstate.hpp"
 
 namespace {
@@ -214,8 +215,8 @@ void rhistogram(std::string& s, double rmax)
     double lmax = std::log10(1.0 + double(cmax)), bw = hw / nb;
     auto py = [&](double c) { return ry0 + rh - std::log10(1.0 + c) / lmax * rh; };
     s += "<g id=\"rhist\">\n";
-    svgadd(s, "<text class=\"panel\" x=\"%.1f\" y=\"%.1f\">kinship r(1,2) of all pairs</text>\n",
-        hx0, ry0 - 10);
+    svgadd(s, "<text class=\"panel\" x=\"%.1f\" y=\"%.1f\">kinship r(1,2) of %s pairs</text>\n",
+        hx0, ry0 - 10, rep.haspairs ? "all" : "the streamed");
     for (int k = 0; k < nb; k++)
         if (h[size_t(k)] > 0)
             svgadd(s,
@@ -294,12 +295,16 @@ namespace {
 std::vector<std::string> notes(double rmax)
 {
     std::vector<std::string> v;
-    v.push_back(rep.binned ? std::to_string(rep.numpairs) +
+    v.push_back(rep.binned ? std::to_string(drawnpairs()) +
                                  " pairs, too many to draw one by one: binned in cells of 0.01 "
                                  "of Delta9 by " +
                                  (rmax > 0.5 ? "0.01" : "0.005") +
                                  " of kinship, the darker the more pairs (log scale)"
-                           : std::to_string(rep.numpairs) + " pairs, one point each");
+                           : std::to_string(drawnpairs()) + " pairs, one point each");
+    if (!rep.haspairs)
+        v.push_back("only the " + std::to_string(rep.kinwritten) + " of " +
+                    std::to_string(rep.numpairs) + " pairs that KIN:" + rep.kinx +
+                    " streamed, those of kinship " + rep.kinx + " or more, are drawn and counted");
     if (rep.binned && rep.hasmle)
         v.push_back("pairs called related drawn on top of the cells" +
                     (rep.relnotdrawn > 0 ? " (" + std::to_string(rep.relnotdrawn) +
@@ -344,8 +349,13 @@ std::string svgtext(const std::string& title)
          "<rect width=\"100%\" height=\"100%\" fill=\"#fff\"/>\n";
     svgadd(s, "<text class=\"title\" x=\"%.1f\" y=\"32\">Relationships in ", sx0);
     s += xmltext(title);
-    svgadd(s, ": %lld individuals, %lld pairs</text>\n", (long long)rep.numindiv,
-        (long long)rep.numpairs);
+    if (rep.haspairs)
+        svgadd(s, ": %lld individuals, %lld pairs</text>\n", (long long)rep.numindiv,
+            (long long)rep.numpairs);
+    else
+        svgadd(s, ": %lld individuals, %lld of %lld pairs (KIN:%s)</text>\n",
+            (long long)rep.numindiv, (long long)rep.kinwritten, (long long)rep.numpairs,
+            xmltext(rep.kinx).c_str());
     scatter(s, rmax);
     rhistogram(s, rmax);
     fhistogram(s);

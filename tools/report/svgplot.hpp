@@ -1,6 +1,6 @@
-// The relationship plot: r(1,2) against Delta9 for every pair, with the
-// expected places of common relationships, and histograms of r(1,2) and
-// of F_Mean.
+// The relationship plot: r(1,2) against Delta9 for every pair (after
+// KIN:x, for the pairs streamed), with the expected places of common
+// relationships, and histograms of r(1,2) and of F_Mean.
 #pragma once
 #include <string>
 
