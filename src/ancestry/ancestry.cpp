@@ -38,7 +38,8 @@ void findancestry()
             return;
         }
     } else {
-        if (vars.dataform != 0 && structureshows())
+        vars.structure = vars.dataform != 0 && structureshows();
+        if (vars.structure)
             say("Warning: the leading components of the genotypes show structure (subpopulations or admixture); "
                 "unrelated pairs may be called related. PCS:10 (or POP: with population labels) adjusts for it.");
         return;

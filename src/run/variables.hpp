@@ -125,6 +125,7 @@ struct variables {
     int32_t numunrel = 0;
     int32_t pcsused = 0;                // the leading components above the noise, used for the frequencies
     bool ownfreq = false;               // the likelihood uses each individual's own frequencies
+    bool structure = false;             // without own frequencies: the data showed structure
     // Populations (POP: file): individual i belongs to popof[i] (1..numpops);
     // popfreq(a, k) is the frequency of allele a (1..A) in population k.
     int32_t numpops = 0;

@@ -1,7 +1,7 @@
 // KIN: the maximum-likelihood Deltas of every pair streamed into the side
 // table as they are made, in pair order, with no N x N array anywhere:
-// only the pairs of kinship kinmin or more are written (KIN:-1 every
-// pair).  A pair whose KING-robust kinship (from the IIS counts the pass
+// only the pairs whose kinship, as printed with four decimals, is kinmin
+// or more are written (KIN:-1 every pair).  A pair whose KING-robust kinship (from the IIS counts the pass
 // over its loci gives anyway) lies kinmargin or more below kinmin cannot
 // reach it and skips the maximiser.
 //
@@ -13,6 +13,7 @@
 // bit-planes are read once for all the block's rows.
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 
 #include "ancestry/ancestry.hpp"
@@ -76,14 +77,28 @@ void kinentries(kinwork& k, emwork& w, int32_t i, int32_t j, int32_t* iis)
 // Pair (i, j): its line into s when it is written.
 void kinpair(kinwork& k, emwork& w, int32_t i, int32_t j, std::string& s)
 {
-    // MLE:2 at the sample frequencies screens on the planes first, before
-    // the class counts
-    if (k.pooled && !k.adjusted && vars.kinmin > 0.0 && classking(k.classes, i, j) < vars.kinmin - kinmargin) {
-        ++k.pairs;
-        return;
-    }
+    // MLE:2 at the sample frequencies screens on the KING-robust kinship
+    // from the planes; in a sample with structure also on the moment
+    // kinship of the class counts (structure raises the unadjusted
+    // likelihood's kinship as it raises the moment's, not the KING-robust
+    // one's)
+    const double least = vars.kinmin - kinmargin;
+    const bool screen = vars.kinmin > 0.0;
     int32_t iis[9];
-    kinentries(k, w, i, j, iis);
+    if (k.pooled && !k.adjusted) {
+        if (screen && !vars.structure && classking(k.classes, i, j) < least) {
+            ++k.pairs;
+            return;
+        }
+        classcounts(k.classes, i, j);
+        if (screen && vars.structure && classmodeking(k.classes) < least && classmoment(k.classes) < least) {
+            ++k.pairs;
+            return;
+        }
+        classrows(k.classes, iis);
+    } else {
+        kinentries(k, w, i, j, iis);
+    }
     ++k.pairs;
     int64_t loci = 0;
     for (int m = 0; m < 9; ++m) loci += iis[m];
@@ -93,7 +108,10 @@ void kinpair(kinwork& k, emwork& w, int32_t i, int32_t j, std::string& s)
         k.written += vars.kinmin < 0.0;
         return;
     }
-    if (vars.kinmin > 0.0 && kingofmodes(iis) < vars.kinmin - kinmargin) return;
+    if (screen && !k.pooled && kingofmodes(iis) < least &&
+        (k.adjusted || !vars.structure || entrymoment(w.entries) < least))
+        return;
+    if (screen && k.pooled && k.adjusted && kingofmodes(iis) < least) return;
     mlefit fit;
     mlesolve(*k.te, fit);
     ++k.fitted;
@@ -101,7 +119,8 @@ void kinpair(kinwork& k, emwork& w, int32_t i, int32_t j, std::string& s)
     k.notconv += !fit.conv;
     float d[9];
     for (int q = 0; q < 9; ++q) d[q] = float(fit.d[q + 1]);
-    if (vars.kinmin >= 0.0 && pairkinship(d) < vars.kinmin) return;
+    // the kinship as the table prints it (four decimals) decides
+    if (vars.kinmin >= 0.0 && double(std::lround(pairkinship(d) * 10000.0)) < vars.kinmin * 10000.0 - 1e-6) return;
     kinline(s, i, j, loci, d, fit.lnl, fit.lrt, fit.call, fit.gap, fit.iter, fit.conv);
     ++k.written;
 }

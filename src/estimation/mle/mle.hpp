@@ -175,6 +175,7 @@ struct mleclassing {
     std::vector<uint64_t> planes;    // per individual: low and high code bits, word by word
     std::vector<double> terms;       // class k, way v: terms at 27 k + 3 v
     std::vector<int32_t> counts;     // a dyad's loci per class and way
+    std::vector<double> moment;      // class k, way v at 9 k + v: the mean of (g1 - 2p)(g2 - 2p) / (4p(1 - p))
     termentries rows;                // the dyad's rows
 };
 
@@ -182,8 +183,23 @@ struct mleclassing {
 void planclasses(mleclassing& c);
 
 // The rows of dyad (i, j), i < j, in c.rows (one per class and way met),
-// and its IIS counts into iis[0..8].
+// and its IIS counts into iis[0..8]; in two steps, the counts of every
+// class and way (classcounts) and the rows from them (classrows).
 void classentries(mleclassing& c, int32_t i, int32_t j, int32_t* iis);
+void classcounts(mleclassing& c, int32_t i, int32_t j);
+void classrows(mleclassing& c, int32_t* iis);
+
+// The moment (relationship-matrix) kinship of the dyad whose class counts
+// c.counts holds, at the sample frequencies: the mean over its loci of
+// (g1 - 2p)(g2 - 2p) / (4 p (1 - p)); like the unadjusted likelihood (and
+// unlike the KING-robust kinship) it is raised by population structure.
+double classmoment(const mleclassing& c);
+
+// The KING-robust kinship of the dyad whose class counts c.counts holds.
+double classmodeking(const mleclassing& c);
+
+// The same from a dyad's merged term entries of two-allele loci (MLE:1).
+double entrymoment(const termentries& te);
 
 // The KING-robust kinship of dyad (i, j) from the planes alone (four
 // popcounts a word): the screen of KIN:, the same as from its IIS counts.

@@ -172,6 +172,31 @@ void errorclassterms(mleclassing& c, const std::vector<int32_t>& n, const std::v
                 for (int q = 0; q < 8; ++q) c.terms[std::size_t(72 * k + 8 * v + q)] = 1.0;
 }
 
+// The mean moment terms (g1 - 2p)(g2 - 2p) / (4 p (1 - p)) of every class
+// and way (g the copies of allele 1, p its frequency), over the loci of the
+// class at which a dyad can meet in that way, weighted by markercnt.
+void classmoments(mleclassing& c, const std::vector<int32_t>& n, const std::vector<int32_t>& cls)
+{
+    constexpr double copies[9][2] = {{2, 2}, {0, 0}, {2, 0}, {0, 2}, {2, 1}, {0, 1}, {1, 2}, {1, 0}, {1, 1}};
+    const std::string message = allocfailmessage("the classes of loci");
+    allocarray(c.moment, 9 * std::size_t(c.nclass), 0.0, message, routine);
+    std::vector<double> weight;
+    allocarray(weight, 9 * std::size_t(c.nclass), 0.0, message, routine);
+    for (int32_t l = 1; l <= vars.numloci2; ++l) {
+        int32_t count[2];
+        counts(l, count);
+        const double p = double(count[0]) / double(n[std::size_t(l)]), w = vars.markercnt[std::size_t(l)];
+        const std::size_t at = 9 * std::size_t(cls[std::size_t(l)]);
+        for (int v = 0; v < 9; ++v) {
+            if (!waypossible(count, v)) continue;
+            c.moment[at + std::size_t(v)] += w * ((copies[v][0] - 2.0 * p) * (copies[v][1] - 2.0 * p) / (4.0 * p * (1.0 - p)));
+            weight[at + std::size_t(v)] += w;
+        }
+    }
+    for (std::size_t x = 0; x < c.moment.size(); ++x)
+        if (weight[x] > 0.0) c.moment[x] /= weight[x];
+}
+
 // The bit-planes: per individual, the loci in class order, every class
 // from a word start, a locus of weight w in w places.
 void classplanes(mleclassing& c, const std::vector<int32_t>& cls)
@@ -222,6 +247,7 @@ void planclasses(mleclassing& c)
     classplanes(c, c.classof);
     const std::string message = allocfailmessage("the classes of loci");
     allocarray(c.counts, 9 * std::size_t(c.nclass), 0, message, routine);
+    classmoments(c, n, c.classof);
     const std::size_t rows = 9 * std::size_t(c.nclass);
     allocarray(c.rows.ew, rows, 0.0, message, routine);
     const int nterms = vars.generr > 0.0 ? 8 : emterms;
@@ -241,10 +267,54 @@ double classking(const mleclassing& c, int32_t i, int32_t j)
 
 void classentries(mleclassing& c, int32_t i, int32_t j, int32_t* iis)
 {
+    classcounts(c, i, j);
+    classrows(c, iis);
+}
+
+void classcounts(mleclassing& c, int32_t i, int32_t j)
+{
     const std::size_t per = 2 * std::size_t(c.words);
     const uint64_t* a = c.planes.data() + per * std::size_t(i - 1);
     const uint64_t* b = c.planes.data() + per * std::size_t(j - 1);
     SIMDCALL(countways, a, b, c.first.data(), c.nclass, c.counts.data());
+}
+
+double classmodeking(const mleclassing& c)
+{
+    int32_t iis[9] = {};
+    for (int32_t k = 0; k < c.nclass; ++k)
+        for (int v = 0; v < 9; ++v) iis[twovariant[v].mode - 1] += c.counts[std::size_t(9 * k + v)];
+    return kingofmodes(iis);
+}
+
+double classmoment(const mleclassing& c)
+{
+    double sum = 0.0, n = 0.0;
+    for (std::size_t x = 0; x < 9 * std::size_t(c.nclass); ++x) {
+        sum += double(c.counts[x]) * c.moment[x];
+        n += double(c.counts[x]);
+    }
+    return n > 0.0 ? sum / n : 0.0;
+}
+
+double entrymoment(const termentries& te)
+{
+    // the keyed allele's frequency q = x1 / n gives each mode's term
+    double sum = 0.0, n = 0.0;
+    for (int m : {1, 2, 3, 5, 7})
+        for (int32_t k = 0; k < te.made[m]; ++k) {
+            const std::size_t e = std::size_t(te.first[m] + k);
+            const double q = double(te.ex1[e]) / double(te.en[e]), pq = 4.0 * q * (1.0 - q);
+            const double g1 = m == 1 || m == 2 || m == 3 ? 2.0 : 1.0;
+            const double g2 = m == 1 || m == 5 ? 2.0 : m == 2 ? 0.0 : 1.0;
+            sum += te.ew[e] * ((g1 - 2.0 * q) * (g2 - 2.0 * q) / pq);
+            n += te.ew[e];
+        }
+    return n > 0.0 ? sum / n : 0.0;
+}
+
+void classrows(mleclassing& c, int32_t* iis)
+{
     termentries& te = c.rows;
     for (int m = 0; m < 9; ++m) iis[m] = 0;
     int32_t at = 0;
