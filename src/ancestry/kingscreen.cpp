@@ -13,27 +13,6 @@
 #include "run/alloc.hpp"
 #include "run/variables.hpp"
 
-namespace {
-
-// Every process gets every dyad's counts (the others hold zeros for the
-// dyads they do not own): the sum in chunks of C dyads, C odd, so that the
-// n (n - 1) / 2 dyads make whole chunks.
-void sumcounts()
-{
-    const int32_t n = vars.numindiv;
-    const int64_t chunk = (n % 2 == 1) ? n : n - 1;
-    const int64_t chunks = (int64_t(n) * (n - 1) / 2) / chunk;
-    const std::size_t words = 9 * std::size_t(chunk);
-    std::vector<int32_t> send;
-    allocarray(send, words, 0, vars.memerr, ancroutine);
-    for (int64_t c = 0; c < chunks; ++c) {
-        int32_t* recv = vars.iisdyad.data() + std::size_t(c) * words;
-        std::copy(recv, recv + words, send.begin());
-        parsumint(send.data(), recv, words);
-    }
-}
-
-}  // namespace
 
 void kingscreen(kinshipscreen& s)
 {
@@ -45,7 +24,7 @@ void kingscreen(kinshipscreen& s)
     if (!borrowed) allocarray(vars.iisdyad, 9 * std::size_t(dyads), 0, vars.memerr, ancroutine);
 
     snpmodecounts();
-    if (vars.numthreads > 1) sumcounts();
+    if (vars.numthreads > 1) sumiiscounts(ancroutine);
 
     allocarray(s.divergent, std::size_t(n) + 1, 0, vars.memerr, ancroutine);
     s.pairs.clear();

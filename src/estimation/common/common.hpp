@@ -46,8 +46,10 @@ inline void mirrored(const float* d, float* m)
 // ---- the dyad results after the dyad loop (dyadshare.cpp) ----
 
 // Sums the delta slabs and the iisdyad chunks over processes, so that every
-// process holds every dyad (non-owners contributed zeros).
+// process holds every dyad (non-owners contributed zeros); the second the
+// IIS counts alone.
 void sumdyadresults(const char* routine);
+void sumiiscounts(const char* routine);
 
 // Column (., i, j) of every pair j > i from column (., j, i), with Delta3
 // and Delta5, Delta4 and Delta6 exchanged.

@@ -19,7 +19,12 @@ void sumdyadresults(const char* routine)
         parsumreal(sendreal.data(), recv, slab);
     }
     sendreal = std::vector<float>();
+    sumiiscounts(routine);
+}
 
+void sumiiscounts(const char* routine)
+{
+    const int32_t n = vars.numindiv;
     // Chunks of C dyads, C odd, so that the n(n-1)/2 dyads make whole chunks.
     const int64_t chunk = (n % 2 == 1) ? n : n - 1;
     const int64_t chunks = (int64_t(n) * (n - 1) / 2) / chunk;

@@ -45,6 +45,10 @@ inline int wayof(int c1, int c2)
     return way[3 * (c1 - 1) + c2 - 1];
 }
 
+// The codes of the first and the second individual of each way (wayof's
+// inverse).
+inline constexpr int8_t waycodes[9][2] = {{1, 1}, {2, 2}, {1, 2}, {2, 1}, {1, 3}, {2, 3}, {3, 1}, {3, 2}, {3, 3}};
+
 // Mode of two non-missing codes.
 inline int codemode(int c1, int c2) { return twovariant[wayof(c1, c2)].mode; }
 

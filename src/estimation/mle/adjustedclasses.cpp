@@ -29,8 +29,6 @@ constexpr int8_t adjstates[9][8] = {{},        {1, 2, 3, 4, 5, 6, 7, 8}, {2, 4, 
                                     {5, 6, 8}, {6},                      {7, 8},    {8}};
 constexpr int adjterms[9] = {0, 8, 3, 3, 1, 3, 1, 2, 1};
 
-// Genotype codes of the first and second individual of each way.
-constexpr int8_t waycodes[9][2] = {{1, 1}, {2, 2}, {1, 2}, {2, 1}, {1, 3}, {2, 3}, {3, 1}, {3, 2}, {3, 3}};
 
 double logit(double p) { return std::log(p / (1.0 - p)); }
 

@@ -75,6 +75,20 @@ void counts(int32_t l, int32_t* count)
 
 bool waypossible(const int32_t* count, int v) { return count[0] >= waycopies[v][0] && count[1] >= waycopies[v][1]; }
 
+// The weight of the loci of every class at which a dyad can meet in each
+// way, weight[9 k + v].
+void wayweights(const mleclassing& c, const std::vector<int32_t>& cls, std::vector<double>& weight)
+{
+    allocarray(weight, std::size_t(c.nclass) * 9, 0.0, allocfailmessage("the classes of loci"), routine);
+    for (int32_t l = 1; l <= vars.numloci2; ++l) {
+        int32_t count[2];
+        counts(l, count);
+        for (int v = 0; v < 9; ++v)
+            if (waypossible(count, v))
+                weight[std::size_t(9 * cls[std::size_t(l)] + v)] += vars.markercnt[std::size_t(l)];
+    }
+}
+
 // Mean terms of every class and way, over the loci of the class at which a
 // dyad can meet in that way, each weighted by markercnt, from the loci's
 // own terms (made eight at a time as for the EM).  A locus that no dyad can
@@ -88,14 +102,7 @@ void classterms(mleclassing& c, const std::vector<int32_t>& n, const std::vector
     const std::string message = allocfailmessage("the classes of loci");
     allocarray(c.terms, std::size_t(c.nclass) * 27, 0.0, message, routine);
     std::vector<double> weight;
-    allocarray(weight, std::size_t(c.nclass) * 9, 0.0, message, routine);
-    for (int32_t l = 1; l <= u; ++l) {
-        int32_t count[2];
-        counts(l, count);
-        for (int v = 0; v < 9; ++v)
-            if (waypossible(count, v))
-                weight[std::size_t(9 * cls[std::size_t(l)] + v)] += vars.markercnt[std::size_t(l)];
-    }
+    wayweights(c, cls, weight);
     const int32_t chunk = 4096;
     termentries scratch;
     allocarray(scratch.en, std::size_t(chunk), 0, message, routine);
@@ -143,15 +150,7 @@ void errorclassterms(mleclassing& c, const std::vector<int32_t>& n, const std::v
     const std::string message = allocfailmessage("the classes of loci");
     allocarray(c.terms, std::size_t(c.nclass) * 72, 0.0, message, routine);
     std::vector<double> weight;
-    allocarray(weight, std::size_t(c.nclass) * 9, 0.0, message, routine);
-    for (int32_t l = 1; l <= u; ++l) {
-        int32_t count[2];
-        counts(l, count);
-        for (int v = 0; v < 9; ++v)
-            if (waypossible(count, v))
-                weight[std::size_t(9 * cls[std::size_t(l)] + v)] += vars.markercnt[std::size_t(l)];
-    }
-    constexpr int8_t waycodes[9][2] = {{1, 1}, {2, 2}, {1, 2}, {2, 1}, {1, 3}, {2, 3}, {3, 1}, {3, 2}, {3, 3}};
+    wayweights(c, cls, weight);
     for (int32_t l = 1; l <= u; ++l) {
         int32_t count[2];
         counts(l, count);
@@ -178,23 +177,20 @@ void errorclassterms(mleclassing& c, const std::vector<int32_t>& n, const std::v
 void classmoments(mleclassing& c, const std::vector<int32_t>& n, const std::vector<int32_t>& cls)
 {
     constexpr double copies[9][2] = {{2, 2}, {0, 0}, {2, 0}, {0, 2}, {2, 1}, {0, 1}, {1, 2}, {1, 0}, {1, 1}};
-    const std::string message = allocfailmessage("the classes of loci");
-    allocarray(c.moment, 9 * std::size_t(c.nclass), 0.0, message, routine);
+    allocarray(c.moment, 9 * std::size_t(c.nclass), 0.0, allocfailmessage("the classes of loci"), routine);
     std::vector<double> weight;
-    allocarray(weight, 9 * std::size_t(c.nclass), 0.0, message, routine);
+    wayweights(c, cls, weight);
     for (int32_t l = 1; l <= vars.numloci2; ++l) {
         int32_t count[2];
         counts(l, count);
         const double p = double(count[0]) / double(n[std::size_t(l)]), w = vars.markercnt[std::size_t(l)];
         const std::size_t at = 9 * std::size_t(cls[std::size_t(l)]);
-        for (int v = 0; v < 9; ++v) {
-            if (!waypossible(count, v)) continue;
-            c.moment[at + std::size_t(v)] += w * ((copies[v][0] - 2.0 * p) * (copies[v][1] - 2.0 * p) / (4.0 * p * (1.0 - p)));
-            weight[at + std::size_t(v)] += w;
-        }
+        for (int v = 0; v < 9; ++v)
+            if (waypossible(count, v))
+                c.moment[at + std::size_t(v)] += w / weight[at + std::size_t(v)] *
+                                                 ((copies[v][0] - 2.0 * p) * (copies[v][1] - 2.0 * p) /
+                                                  (4.0 * p * (1.0 - p)));
     }
-    for (std::size_t x = 0; x < c.moment.size(); ++x)
-        if (weight[x] > 0.0) c.moment[x] /= weight[x];
 }
 
 // The bit-planes: per individual, the loci in class order, every class
