@@ -1,9 +1,9 @@
 // KIN: the maximum-likelihood Deltas of every pair streamed into the side
 // table as they are made, in pair order, with no N x N array anywhere:
 // only the pairs whose kinship, as printed with four decimals, is kinmin
-// or more are written (KIN:-1 every pair).  A pair whose KING-robust kinship (from the IIS counts the pass
-// over its loci gives anyway) lies kinmargin or more below kinmin cannot
-// reach it and skips the maximiser.
+// or more are written (KIN:-1 every pair).  A pair whose KING-robust
+// kinship (from the IIS counts the pass over its loci gives anyway) lies
+// kinmargin or more below kinmin cannot reach it and skips the maximiser.
 //
 // The first individuals come in blocks of kinrows rows; block b belongs to
 // the process whose rank is b mod the number of processes.  Each round
