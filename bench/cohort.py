@@ -204,7 +204,7 @@ def main():
     a.done = {}
     os.makedirs(a.work, exist_ok=True)
     out = measure.header("Cohort runs: the pairs streamed (KIN:)", "cohort.py", sys.argv[1:])
-    out += [f"- Vector loops: {measure.vectorloops()}", ""]
+    out += [measure.vectorloops(), ""]
 
     parts = {"1": part1, "2": part2, "3": part3, "4": part4, "5": part5}
     for k in a.only.split(","):
