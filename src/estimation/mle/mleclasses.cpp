@@ -89,20 +89,38 @@ void wayweights(const mleclassing& c, const std::vector<int32_t>& cls, std::vect
     }
 }
 
+// The mean terms of every class start at 0, `per` of them a class (per / 9
+// a way), with the weights of the class's ways.
+void startterms(mleclassing& c, int per, const std::vector<int32_t>& cls, std::vector<double>& weight)
+{
+    allocarray(c.terms, std::size_t(c.nclass) * std::size_t(per), 0.0, allocfailmessage("the classes of loci"),
+               routine);
+    wayweights(c, cls, weight);
+}
+
+// A class and way that no locus can give gets terms 1 (no dyad counts
+// there).
+void emptyways(mleclassing& c, int per, const std::vector<double>& weight)
+{
+    const int way = per / 9;
+    for (int32_t k = 0; k < c.nclass; ++k)
+        for (int v = 0; v < 9; ++v)
+            if (weight[std::size_t(9 * k + v)] == 0.0)
+                for (int q = 0; q < way; ++q) c.terms[std::size_t(per * k + way * v + q)] = 1.0;
+}
+
 // Mean terms of every class and way, over the loci of the class at which a
 // dyad can meet in that way, each weighted by markercnt, from the loci's
 // own terms (made eight at a time as for the EM).  A locus that no dyad can
 // meet in a way (too few copies of an allele) has no term there that any
 // dyad uses, and must not enter the mean: its terms need not even be
-// defined.  A class and way that no locus can give has terms 1 (no dyad
-// counts there).
+// defined.
 void classterms(mleclassing& c, const std::vector<int32_t>& n, const std::vector<int32_t>& cls)
 {
     const int32_t u = vars.numloci2;
-    const std::string message = allocfailmessage("the classes of loci");
-    allocarray(c.terms, std::size_t(c.nclass) * 27, 0.0, message, routine);
     std::vector<double> weight;
-    wayweights(c, cls, weight);
+    startterms(c, 27, cls, weight);
+    const std::string message = allocfailmessage("the classes of loci");
     const int32_t chunk = 4096;
     termentries scratch;
     allocarray(scratch.en, std::size_t(chunk), 0, message, routine);
@@ -134,10 +152,7 @@ void classterms(mleclassing& c, const std::vector<int32_t>& n, const std::vector
             }
         }
     }
-    for (int32_t k = 0; k < c.nclass; ++k)
-        for (int v = 0; v < 9; ++v)
-            if (weight[std::size_t(9 * k + v)] == 0.0)
-                for (int q = 0; q < 3; ++q) c.terms[std::size_t(27 * k + 3 * v + q)] = 1.0;
+    emptyways(c, 27, weight);
 }
 
 // With errors (ERR:): the mean terms of all states of every class and way
@@ -146,12 +161,9 @@ void classterms(mleclassing& c, const std::vector<int32_t>& n, const std::vector
 // the class at which a dyad can meet in that way, weighted by markercnt.
 void errorclassterms(mleclassing& c, const std::vector<int32_t>& n, const std::vector<int32_t>& cls)
 {
-    const int32_t u = vars.numloci2;
-    const std::string message = allocfailmessage("the classes of loci");
-    allocarray(c.terms, std::size_t(c.nclass) * 72, 0.0, message, routine);
     std::vector<double> weight;
-    wayweights(c, cls, weight);
-    for (int32_t l = 1; l <= u; ++l) {
+    startterms(c, 72, cls, weight);
+    for (int32_t l = 1; l <= vars.numloci2; ++l) {
         int32_t count[2];
         counts(l, count);
         const double cnt[3] = {0.0, double(count[0]), double(count[1])};
@@ -165,10 +177,7 @@ void errorclassterms(mleclassing& c, const std::vector<int32_t>& n, const std::v
             for (int s = 1; s <= 8; ++s) c.terms[std::size_t(72 * k + 8 * v + s - 1)] += share * (p[s] / p[9]);
         }
     }
-    for (int32_t k = 0; k < c.nclass; ++k)
-        for (int v = 0; v < 9; ++v)
-            if (weight[std::size_t(9 * k + v)] == 0.0)
-                for (int q = 0; q < 8; ++q) c.terms[std::size_t(72 * k + 8 * v + q)] = 1.0;
+    emptyways(c, 72, weight);
 }
 
 // The mean moment terms (g1 - 2p)(g2 - 2p) / (4 p (1 - p)) of every class

@@ -264,59 +264,28 @@ void slopepasslive(const double* w, const double* const* lc, int32_t count, int 
     }
 }
 
-// Entry points of each version, one per K; logof8: lanelog of x[0..7].
-void logpass9(const double* w, const double* const* coef, int32_t n, const double (*u)[9], int nu, double* out)
-{
-    logpass<9>(w, coef, n, u, nu, out);
-}
-void gradpass9(const double* w, const double* const* coef, int32_t n, const double* u, double* G, double* H)
-{
-    gradpass<9>(w, coef, n, u, G, H);
-}
-void slopepass9(const double* w, const double* const* coef, int32_t n, const double* u, const double* ud, double a,
-                double& s, double& c, bool& b)
-{
-    slopepass<9>(w, coef, n, u, ud, a, s, c, b);
-}
+// Entry points of each version, one per K of each pass; logof8: lanelog of
+// x[0..7].
+#define KX_PASSES(K)                                                                                            \
+    void logpass##K(const double* w, const double* const* coef, int32_t n, const double(*u)[9], int nu,         \
+                    double* out)                                                                                \
+    {                                                                                                           \
+        logpass<K>(w, coef, n, u, nu, out);                                                                     \
+    }                                                                                                           \
+    void gradpass##K(const double* w, const double* const* coef, int32_t n, const double* u, double* G, double* H) \
+    {                                                                                                           \
+        gradpass<K>(w, coef, n, u, G, H);                                                                       \
+    }                                                                                                           \
+    void slopepass##K(const double* w, const double* const* coef, int32_t n, const double* u, const double* ud, \
+                      double a, double& s, double& c, bool& b)                                                  \
+    {                                                                                                           \
+        slopepass<K>(w, coef, n, u, ud, a, s, c, b);                                                            \
+    }
+KX_PASSES(2)
+KX_PASSES(3)
+KX_PASSES(4)
+KX_PASSES(9)
+#undef KX_PASSES
 void logof8(const double* x, double* out) { store(out, lanelog(load(x))); }
-void logpass2(const double* w, const double* const* coef, int32_t n, const double (*u)[9], int nu, double* out)
-{
-    logpass<2>(w, coef, n, u, nu, out);
-}
-void logpass3(const double* w, const double* const* coef, int32_t n, const double (*u)[9], int nu, double* out)
-{
-    logpass<3>(w, coef, n, u, nu, out);
-}
-void logpass4(const double* w, const double* const* coef, int32_t n, const double (*u)[9], int nu, double* out)
-{
-    logpass<4>(w, coef, n, u, nu, out);
-}
-void gradpass2(const double* w, const double* const* coef, int32_t n, const double* u, double* G, double* H)
-{
-    gradpass<2>(w, coef, n, u, G, H);
-}
-void gradpass3(const double* w, const double* const* coef, int32_t n, const double* u, double* G, double* H)
-{
-    gradpass<3>(w, coef, n, u, G, H);
-}
-void gradpass4(const double* w, const double* const* coef, int32_t n, const double* u, double* G, double* H)
-{
-    gradpass<4>(w, coef, n, u, G, H);
-}
-void slopepass2(const double* w, const double* const* coef, int32_t n, const double* u, const double* ud, double a,
-                double& s, double& c, bool& b)
-{
-    slopepass<2>(w, coef, n, u, ud, a, s, c, b);
-}
-void slopepass3(const double* w, const double* const* coef, int32_t n, const double* u, const double* ud, double a,
-                double& s, double& c, bool& b)
-{
-    slopepass<3>(w, coef, n, u, ud, a, s, c, b);
-}
-void slopepass4(const double* w, const double* const* coef, int32_t n, const double* u, const double* ud, double a,
-                double& s, double& c, bool& b)
-{
-    slopepass<4>(w, coef, n, u, ud, a, s, c, b);
-}
 
 #undef KX_INLINE
