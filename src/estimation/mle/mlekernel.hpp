@@ -52,6 +52,16 @@ KX_INLINE double lanesum(lanevec v)
     return s;
 }
 
+// r = w / dot and s = w / dot^2 (0 in the lanes where w is 0), with one
+// division.
+KX_INLINE void ratios(lanevec wv, lanevec dot, lanevec& r, lanevec& s)
+{
+    const lanemask valid = wv != splat(0.0);
+    const lanevec inv = splat(1.0) / dot;
+    r = keep(wv * inv, valid);
+    s = keep(r * inv, valid);
+}
+
 // Gradient sums G[j] = sum of w c_j / (c.u) and negative Hessian sums
 // H[jl] = sum of w c_j c_l / (c.u)^2 for j <= l (row by row).
 template <int K>
@@ -59,11 +69,8 @@ KX_INLINE void gradstep(lanevec wv, const lanevec* c, const lanevec* uu, lanevec
 {
     lanevec dot = c[0] * uu[0];
     for (int j = 1; j < K; ++j) dot += c[j] * uu[j];
-    const lanemask valid = wv != splat(0.0);
-    // one division: w / dot and w / dot^2 from 1 / dot
-    const lanevec inv = splat(1.0) / dot;
-    const lanevec r = keep(wv * inv, valid);
-    const lanevec s = keep(r * inv, valid);
+    lanevec r, s;
+    ratios(wv, dot, r, s);
     int q = 0;
     for (int j = 0; j < K; ++j) {
         g[j] += r * c[j];
@@ -204,10 +211,8 @@ void gradlive(const double* w, const double* const* lc, const double* const* dc,
         loadblock<NL + ND>(w, coef, k, count, wv, c);
         lanevec dot = c[0] * uu[0];
         for (int j = 1; j < NL; ++j) dot += c[j] * uu[j];
-        const lanemask valid = wv != splat(0.0);
-        const lanevec inv = splat(1.0) / dot;
-        const lanevec r = keep(wv * inv, valid);
-        const lanevec s = keep(r * inv, valid);
+        lanevec r, s;
+        ratios(wv, dot, r, s);
         for (int j = 0; j < NL + ND; ++j) g[j] += r * c[j];
         int q = 0;
         for (int j = 0; j < NL; ++j) {
