@@ -152,18 +152,8 @@ void readibd(FILE* pairs, FILE* kin, FILE* rel)
             if (rep.hasmle) {
                 mlenext(j, k, row.nloci, m);
                 row.m = &m;
-                rep.callcount[m.call]++;
-                if (row.nloci > 0 && !m.conv)
-                    rep.numunconv++;
             }
-            pairlines(row, pbuf, kbuf, rbuf);
-            outflush(pairs, pbuf, rep.pairsname, false);
-            outflush(kin, kbuf, rep.kinname, false);
-            outflush(rel, rbuf, rep.relname, false);
-            if (row.nloci == 0)
-                rep.numnapairs++;
-            else
-                addpair(fourvalue(x.t[18]), fourvalue(x.t[17]), rep.hasmle ? m.call : -1);
+            pairout(row, x.t[18], x.t[17], pairs, kin, rel, pbuf, kbuf, rbuf);
         } else if (j > k) {
             if (rep.pairhash[size_t(pairindex(k, j))] != pairhash(x, true))
                 linestop("the dyad " + rep.ids[size_t(j)] + ", " + rep.ids[size_t(k)] +

@@ -165,17 +165,7 @@ void readkin(FILE* pairs, FILE* kin, FILE* rel)
         for (int c = 3; c < 9; c++)
             m.f[c] = f[10 + c];
         row.m = &m;
-        rep.callcount[m.call]++;
-        if (row.nloci > 0 && !m.conv)
-            rep.numunconv++;
-        pairlines(row, pbuf, kbuf, rbuf);
-        outflush(pairs, pbuf, rep.pairsname, false);
-        outflush(kin, kbuf, rep.kinname, false);
-        outflush(rel, rbuf, rep.relname, false);
-        if (row.nloci == 0)
-            rep.numnapairs++;
-        else
-            addpair(fourvalue(f[3]), fourvalue(f[12]), m.call);
+        pairout(row, f[3], f[12], pairs, kin, rel, pbuf, kbuf, rbuf);
     }
     if (count != rep.kinwritten)
         repstop(rep.mlename + " ends after " + std::to_string(count) + " of the " +

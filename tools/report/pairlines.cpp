@@ -1,6 +1,8 @@
 #include "pairlines.hpp"
 #include "idmap.hpp"
 #include "numtext.hpp"
+#include "outfiles.hpp"
+#include "plotdata.hpp"
 #include "repstate.hpp"
 
 const char* degreeof(int k4)
@@ -103,4 +105,22 @@ void pairlines(const pairrow& p, std::string& pairs, std::string& kin, std::stri
     } else {
         kin.resize(at);
     }
+}
+
+void pairout(const pairrow& p, std::string_view r, std::string_view delta9, FILE* pairs, FILE* kin, FILE* rel,
+             std::string& pbuf, std::string& kbuf, std::string& rbuf)
+{
+    if (p.m) {
+        rep.callcount[p.m->call]++;
+        if (p.nloci > 0 && !p.m->conv)
+            rep.numunconv++;
+    }
+    pairlines(p, pbuf, kbuf, rbuf);
+    outflush(pairs, pbuf, rep.pairsname, false);
+    outflush(kin, kbuf, rep.kinname, false);
+    outflush(rel, rbuf, rep.relname, false);
+    if (p.nloci == 0)
+        rep.numnapairs++;
+    else
+        addpair(fourvalue(r), fourvalue(delta9), p.m ? p.m->call : -1);
 }

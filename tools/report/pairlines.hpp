@@ -3,6 +3,7 @@
 // KING, and the table of related pairs.
 #pragma once
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include "mleread.hpp"
@@ -29,3 +30,9 @@ std::string relhead();
 // Appends the pair's line to the pair table, and to the kinship and the
 // related table when it belongs there; counts those lines in rep.
 void pairlines(const pairrow& p, std::string& pairs, std::string& kin, std::string& rel);
+
+// One pair into the three outputs (each flushed as its buffer fills), with
+// its counts (calls, unconverged, pairs without a common locus) and its
+// point of the plot: r the kinship, delta9 its Delta9, as printed.
+void pairout(const pairrow& p, std::string_view r, std::string_view delta9, FILE* pairs, FILE* kin, FILE* rel,
+             std::string& pbuf, std::string& kbuf, std::string& rbuf);
