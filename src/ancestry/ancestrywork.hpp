@@ -47,6 +47,10 @@ inline void screenpair(kinshipscreen& s, int32_t i, int32_t j, double phi)
 // store (iisdyad, counted here and left all zeros again) (kingscreen.cpp).
 void kingscreen(kinshipscreen& s);
 
+// The same screen with no counts of every pair, from the bit-planes, the
+// pairs dealt to the processes (KIN:, kingstream.cpp).
+void kingstream(kinshipscreen& s);
+
 // The unrelated set among the individuals with candidate[i] = 1 (i =
 // 1..n): keep[i] = 1 for those kept.  While a related pair of candidates
 // is left, the one with the most relatives left is removed; among equals

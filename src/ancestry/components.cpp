@@ -2,8 +2,8 @@
 // the components of its standardised genotypes, the projection of the
 // others, the per-SNP frequency model and the line on the screen.  Every
 // process computes all of it (the counts of the screen are summed over
-// processes first), in the same order, so all hold the same numbers as
-// kinex.
+// processes first; with KIN: the related pairs are), in the same order, so
+// all hold the same numbers as kinex.
 #include <cmath>
 #include <new>
 
@@ -27,7 +27,8 @@ void components()
     // 1. related pairs by KING-robust kinship; 2. the unrelated set among
     // the individuals with a genotype.
     kinshipscreen screen;
-    kingscreen(screen);
+    if (vars.kin) kingstream(screen);  // no counts of every pair
+    else kingscreen(screen);
     std::vector<int8_t> typed;
     allocarray(typed, std::size_t(n) + 1, int8_t(0), vars.memerr, ancroutine);
     for (int32_t i = 1; i <= n; ++i)

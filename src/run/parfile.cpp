@@ -68,10 +68,6 @@ void checkancestry()
         if (vars.mle == 0) stoponerror("KIN: streams the maximum-likelihood Deltas: give MLE:1 or MLE:2 with it!", routine);
         if (vars.dataform == 0) stoponerror("KIN: needs SNP data (DataForm 1 or 2)!", routine);
         if (vars.updatep == 1) stoponerror("KIN: works with the allele frequencies fixed: UpdateP must be 0!", routine);
-        if (vars.pcs != 0)
-            stoponerror("PCS: with KIN: is not available: give population labels with POP:, or find the components "
-                        "on a subset of the individuals!",
-                        routine);
     }
     if (vars.generr > 0.0 && vars.mle == 0)
         stoponerror("ERR: is the error rate of the maximum-likelihood Deltas: give MLE:1 or MLE:2 with it!", routine);

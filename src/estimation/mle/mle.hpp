@@ -201,6 +201,10 @@ double classmodeking(const mleclassing& c);
 // The same from a dyad's merged term entries of two-allele loci (MLE:1).
 double entrymoment(const termentries& te);
 
+// The bit-planes of every individual alone, every locus in one class (no
+// terms, no rows): enough for classking.
+void kingplanes(mleclassing& c);
+
 // The KING-robust kinship of dyad (i, j) from the planes alone (four
 // popcounts a word): the screen of KIN:, the same as from its IIS counts.
 double classking(const mleclassing& c, int32_t i, int32_t j);

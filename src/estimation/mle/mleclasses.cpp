@@ -260,6 +260,14 @@ void planclasses(mleclassing& c)
     c.rows.adjusted = c.rows.allstates = vars.generr > 0.0;
 }
 
+void kingplanes(mleclassing& c)
+{
+    c.nclass = 1;
+    allocarray(c.classof, std::size_t(vars.numloci2) + 1, 0, allocfailmessage("the bit-planes of the classes"),
+               routine);
+    classplanes(c, c.classof);
+}
+
 double classking(const mleclassing& c, int32_t i, int32_t j)
 {
     const std::size_t per = 2 * std::size_t(c.words);
