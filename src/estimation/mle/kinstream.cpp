@@ -2,8 +2,9 @@
 // table as they are made, in pair order, with no N x N array anywhere:
 // only the pairs whose kinship, as printed with four decimals, is kinmin
 // or more are written (KIN:-1 every pair).  A pair whose KING-robust
-// kinship (from the IIS counts the pass over its loci gives anyway) lies
-// kinmargin or more below kinmin cannot reach it and skips the maximiser.
+// kinship (from the bit-planes, four popcounts a word) lies kinmargin or
+// more below kinmin cannot reach it and skips its entries and the
+// maximiser.
 //
 // The first individuals come in blocks of kinrows rows; block b belongs to
 // the process whose rank is b mod the number of processes.  Each round
@@ -33,6 +34,7 @@ namespace {
 struct kinwork {
     bool pooled = false, adjusted = false, perlocus = false, errormerged = false;
     mleclassing classes;
+    mleclassing king;  // every individual's bit-planes, for the screen of the other kinds
     adjclassing ac;
     adjwork aw;
     errorcache ec;
@@ -53,6 +55,7 @@ void kinsetup(kinwork& k, emwork& w)
     if (k.pooled && k.adjusted) adjclasssetup(k.ac);
     if (k.perlocus) adjustedsetup(k.aw);
     if (k.errormerged) errorsetup(k.ec);
+    if (vars.kinmin > 0.0 && !(k.pooled && !k.adjusted)) kingplanes(k.king);
     k.te = k.pooled ? (k.adjusted ? &k.ac.te : &k.classes.rows)
                     : (k.perlocus ? &k.aw.te : k.errormerged ? &k.ec.te : &w.entries);
 }
@@ -97,6 +100,12 @@ void kinpair(kinwork& k, emwork& w, int32_t i, int32_t j, std::string& s)
         }
         classrows(k.classes, iis);
     } else {
+        // the KING-robust kinship from the planes before the entries: a
+        // pair that cannot reach kinmin costs four popcounts a word
+        if (screen && (k.adjusted || !vars.structure) && classking(k.king, i, j) < least) {
+            ++k.pairs;
+            return;
+        }
         kinentries(k, w, i, j, iis);
     }
     ++k.pairs;
@@ -108,10 +117,9 @@ void kinpair(kinwork& k, emwork& w, int32_t i, int32_t j, std::string& s)
         k.written += vars.kinmin < 0.0;
         return;
     }
-    if (screen && !k.pooled && kingofmodes(iis) < least &&
-        (k.adjusted || !vars.structure || entrymoment(w.entries) < least))
+    if (screen && !k.pooled && !k.adjusted && vars.structure && kingofmodes(iis) < least &&
+        entrymoment(w.entries) < least)
         return;
-    if (screen && k.pooled && k.adjusted && kingofmodes(iis) < least) return;
     mlefit fit;
     mlesolve(*k.te, fit);
     ++k.fitted;
