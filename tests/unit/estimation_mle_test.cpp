@@ -178,6 +178,12 @@ TEST(estimation_mle, boundaryCases)
     EXPECT_TRUE(fit.conv);
     EXPECT_EQ(fit.call, nrelations);
     EXPECT_EQ(fit.lrt, 0.0);
+    // opposite homozygotes that an unrelated pair explains best: the
+    // unrelated point is the maximum, known after its one gradient pass
+    mlesolve(entriesof({{2, 10.0, {0.5, 0.5, 4.0}}}, 30.0), fit);
+    EXPECT_EQ(fit.d[9], 1.0);
+    EXPECT_EQ(fit.iter, 1);
+    EXPECT_TRUE(fit.conv);
     // one locus, both heterozygous with the same alleles and rare alleles:
     // all weight on Delta7
     mlesolve(entriesof({{7, 1.0, {0.05, 0.01, 0}}}, 0.0), fit);
