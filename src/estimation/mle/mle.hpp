@@ -84,6 +84,10 @@ void mlelogliks(const termentries& te, const double (*d)[10], int nd, double* l)
 // above) into d[0..5] (mlecall.cpp).
 void relationpoints(double (*d)[10]);
 
+// L at the nrelations points d of relationpoints from the rows' shared
+// logarithms there (te.reltable; mlepasses.cpp).
+void mlerelationliks(const termentries& te, const double (*d)[10], double* l);
+
 // Call, gap and likelihood-ratio statistic of a fit whose lnl is set,
 // from L at the relationships l[1..6] (mlecall.cpp).
 void callrelation(const double* l, mlefit& fit);
@@ -176,6 +180,7 @@ struct mleclassing {
     std::vector<double> terms;       // class k, way v: terms at 27 k + 3 v
     std::vector<int32_t> counts;     // a dyad's loci per class and way
     std::vector<double> moment;      // class k, way v at 9 k + v: the mean of (g1 - 2p)(g2 - 2p) / (4p(1 - p))
+    std::vector<double> rellog;      // class k, way v, relationship r at nrelations (9 k + v) + r - 1: log of the terms' sum
     termentries rows;                // the dyad's rows
 };
 

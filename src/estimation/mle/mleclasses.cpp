@@ -240,6 +240,33 @@ void classplanes(mleclassing& c, const std::vector<int32_t>& cls)
     }
 }
 
+// The logarithm of every class and way's sum of terms at each
+// relationship's Deltas, each row alone through the passes of every pair,
+// and the rows made ready to point at them.
+void relationlogs(mleclassing& c)
+{
+    const std::string message = allocfailmessage("the classes of loci");
+    allocarray(c.rellog, std::size_t(nrelations) * 9 * std::size_t(c.nclass), 0.0, message, routine);
+    allocarray(c.rows.relrow, 9 * std::size_t(c.nclass), 0, message, routine);
+    double points[nrelations][10];
+    relationpoints(points);
+    termentries one;
+    one.adjusted = one.allstates = c.rows.allstates;
+    one.ew.assign(1, 1.0);
+    for (std::vector<double>& t : one.et) t.assign(1, 0.0);
+    for (int32_t k = 0; k < c.nclass; ++k)
+        for (int v = 0; v < 9; ++v) {
+            const int m = twovariant[v].mode;
+            for (int s = 1; s <= 8; ++s) one.first[s] = one.made[s] = 0;
+            one.made[one.allstates ? 1 : m] = 1;
+            for (int q = 0; q < (one.allstates ? 8 : termcount[m]); ++q)
+                one.et[q][0] = one.allstates ? c.terms[std::size_t(72 * k + 8 * v + q)]
+                                             : c.terms[std::size_t(27 * k + 3 * v + q)];
+            mlelogliks(one, points, nrelations, c.rellog.data() + std::size_t(nrelations) * std::size_t(9 * k + v));
+        }
+    c.rows.reltable = c.rellog.data();
+}
+
 }  // namespace
 
 void planclasses(mleclassing& c)
@@ -258,6 +285,7 @@ void planclasses(mleclassing& c)
     const int nterms = vars.generr > 0.0 ? 8 : emterms;
     for (int q = 0; q < nterms; ++q) allocarray(c.rows.et[q], rows, 0.0, message, routine);
     c.rows.adjusted = c.rows.allstates = vars.generr > 0.0;
+    relationlogs(c);
 }
 
 void kingplanes(mleclassing& c)
@@ -340,6 +368,7 @@ void classrows(mleclassing& c, int32_t* iis)
                 if (count == 0) continue;
                 iis[twovariant[v].mode - 1] += count;
                 te.ew[std::size_t(at)] = double(count);
+                te.relrow[std::size_t(at)] = 9 * k + v;
                 for (int q = 0; q < 8; ++q) te.et[q][std::size_t(at)] = c.terms[std::size_t(72 * k + 8 * v + q)];
                 ++at;
             }
@@ -357,6 +386,7 @@ void classrows(mleclassing& c, int32_t* iis)
                 if (count == 0) continue;
                 iis[m - 1] += count;
                 te.ew[std::size_t(at)] = double(count);
+                te.relrow[std::size_t(at)] = 9 * k + v;
                 for (int q = 0; q < termcount[m]; ++q)
                     te.et[q][std::size_t(at)] = c.terms[std::size_t(27 * k + 3 * v + q)];
                 ++at;

@@ -235,6 +235,25 @@ void mlelogliks(const termentries& te, const double (*d)[10], int nd, double* l)
     }
 }
 
+void mlerelationliks(const termentries& te, const double (*d)[10], double* l)
+{
+    double sum[nrelations] = {};
+    for (int m = 1; m <= 8; ++m)
+        for (int32_t k = 0; k < te.made[m]; ++k) {
+            const std::size_t e = std::size_t(te.first[m] + k);
+            const double w = te.ew[e];
+            const double* x = te.reltable + nrelations * std::size_t(te.relrow[e]);
+            for (int r = 0; r < nrelations; ++r) sum[r] += w * x[r];
+        }
+    if (te.w9 > 0.0) {
+        double x[8], lg[8];
+        for (int v = 0; v < 8; ++v) x[v] = v < nrelations ? d[v][9] : 1.0;
+        SIMDCALL(logof8, x, lg);
+        for (int r = 0; r < nrelations; ++r) sum[r] += te.w9 * lg[r];
+    }
+    std::copy(sum, sum + nrelations, l);
+}
+
 double mleloglik(const termentries& te, const double* d)
 {
     double one[1][10], l;

@@ -396,7 +396,12 @@ void mlesolve(const termentries& te, mlefit& fit)
     std::copy(z.d, z.d + 10, points[0]);
     std::copy(before, before + 10, points[1]);
     relationpoints(points + 2);
-    mlelogliks(te, points, 8, l);
+    if (te.reltable != nullptr) {
+        mlelogliks(te, points, 2, l);
+        mlerelationliks(te, points + 2, l + 2);
+    } else {
+        mlelogliks(te, points, 8, l);
+    }
     fit.lnl = l[0];
     const double last = l[1];
     // Adjusted terms are relative to Delta9's, so L is near 0 for most
