@@ -32,30 +32,37 @@ struct inbdata {
     double het = 0.0;
 };
 
-// L(F) - L(0), and its first and second derivatives.
-void inblik(const inbdata& x, double f, double& l, double& g, double& h)
+// The first and second derivatives of L at F (no logarithms: Newton's
+// steps need only these).
+void inbslope(const inbdata& x, double f, double& g, double& h)
 {
-    l = g = h = 0.0;
+    g = h = 0.0;
     for (int32_t k = 0; k < x.nhom; ++k) {
-        const double d = 1.0 + f * x.r[std::size_t(k)];
-        const double q = x.r[std::size_t(k)] / d;
-        l += x.w[std::size_t(k)] * std::log(d);
+        const double q = x.r[std::size_t(k)] / (1.0 + f * x.r[std::size_t(k)]);
         g += x.w[std::size_t(k)] * q;
         h -= x.w[std::size_t(k)] * q * q;
     }
     if (x.het > 0.0) {
-        l += x.het * std::log1p(-f);
         g -= x.het / (1.0 - f);
         h -= x.het / ((1.0 - f) * (1.0 - f));
     }
+}
+
+// L(F) - L(0).
+double inblik(const inbdata& x, double f)
+{
+    double l = 0.0;
+    for (int32_t k = 0; k < x.nhom; ++k) l += x.w[std::size_t(k)] * std::log(1.0 + f * x.r[std::size_t(k)]);
+    if (x.het > 0.0) l += x.het * std::log1p(-f);
+    return l;
 }
 
 // The maximising F in [0, 1] (Newton's method kept inside a bracket), and
 // 2 (L(F) - L(0)), and its standard error from the curvature there.
 void inbfit(const inbdata& x, double& f, double& lrt, double& se)
 {
-    double l, g, h;
-    inblik(x, 0.0, l, g, h);
+    double g, h;
+    inbslope(x, 0.0, g, h);
     se = h < 0.0 ? 1.0 / std::sqrt(-h) : 0.0;
     if (x.nhom == 0 || !(g > 0.0)) {  // L falls from F = 0 on
         f = 0.0;
@@ -64,15 +71,14 @@ void inbfit(const inbdata& x, double& f, double& lrt, double& se)
     }
     if (x.het == 0.0 && vars.generr <= 0.0) {  // L rises up to F = 1
         f = 1.0;
-        inblik(x, 1.0, l, g, h);
-        lrt = 2.0 * l;
+        lrt = 2.0 * inblik(x, 1.0);
         se = 0.0;
         return;
     }
     double lo = 0.0, hi = 1.0;
     f = 0.5;
     for (int it = 0; it < 200; ++it) {
-        inblik(x, f, l, g, h);
+        inbslope(x, f, g, h);
         if (g > 0.0) lo = f;
         else hi = f;
         double next = h < 0.0 ? f - g / h : 0.5 * (lo + hi);
@@ -83,8 +89,8 @@ void inbfit(const inbdata& x, double& f, double& lrt, double& se)
         }
         f = next;
     }
-    inblik(x, f, l, g, h);
-    lrt = std::max(0.0, 2.0 * l);
+    inbslope(x, f, g, h);
+    lrt = std::max(0.0, 2.0 * inblik(x, f));
     se = h < 0.0 ? 1.0 / std::sqrt(-h) : 0.0;
 }
 
