@@ -123,6 +123,9 @@ def main():
          ["MLE:2", "KIN:0.0442"]),
         ("snp-kin-components", ["--individuals", "60", "--loci", "2000", "--missing", "0.01", "--subpops", "3",
                                 "--admixed", "0.2"], [1, 2, 3], [1], 0.0, ["MLE:2", "PCS:2", "KIN:0.0442"]),
+        # more rounds than one gathering takes: the batches' lines interleaved
+        ("snp-kin-batches", ["--individuals", "800", "--loci", "200", "--missing", "0.01"], [2, 3], [1], 0.0,
+         ["MLE:2", "KIN:-1"]),
         ("snp-kin-every-pair-errors", ["--individuals", "40", "--loci", "1500", "--missing", "0.01", "--error",
                                        "0.01"], [1, 3], [1], 0.0, ["MLE:1", "KIN:-1", "ERR:0.01"]),
     ]

@@ -8,8 +8,9 @@
 //
 // The first individuals come in blocks of kinrows rows; block b belongs to
 // the process whose rank is b mod the number of processes.  Each round
-// every process makes one block's lines, and the master writes them in
-// rank order: the table is the same at any process count.  With MLE:2 a
+// every process makes one block's lines; after a batch of rounds the
+// master writes them round by round, each in rank order: the table is the
+// same at any process count.  With MLE:2 a
 // block runs over the second individuals outermost, so that each one's
 // bit-planes are read once for all the block's rows.
 #include <algorithm>
@@ -172,6 +173,51 @@ void kinprogress(kinclock& c, const kinwork& k, int64_t mine, int64_t found, boo
     if (final) say("");
 }
 
+// Pairs of each process, at most, between two gatherings of the lines:
+// rounds are taken in batches (one round of 16 rows of a 2000-individual
+// sample is under a second of work), so that a wait for the slower
+// process comes once a batch, not once a round.
+constexpr int64_t kinbatchpairs = int64_t(1) << 18;
+
+// The lines of rounds first..first + count - 1 of every process, written by
+// the master in pair order: round by round, each in rank order.
+void kinbatch(kinwork& k, emwork& w, int32_t first, int32_t count, kinclock& clock, int64_t mine, int64_t& found)
+{
+    const int32_t n = vars.numindiv, p = vars.numthreads;
+    const int32_t blocks = (n - 1 + kinrows - 1) / kinrows;
+    std::vector<int64_t> size(std::size_t(count) * std::size_t(p), 0), sizes(size.size(), 0);
+    std::string text;
+    for (int32_t q = 0; q < count; ++q) {
+        const int32_t b = (first + q) * p + vars.threadid;
+        if (b >= blocks) break;
+        const std::size_t before = text.size();
+        text += kinblock(k, w, b * kinrows + 1, std::min(n - 1, (b + 1) * kinrows));
+        size[std::size_t(q) * std::size_t(p) + std::size_t(vars.threadid)] = int64_t(text.size() - before);
+        kinprogress(clock, k, mine, found, false);
+    }
+    parsumlong(size.data(), sizes.data(), size.size());
+    std::string all;
+    pargather(text, all);
+    if (!vars.thd0q) return;
+    // all holds each rank's blocks in round order, rank after rank
+    std::vector<std::size_t> at(std::size_t(p), 0);
+    std::size_t start = 0;
+    for (int32_t r = 0; r < p; ++r) {
+        at[std::size_t(r)] = start;
+        for (int32_t q = 0; q < count; ++q) start += std::size_t(sizes[std::size_t(q) * std::size_t(p) + std::size_t(r)]);
+    }
+    std::string ordered;
+    ordered.reserve(all.size());
+    for (int32_t q = 0; q < count; ++q)
+        for (int32_t r = 0; r < p; ++r) {
+            const std::size_t length = std::size_t(sizes[std::size_t(q) * std::size_t(p) + std::size_t(r)]);
+            ordered.append(all, at[std::size_t(r)], length);
+            at[std::size_t(r)] += length;
+        }
+    pairstreamwrite(ordered);
+    found += int64_t(std::count(ordered.begin(), ordered.end(), '\n'));
+}
+
 }  // namespace
 
 int64_t kindyads(emwork& w)
@@ -188,16 +234,10 @@ int64_t kindyads(emwork& w)
     kinclock clock;
     clock.start = clock.last = std::chrono::steady_clock::now();
     int64_t found = 0;
-    for (int32_t round = 0; round * p < blocks; ++round) {
-        const int32_t b = round * p + vars.threadid;
-        std::string text;
-        if (b < blocks) text = kinblock(k, w, b * kinrows + 1, std::min(n - 1, (b + 1) * kinrows));
-        std::string all;
-        pargather(text, all);
-        pairstreamwrite(all);
-        found += int64_t(std::count(all.begin(), all.end(), '\n'));
-        kinprogress(clock, k, mine, found, false);
-    }
+    const int32_t rounds = (blocks + p - 1) / p;
+    const int32_t batch = int32_t(std::clamp<int64_t>(kinbatchpairs / (int64_t(kinrows) * n), 1, rounds));
+    for (int32_t round = 0; round < rounds; round += batch)
+        kinbatch(k, w, round, std::min(batch, rounds - round), clock, mine, found);
     kinprogress(clock, k, mine, found, true);
     pairstreamclose();
 
