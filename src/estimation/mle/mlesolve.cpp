@@ -275,14 +275,15 @@ bool flatdirection(const termentries& te)
 }
 
 // Of the points along the flat direction, the one with the least Delta1
-// + ... + Delta6.
-void leastautozygous(mlestate& z)
+// + ... + Delta6; true when the point moved.
+bool leastautozygous(mlestate& z)
 {
     double t = std::min(z.d[4], std::min(z.d[6], z.d[7]));
-    if (!(t > 0.0)) return;
+    if (!(t > 0.0)) return false;
     z.d[2] += t;
     z.d[8] += 2.0 * t;
     for (int s : {4, 6, 7}) z.d[s] = z.d[s] == t ? 0.0 : z.d[s] - t;
+    return true;
 }
 
 // The start: the unrelated point (Delta9 = 1) and beside it, sharing 0.1,
@@ -323,6 +324,7 @@ void mlesolve(const termentries& te, mlefit& fit)
     bool done = warmstart(te, z, vars.inbreed == 1 ? 1 : 7, g, m);
     std::copy(z.d, z.d + 10, before);
     int32_t it = done ? 1 : 0;  // the unrelated point's pass is its one step
+    bool fresh = done;          // g is the gradient at z.d
     while (!done && it < mlemaxiter) {
         ++it;
         mlegradient(te, z.d, g, m, z.free);
@@ -354,6 +356,7 @@ void mlesolve(const termentries& te, mlefit& fit)
         if (!(gain > 0.0)) {  // nothing left to gain: the last step is no step
             done = kkt;
             std::copy(z.d, z.d + 10, before);
+            fresh = true;
             break;
         }
         double hi = 1.0;
@@ -383,24 +386,31 @@ void mlesolve(const termentries& te, mlefit& fit)
             if (z.free[s]) spread = std::max(spread, std::fabs(g[s] / z.w - 1.0));
         done = kkt && spread <= 1e-10 && 0.5 * alpha * gain <= 1e-14 * z.w;
     }
-    if (z.flat) leastautozygous(z);
+    if (z.flat && leastautozygous(z)) fresh = false;
 
-    // the checks at the returned point
+    // the checks at the returned point (its gradient is known when the last
+    // step was no step)
     for (int s = 1; s <= 9; ++s) z.free[s] = z.d[s] > 0.0;
-    mlegradient(te, z.d, g, m, z.free);
+    if (!fresh) mlegradient(te, z.d, g, m, z.free);
     int worst = 0;
     const bool kkt = kktholds(z, g, worst);
-    // L at the returned point, before the last step and at the six
-    // relationships, in one pass
+    // L at the returned point, before the last step (unless it is the same
+    // point) and at the six relationships, in one pass
+    const bool still = std::equal(before, before + 10, z.d);
     double points[8][10] = {}, l[8];
+    const int own = still ? 1 : 2;
     std::copy(z.d, z.d + 10, points[0]);
     std::copy(before, before + 10, points[1]);
-    relationpoints(points + 2);
+    relationpoints(points + own);
     if (te.reltable != nullptr) {
-        mlelogliks(te, points, 2, l);
-        mlerelationliks(te, points + 2, l + 2);
+        mlelogliks(te, points, own, l);
+        mlerelationliks(te, points + own, l + own);
     } else {
-        mlelogliks(te, points, 8, l);
+        mlelogliks(te, points, own + nrelations, l);
+    }
+    if (still) {  // the relationships to their places, l[2..7]
+        std::copy_backward(l + 1, l + 1 + nrelations, l + 2 + nrelations);
+        l[1] = l[0];
     }
     fit.lnl = l[0];
     const double last = l[1];
