@@ -21,14 +21,14 @@ void indivfreqs(int32_t i, double* f)
     const int32_t nu = vars.numloci2;
     const double* low = vars.freqlow.data();
     if (vars.pcs > 0) {
-        const int32_t k = vars.pcs, stride = k + 1;
-        const double* b = vars.pcbeta.data();
+        // only the components used have coefficients other than 0
+        const int32_t k = vars.pcsused, stride = vars.pcs + 1;
         const double* z = vars.pcscore.data() + pcat(1, i);
-        for (int32_t u = 1; u <= nu; ++u) f[u] = b[std::size_t(u - 1) * std::size_t(stride)];
-        for (int32_t c = 1; c <= k; ++c) {
-            const double zc = z[c - 1];
-            const double* bc = b + c;
-            for (int32_t u = 1; u <= nu; ++u) f[u] += bc[std::size_t(u - 1) * std::size_t(stride)] * zc;
+        for (int32_t u = 1; u <= nu; ++u) {
+            const double* b = vars.pcbeta.data() + std::size_t(u - 1) * std::size_t(stride);
+            double x = b[0];
+            for (int32_t c = 1; c <= k; ++c) x += b[c] * z[c - 1];
+            f[u] = x;
         }
     } else {
         const int32_t p = vars.popof[std::size_t(i)];
