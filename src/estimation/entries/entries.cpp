@@ -256,6 +256,8 @@ void groupentries(const emscratch& s, termentries& te, const int64_t* weighted, 
         te.en[to] = s.sn[std::size_t(e)];
         te.ex1[to] = s.sx1[std::size_t(e)];
         te.ex2[to] = s.sx2[std::size_t(e)];
+        // MLE:1: the entry's merge slot, whose logarithms are shared
+        if (te.reltable != nullptr) te.relrow[to] = s.sslot[std::size_t(e)];
     }
     for (int m = 1; m <= 8; ++m) entryterms(te, m);
 }

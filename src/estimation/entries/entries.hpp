@@ -110,10 +110,11 @@ struct termentries {
     // entries hold the terms of Delta1..Delta8 relative to Delta9's and
     // stand in mode 1's group, whatever their mode (adjusted is set too).
     bool allstates = false;
-    // Rows whose terms every pair shares (MLE:2 at the sample frequencies):
-    // their logarithms at the relationships' Deltas, nrelations a class
-    // and way (reltable), and the class and way of each row (relrow), so
-    // that a pair's likelihood there needs no logarithm of its own.
+    // Rows whose terms every pair shares (MLE:2 at the sample frequencies,
+    // MLE:1's merged entries): their logarithms at the relationships'
+    // Deltas, nrelations a class and way or merge slot (reltable), and the
+    // class and way or slot of each row (relrow), so that a pair's
+    // likelihood there needs no logarithm of its own.
     const double* reltable = nullptr;
     std::vector<int32_t> relrow;
 };

@@ -36,6 +36,7 @@ struct kinwork {
     bool pooled = false, adjusted = false, perlocus = false, errormerged = false;
     mleclassing classes;
     mleclassing king;  // every individual's bit-planes, for the screen of the other kinds
+    std::vector<double> relations;  // MLE:1: the merge slots' logarithms at the relationships
     adjclassing ac;
     adjwork aw;
     errorcache ec;
@@ -56,6 +57,7 @@ void kinsetup(kinwork& k, emwork& w)
     if (k.pooled && k.adjusted) adjclasssetup(k.ac);
     if (k.perlocus) adjustedsetup(k.aw);
     if (k.errormerged) errorsetup(k.ec);
+    if (!k.pooled && !k.perlocus && !k.errormerged) entryrelations(w, k.relations);
     if (vars.kinmin > 0.0 && !(k.pooled && !k.adjusted)) kingplanes(k.king);
     k.te = k.pooled ? (k.adjusted ? &k.ac.te : &k.classes.rows)
                     : (k.perlocus ? &k.aw.te : k.errormerged ? &k.ec.te : &w.entries);
@@ -240,6 +242,7 @@ int64_t kindyads(emwork& w)
         kinbatch(k, w, round, std::min(batch, rounds - round), clock, mine, found);
     kinprogress(clock, k, mine, found, true);
     pairstreamclose();
+    w.entries.reltable = nullptr;  // the table goes with k
 
     // the counts of all processes: fitted and written pairs, not converged,
     // the most iterations (each process's in its own place)

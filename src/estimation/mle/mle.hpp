@@ -206,6 +206,11 @@ double classmodeking(const mleclassing& c);
 // The same from a dyad's merged term entries of two-allele loci (MLE:1).
 double entrymoment(const termentries& te);
 
+// MLE:1 at the sample frequencies, SNP data with merged entries: the
+// logarithms of every merge slot's terms at the relationships into table,
+// and w.entries made to use them (mlerelations.cpp); nothing otherwise.
+void entryrelations(emwork& w, std::vector<double>& table);
+
 // The bit-planes of every individual alone, every locus in one class (no
 // terms, no rows): enough for classking.
 void kingplanes(mleclassing& c);

@@ -27,6 +27,8 @@ int64_t mledyads(emwork& w, int64_t dyads)
     if (adjusted && pooled) adjclasssetup(ac);
     if (perlocus) adjustedsetup(aw);
     if (errormerged) errorsetup(ec);
+    std::vector<double> relations;
+    if (!pooled && !perlocus && !errormerged) entryrelations(w, relations);
     const termentries& te = pooled ? (adjusted ? ac.te : classes.rows)
                                    : (perlocus ? aw.te : errormerged ? ec.te : w.entries);
     dyadwalk d = startwalk(!pooled && !adjusted);
@@ -49,5 +51,6 @@ int64_t mledyads(emwork& w, int64_t dyads)
         mleprogress(d.count + 1);
     }
     mlefinish(d.count + 1);
+    w.entries.reltable = nullptr;  // the table goes with this routine
     return d.count + 1;
 }

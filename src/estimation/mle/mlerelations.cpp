@@ -1,0 +1,47 @@
+// MLE:1 at the sample frequencies on SNP data with merged entries: every
+// entry of a pair is a slot of the merge plan, whose terms all pairs share.
+// The logarithms of each slot's terms at the six relationships' Deltas are
+// taken once here, so that a pair's final pass needs the logarithms of its
+// own point only (mlerelationliks).
+#include "estimation/common/modes.hpp"
+#include "estimation/mle/mle.hpp"
+#include "run/alloc.hpp"
+#include "run/variables.hpp"
+
+void entryrelations(emwork& w, std::vector<double>& table)
+{
+    const emplan& plan = w.plan;
+    if (!plan.alltwo || !plan.merging || plan.nslots == 0) return;
+    const std::string message = allocfailmessage("the merge tables");
+    const std::size_t slots = std::size_t(plan.nslots);
+    allocarray(table, std::size_t(nrelations) * slots, 0.0, message, "EM_Delta");
+    std::vector<int8_t> done;
+    allocarray(done, slots, int8_t(0), message, "EM_Delta");
+    double points[nrelations][10];
+    relationpoints(points);
+    // one entry at a time (the passes take eight lanes: the rest weigh 0)
+    termentries one;
+    one.ew.assign(8, 0.0);
+    one.ew[0] = 1.0;
+    for (std::vector<double>& t : one.et) t.assign(8, 1.0);
+    one.en.assign(8, 0);
+    one.ex1.assign(8, 0);
+    one.ex2.assign(8, 0);
+    for (int32_t p = 1; p <= vars.numloci2; ++p)
+        for (int v = 0; v < 9; ++v) {
+            const std::size_t slot = std::size_t(plan.slotof[9 * std::size_t(p) + std::size_t(v)]);
+            if (done[slot]) continue;
+            done[slot] = 1;
+            const locusinfo& f = plan.info[std::size_t(p)];
+            const int m = twovariant[v].mode, sel = twovariant[v].sel;
+            for (int s = 1; s <= 8; ++s) one.first[s] = one.made[s] = 0;
+            one.made[m] = 1;
+            one.en[0] = f.n;
+            one.ex1[0] = f.count[sel];
+            one.ex2[0] = f.count[1 - sel];
+            entryterms(one, m);
+            mlelogliks(one, points, nrelations, table.data() + std::size_t(nrelations) * slot);
+        }
+    w.entries.reltable = table.data();
+    allocarray(w.entries.relrow, w.entries.ew.size(), 0, message, "EM_Delta");
+}
