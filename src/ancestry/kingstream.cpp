@@ -57,18 +57,7 @@ void kingstream(kinshipscreen& s)
 
     allocarray(s.divergent, std::size_t(n) + 1, 0, vars.memerr, ancroutine);
     parsumint(mine.divergent.data(), s.divergent.data(), s.divergent.size());
+    // the unrelated set does not depend on the order of the pairs
     gatherpairs(mine.pairs);
-    // in pair order, as the screen of every pair's counts lists them
-    const std::size_t npairs = mine.pairs.size() / 2;
-    std::vector<int64_t> order;
-    allocarray(order, npairs, int64_t(0), vars.memerr, ancroutine);
-    for (std::size_t q = 0; q < npairs; ++q)
-        order[q] = int64_t(mine.pairs[2 * q]) * (int64_t(n) + 1) + mine.pairs[2 * q + 1];
-    std::sort(order.begin(), order.end());
-    s.pairs.clear();
-    allocarray(s.pairs, 2 * npairs, 0, vars.memerr, ancroutine);
-    for (std::size_t q = 0; q < npairs; ++q) {
-        s.pairs[2 * q] = int32_t(order[q] / (int64_t(n) + 1));
-        s.pairs[2 * q + 1] = int32_t(order[q] % (int64_t(n) + 1));
-    }
+    s.pairs.swap(mine.pairs);
 }

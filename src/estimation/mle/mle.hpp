@@ -206,6 +206,13 @@ double classmodeking(const mleclassing& c);
 // The same from a dyad's merged term entries of two-allele loci (MLE:1).
 double entrymoment(const termentries& te);
 
+// A term set of one entry of weight 1 standing in mode m's group (mode 1's
+// with one.allstates), its terms for the caller to fill; and the
+// logarithms of its sum of terms at the relationships' Deltas
+// (mlerelations.cpp).
+void onerow(termentries& one, int m);
+void rowrelations(const termentries& one, double* out);
+
 // MLE:1 at the sample frequencies, SNP data with merged entries: the
 // logarithms of every merge slot's terms at the relationships into table,
 // and w.entries made to use them (mlerelations.cpp); nothing otherwise.

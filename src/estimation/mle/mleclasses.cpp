@@ -241,28 +241,22 @@ void classplanes(mleclassing& c, const std::vector<int32_t>& cls)
 }
 
 // The logarithm of every class and way's sum of terms at each
-// relationship's Deltas, each row alone through the passes of every pair,
-// and the rows made ready to point at them.
+// relationship's Deltas, and the rows made ready to point at them.
 void relationlogs(mleclassing& c)
 {
     const std::string message = allocfailmessage("the classes of loci");
     allocarray(c.rellog, std::size_t(nrelations) * 9 * std::size_t(c.nclass), 0.0, message, routine);
     allocarray(c.rows.relrow, 9 * std::size_t(c.nclass), 0, message, routine);
-    double points[nrelations][10];
-    relationpoints(points);
     termentries one;
     one.adjusted = one.allstates = c.rows.allstates;
-    one.ew.assign(1, 1.0);
-    for (std::vector<double>& t : one.et) t.assign(1, 0.0);
     for (int32_t k = 0; k < c.nclass; ++k)
         for (int v = 0; v < 9; ++v) {
             const int m = twovariant[v].mode;
-            for (int s = 1; s <= 8; ++s) one.first[s] = one.made[s] = 0;
-            one.made[one.allstates ? 1 : m] = 1;
+            onerow(one, m);
             for (int q = 0; q < (one.allstates ? 8 : termcount[m]); ++q)
                 one.et[q][0] = one.allstates ? c.terms[std::size_t(72 * k + 8 * v + q)]
                                              : c.terms[std::size_t(27 * k + 3 * v + q)];
-            mlelogliks(one, points, nrelations, c.rellog.data() + std::size_t(nrelations) * std::size_t(9 * k + v));
+            rowrelations(one, c.rellog.data() + std::size_t(nrelations) * std::size_t(9 * k + v));
         }
     c.rows.reltable = c.rellog.data();
 }
