@@ -312,6 +312,48 @@ bool warmstart(const termentries& te, mlestate& z, int from, double* g, double (
     return false;
 }
 
+// Moves z by alpha along dir: a state blocked at the boundary (block, at
+// alpha = hi) or left below zerodelta leaves the support; the Deltas are
+// brought back to sum 1.
+void takestep(mlestate& z, const double* dir, double alpha, double hi, int block)
+{
+    double sum = 0.0;
+    for (int s = 1; s <= 9; ++s) {
+        if (!z.free[s]) continue;
+        z.d[s] += alpha * dir[s];
+        if ((block == s && alpha == hi) || z.d[s] < zerodelta) {
+            z.d[s] = 0.0;
+            z.free[s] = false;
+        }
+        sum += z.d[s];
+    }
+    for (int s = 1; s <= 9; ++s) z.d[s] /= sum;
+}
+
+// The whole step (to hi) when L still rises at its end as steplength asks
+// (slope there at least minus half the gain, every entry possible); the
+// slope is read from the gradient at the new point, which the next step
+// needs anyway, so most steps cost one gradient pass and no slope pass.
+// True with z moved and g, m at the new point; false with z unchanged.
+bool wholestep(const termentries& te, mlestate& z, const double* dir, double gain, double hi, int block, double* g,
+               double (*m)[10])
+{
+    mlestate next = z;
+    takestep(next, dir, hi, hi, block);
+    double gn[10], mn[10][10];
+    mlegradient(te, next.d, gn, mn, next.free);
+    double slope = 0.0;
+    for (int s = 1; s <= 9; ++s) {
+        if (!std::isfinite(gn[s])) return false;
+        slope += gn[s] * dir[s];
+    }
+    if (!(slope >= -0.5 * gain)) return false;
+    z = next;
+    std::copy(gn, gn + 10, g);
+    std::copy(&mn[0][0], &mn[0][0] + 100, &m[0][0]);
+    return true;
+}
+
 }  // namespace
 
 
@@ -327,7 +369,7 @@ void mlesolve(const termentries& te, mlefit& fit)
     bool fresh = done;          // g is the gradient at z.d
     while (!done && it < mlemaxiter) {
         ++it;
-        mlegradient(te, z.d, g, m, z.free);
+        if (!fresh) mlegradient(te, z.d, g, m, z.free);
         int worst = 0;
         const bool kkt = kktholds(z, g, worst);
         // A state at 0 whose gradient exceeds W is taken back once the
@@ -366,24 +408,21 @@ void mlesolve(const termentries& te, mlefit& fit)
                 hi = -z.d[s] / dir[s];
                 block = s;
             }
-        const double alpha = steplength(te, z, dir, gain, hi);
         std::copy(z.d, z.d + 10, before);
-        double sum = 0.0;
-        for (int s = 1; s <= 9; ++s) {
-            if (!z.free[s]) continue;
-            z.d[s] += alpha * dir[s];
-            if ((block == s && alpha == hi) || z.d[s] < zerodelta) {
-                z.d[s] = 0.0;
-                z.free[s] = false;
-            }
-            sum += z.d[s];
+        double gbefore[10];
+        std::copy(g, g + 10, gbefore);
+        double alpha = hi;
+        fresh = wholestep(te, z, dir, gain, hi, block, g, m);
+        if (!fresh) {
+            alpha = steplength(te, z, dir, gain, hi);
+            takestep(z, dir, alpha, hi, block);
         }
-        for (int s = 1; s <= 9; ++s) z.d[s] /= sum;
-        // converged: nothing to release, the gradients of the states in use
-        // equal to 1e-10 of W, and the step's gain below 1e-14 of W
+        // converged: nothing to release, the gradients (before the step) of
+        // the states in use equal to 1e-10 of W, and the step's gain below
+        // 1e-14 of W
         double spread = 0.0;
         for (int s = 1; s <= 9; ++s)
-            if (z.free[s]) spread = std::max(spread, std::fabs(g[s] / z.w - 1.0));
+            if (z.free[s]) spread = std::max(spread, std::fabs(gbefore[s] / z.w - 1.0));
         done = kkt && spread <= 1e-10 && 0.5 * alpha * gain <= 1e-14 * z.w;
     }
     if (z.flat && leastautozygous(z)) fresh = false;
