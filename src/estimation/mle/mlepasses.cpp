@@ -111,7 +111,12 @@ void gradientlive(const modeentries& x, const double* d, const bool* use, double
     const modecoords& mc = *x.mc;
     int live[9];
     const int nlive = livecoords(x, use, live);
-    if (nlive == 0) return;  // no state in use can give the mode: no point L is finite at
+    if (nlive == 0) {
+        // no state in use can give the mode's genotypes: L is minus infinity
+        // here, and its gradient is taken as infinite
+        for (int j = 0; j < mc.k; ++j) g[mc.c[j].state[0]] = HUGE_VAL;
+        return;
+    }
     const double* lc[9];
     const double* dc[9];
     splitcoef(x, live, nlive, lc, dc);
