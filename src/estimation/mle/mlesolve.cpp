@@ -369,9 +369,10 @@ void takestep(mlestate& z, const double* dir, double alpha, double hi, int block
 // (slope there at least minus half the gain, every entry possible); the
 // slope is read from the gradient at the new point, which the next step
 // needs anyway, so most steps cost one gradient pass and no slope pass.
-// True with z moved and g, m at the new point; false with z unchanged.
+// True with z moved, g, m at the new point and the slope there in end;
+// false with z unchanged.
 bool wholestep(const termentries& te, mlestate& z, const double* dir, double gain, double hi, int block, double* g,
-               double (*m)[10])
+               double (*m)[10], double& end)
 {
     mlestate next = z;
     takestep(next, dir, hi, hi, block);
@@ -383,6 +384,7 @@ bool wholestep(const termentries& te, mlestate& z, const double* dir, double gai
         slope += gn[s] * dir[s];
     }
     if (!(slope >= -0.5 * gain)) return false;
+    end = slope;
     z = next;
     std::copy(gn, gn + 10, g);
     std::copy(&mn[0][0], &mn[0][0] + 100, &m[0][0]);
@@ -402,6 +404,9 @@ void mlesolve(const termentries& te, mlefit& fit)
     std::copy(z.d, z.d + 10, before);
     int32_t it = done ? 1 : 0;  // the unrelated point's pass is its one step
     bool fresh = done;          // g is the gradient at z.d
+    // after a whole step L rose by at most rise: along the step its slope
+    // falls (L is concave) from the gain at the start to that at the end
+    double rise = -1.0;
     while (!done && it < mlemaxiter) {
         ++it;
         if (!fresh) mlegradient(te, z.d, g, m, z.free);
@@ -447,7 +452,9 @@ void mlesolve(const termentries& te, mlefit& fit)
         double gbefore[10];
         std::copy(g, g + 10, gbefore);
         double alpha = hi;
-        fresh = wholestep(te, z, dir, gain, hi, block, g, m);
+        double end = 0.0;
+        fresh = wholestep(te, z, dir, gain, hi, block, g, m, end);
+        rise = fresh ? alpha * std::max(gain, std::fabs(end)) : -1.0;
         if (!fresh) {
             alpha = steplength(te, z, dir, gain, hi);
             takestep(z, dir, alpha, hi, block);
@@ -468,30 +475,37 @@ void mlesolve(const termentries& te, mlefit& fit)
     if (!fresh) mlegradient(te, z.d, g, m, z.free);
     int worst = 0;
     const bool kkt = kktholds(z, g, worst);
-    // L at the returned point, before the last step (unless it is the same
-    // point) and at the six relationships, in one pass
+    // L at the returned point, at the point before the last step (for the
+    // convergence check, unless the step's rise bounds it, the point is the
+    // same or the fit has not converged anyway) and at the six
+    // relationships, in one pass.  With adjusted terms (relative to
+    // Delta9's) L at the unrelated point is 0 exactly.
     const bool still = std::equal(before, before + 10, z.d);
+    const bool measure = done && kkt && !still && rise < 0.0;
     double points[8][10] = {}, l[8];
-    const int own = still ? 1 : 2;
+    const int own = measure ? 2 : 1;
     std::copy(z.d, z.d + 10, points[0]);
     std::copy(before, before + 10, points[1]);
     relationpoints(points + own);
     if (te.reltable != nullptr) {
         mlelogliks(te, points, own, l);
         mlerelationliks(te, points + own, l + own);
+    } else if (te.adjusted) {
+        mlelogliks(te, points, own + nrelations - 1, l);
+        l[own + nrelations - 1] = 0.0;
     } else {
         mlelogliks(te, points, own + nrelations, l);
     }
-    if (still) {  // the relationships to their places, l[2..7]
+    if (!measure) {  // the relationships to their places, l[2..7]
         std::copy_backward(l + 1, l + 1 + nrelations, l + 2 + nrelations);
         l[1] = l[0];
     }
     fit.lnl = l[0];
-    const double last = l[1];
     // Adjusted terms are relative to Delta9's, so L is near 0 for most
     // dyads: the last step is measured against the total weight there.
     const double scale = std::max(std::fabs(fit.lnl), te.adjusted ? z.w : 1.0);
-    fit.conv = done && kkt && std::fabs(fit.lnl - last) < 1e-12 * scale;
+    const double last = measure || still ? std::fabs(fit.lnl - l[1]) : rise;
+    fit.conv = done && kkt && std::isfinite(fit.lnl) && last < 1e-12 * scale;
     fit.iter = it;
     std::copy(z.d, z.d + 10, fit.d);
     callrelation(l + 1, fit);
