@@ -10,21 +10,28 @@
 #include "estimation/common/common.hpp"
 #include "estimation/common/modes.hpp"
 #include "estimation/mle/mle.hpp"
+#include "estimation/mle/stateprobs.hpp"
 #include "estimation_setup.hpp"
 
 namespace {
 
 // Term entries made by hand: (mode, weight, terms of the mode's non-base
-// states in the order modes.hpp gives them).
+// states in the order modes.hpp gives them; adjusted: of every state the
+// mode allows but Delta9, whose coefficient is 1, in state order).
 struct entry {
     int mode;
     double w;
-    double t[3];
+    double t[8];
 };
 
-termentries entriesof(const std::vector<entry>& list, double w9)
+// The states of an adjusted entry's terms, by mode.
+constexpr int adjstates[9][8] = {{}, {1, 2, 3, 4, 5, 6, 7, 8}, {2, 4, 6}, {3, 4, 8}, {4}, {5, 6, 8}, {6}, {7, 8}, {8}};
+constexpr int adjterms[9] = {0, 8, 3, 3, 1, 3, 1, 2, 1};
+
+termentries entriesof(const std::vector<entry>& list, double w9, bool adjusted = false)
 {
     termentries te;
+    te.adjusted = adjusted;
     const std::size_t n = list.size() + 1;
     te.ew.assign(n, 0.0);
     for (auto& t : te.et) t.assign(n, 0.0);
@@ -34,7 +41,7 @@ termentries entriesof(const std::vector<entry>& list, double w9)
         for (const entry& e : list) {
             if (e.mode != m) continue;
             te.ew[std::size_t(at)] = e.w;
-            for (int q = 0; q < 3; ++q) te.et[q][std::size_t(at)] = e.t[q];
+            for (int q = 0; q < 8; ++q) te.et[q][std::size_t(at)] = e.t[q];
             ++at;
             ++te.made[m];
         }
@@ -45,10 +52,15 @@ termentries entriesof(const std::vector<entry>& list, double w9)
 
 // The nine state coefficients of an entry (1 for base states, 0 for states
 // that cannot give the mode), written out from the term layout.
-void coefficients(const entry& e, double* a)
+void coefficients(const entry& e, bool adjusted, double* a)
 {
     for (int s = 0; s <= 9; ++s) a[s] = 0.0;
     const double* t = e.t;
+    if (adjusted) {
+        for (int q = 0; q < adjterms[e.mode]; ++q) a[adjstates[e.mode][q]] = t[q];
+        a[9] = 1.0;
+        return;
+    }
     switch (e.mode) {
     case 1: a[1] = t[0]; a[2] = a[3] = a[5] = a[7] = 1; a[4] = a[6] = a[8] = t[1]; a[9] = t[2]; break;
     case 2: a[2] = 1; a[4] = t[0]; a[6] = t[1]; a[9] = t[2]; break;
@@ -64,12 +76,13 @@ void coefficients(const entry& e, double* a)
 struct problem {
     std::vector<entry> list;
     double w9 = 0.0;
+    bool adjusted = false;
 
     double loglik(const double* d) const
     {
         double l = w9 > 0 ? w9 * std::log(d[9]) : 0.0, a[10];
         for (const entry& e : list) {
-            coefficients(e, a);
+            coefficients(e, adjusted, a);
             double dot = 0.0;
             for (int s = 1; s <= 9; ++s) dot += a[s] * d[s];
             l += e.w * std::log(dot);
@@ -82,7 +95,7 @@ struct problem {
         for (int s = 0; s <= 9; ++s) g[s] = 0.0;
         g[9] = w9 > 0 ? w9 / d[9] : 0.0;
         for (const entry& e : list) {
-            coefficients(e, a);
+            coefficients(e, adjusted, a);
             double dot = 0.0;
             for (int s = 1; s <= 9; ++s) dot += a[s] * d[s];
             for (int s = 1; s <= 9; ++s) g[s] += e.w * a[s] / dot;
@@ -128,10 +141,45 @@ problem randomproblem(esttest::rng& r, bool twoallele)
     return p;
 }
 
+// A dyad at each individual's own frequencies: loci of two to four
+// alleles, random genotypes and frequencies, the terms of stateprobs.hpp.
+problem adjustedproblem(esttest::rng& r)
+{
+    problem p;
+    p.adjusted = true;
+    const int n = 3 + int(r.uniform() * 40);
+    for (int k = 0; k < n; ++k) {
+        const int alleles = 2 + int(r.uniform() * 3);
+        int8_t x[2], y[2];
+        for (int8_t* a : {x, x + 1, y, y + 1}) *a = int8_t(1 + int(r.uniform() * alleles));
+        double fa[4], fb[4], prob[10];
+        for (int q = 0; q < 4; ++q) {
+            fa[q] = 0.05 + 0.5 * r.uniform();
+            fb[q] = 0.05 + 0.5 * r.uniform();
+        }
+        const int8_t al[4] = {x[0], x[1], y[0], y[1]};
+        for (int q = 0; q < 4; ++q)  // one frequency per allele and individual
+            for (int o = 0; o < q; ++o)
+                if (al[o] == al[q]) {
+                    fa[q] = fa[o];
+                    fb[q] = fb[o];
+                }
+        stateprobs(x, y, fa, fb, prob);
+        entry e{findconf(x, y), double(1 + int(r.uniform() * 30)), {}};
+        if (e.mode == 9) {
+            p.w9 += e.w;
+            continue;
+        }
+        for (int q = 0; q < adjterms[e.mode]; ++q) e.t[q] = prob[adjstates[e.mode][q]] / prob[9];
+        p.list.push_back(e);
+    }
+    return p;
+}
+
 void expectmaximum(const problem& p, int inbreed, const char* what)
 {
     vars.inbreed = inbreed;
-    const termentries te = entriesof(p.list, p.w9);
+    const termentries te = entriesof(p.list, p.w9, p.adjusted);
     mlefit fit;
     mlesolve(te, fit);
     const int from = inbreed == 1 ? 1 : 7;
@@ -165,6 +213,11 @@ TEST(estimation_mle, reachesTheMaximumOfRandomDyads)
         const problem p = randomproblem(r, k % 2 == 1);
         expectmaximum(p, 1, k % 2 ? "two-allele, Inbreed 1" : "any, Inbreed 1");
         expectmaximum(p, 0, k % 2 ? "two-allele, Inbreed 0" : "any, Inbreed 0");
+        // each individual's own frequencies: a whole step must not end
+        // where the genotypes of some mode have no state in use
+        const problem a = adjustedproblem(r);
+        expectmaximum(a, 1, "adjusted, Inbreed 1");
+        expectmaximum(a, 0, "adjusted, Inbreed 0");
     }
 }
 
