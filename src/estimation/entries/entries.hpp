@@ -110,6 +110,10 @@ struct termentries {
     // entries hold the terms of Delta1..Delta8 relative to Delta9's and
     // stand in mode 1's group, whatever their mode (adjusted is set too).
     bool allstates = false;
+    // Whether L is flat along the two-allele direction (mlesolve.cpp) when
+    // the maker of the rows knows it from rows shared by every pair; -1:
+    // not known, the maximiser looks at the entries.
+    int8_t flat = -1;
     // Rows whose terms every pair shares (MLE:2 at the sample frequencies,
     // MLE:1's merged entries): their logarithms at the relationships'
     // Deltas, nrelations a class and way or merge slot (reltable), and the

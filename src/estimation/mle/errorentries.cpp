@@ -1,7 +1,9 @@
 // MLE:1 on SNP data with genotyping errors (ERR:), at the sample's allele
 // counts: the dyad's merged entries keep their keys (sample size n and the
 // count x of the allele their mode names) and get the terms of all nine
-// states with errors (errorprobs.hpp), made once per key and kept.
+// states with errors (errorprobs.hpp), made once per key and kept with the
+// key's logarithms at the relationships and whether it is flat along the
+// two-allele direction (so that a dyad needs neither of its own).
 #include "estimation/mle/errorprobs.hpp"
 #include "estimation/mle/mle.hpp"
 #include "run/alloc.hpp"
@@ -31,6 +33,7 @@ void errorsetup(errorcache& c)
     const std::string message = allocfailmessage("the terms with errors");
     allocarray(c.te.ew, std::size_t(vars.numloci2) + 1, 0.0, message, routine);
     for (std::vector<double>& t : c.te.et) allocarray(t, std::size_t(vars.numloci2) + 1, 0.0, message, routine);
+    allocarray(c.te.relrow, std::size_t(vars.numloci2) + 1, 0, message, routine);
     c.te.adjusted = c.te.allstates = true;
 }
 
@@ -38,6 +41,9 @@ void errorentries(errorcache& c, const termentries& from)
 {
     const std::size_t width = 2 * std::size_t(vars.numindiv) + 1;
     termentries& te = c.te;
+    termentries one;
+    one.adjusted = one.allstates = true;
+    bool flat = true;
     int32_t at = 0;
     for (int m = 1; m <= 8; ++m) {
         te.first[m] = 0;
@@ -52,15 +58,24 @@ void errorentries(errorcache& c, const termentries& from)
             if (row < 0) {
                 row = int32_t(c.rows.size() / (5 * width * 9));
                 c.rows.resize(c.rows.size() + 5 * width * 9, -1.0);
+                c.rellog.resize(c.rellog.size() + 5 * width * nrelations, 0.0);
+                c.flat.resize(c.flat.size() + 5 * width, 0);
             }
-            double* t = c.rows.data() + ((std::size_t(row) * 5 + std::size_t(slotofmode[m])) * width + std::size_t(x)) * 9;
+            const std::size_t key = (std::size_t(row) * 5 + std::size_t(slotofmode[m])) * width + std::size_t(x);
+            double* t = c.rows.data() + key * 9;
             if (t[8] < 0.0) {  // first met: the terms of this key
                 const double count[3] = {0.0, double(x), double(n - x)};
                 double p[10];
                 errorprobs(ways[m].x, ways[m].y, 2, vars.generr, count, double(n), nullptr, nullptr, p);
                 for (int s = 1; s <= 8; ++s) t[s - 1] = p[s] / p[9];
                 t[8] = 1.0;
+                onerow(one, 1);
+                for (int s = 0; s < 8; ++s) one.et[s][0] = t[s];
+                rowrelations(one, c.rellog.data() + key * nrelations);
+                c.flat[key] = flatdirection(one);
             }
+            flat = flat && c.flat[key];
+            te.relrow[std::size_t(at)] = int32_t(key);
             te.ew[std::size_t(at)] = from.ew[f];
             for (int s = 0; s < 8; ++s) te.et[s][std::size_t(at)] = t[s];
             ++at;
@@ -68,4 +83,6 @@ void errorentries(errorcache& c, const termentries& from)
     }
     te.made[1] = at;
     te.w9 = 0.0;
+    te.flat = int8_t(flat);
+    te.reltable = c.rellog.data();
 }

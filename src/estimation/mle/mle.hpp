@@ -62,6 +62,12 @@ constexpr int32_t mlemaxiter = 200;
 // The fit of the dyad whose entries are te (mlesolve.cpp).
 void mlesolve(const termentries& te, mlefit& fit);
 
+// True when the log-likelihood of the entries te is flat along Delta2 +
+// 2 Delta8 - Delta4 - Delta6 - Delta7 (two-allele loci whose two
+// individuals share their frequencies): mlesolve then returns the point of
+// that line with the least Delta1 + ... + Delta6.
+bool flatdirection(const termentries& te);
+
 // ---- the passes over the entries (mlepasses.cpp) ----
 
 // Gradient g[1..9] and the negative Hessian m[s][t] (s, t 1..9) of L at d.
@@ -137,6 +143,8 @@ void adjustedentries(adjwork& a, int32_t i, int32_t j, const int8_t* gi, const i
 struct errorcache {
     std::vector<int32_t> rowofn;
     std::vector<double> rows;        // per n: 5 modes x (2N + 1) counts x (8 terms, a mark)
+    std::vector<double> rellog;      // per key (a place of rows / 9): its logarithms at the relationships
+    std::vector<uint8_t> flat;       // per key: L of that entry alone flat along the two-allele direction
     termentries te;
 };
 void errorsetup(errorcache& c);
@@ -181,6 +189,7 @@ struct mleclassing {
     std::vector<int32_t> counts;     // a dyad's loci per class and way
     std::vector<double> moment;      // class k, way v at 9 k + v: the mean of (g1 - 2p)(g2 - 2p) / (4p(1 - p))
     std::vector<double> rellog;      // class k, way v, relationship r at nrelations (9 k + v) + r - 1: log of the terms' sum
+    std::vector<uint8_t> rowflat;    // class k, way v at 9 k + v: L of that row alone flat along the two-allele direction
     termentries rows;                // the dyad's rows
 };
 

@@ -241,12 +241,15 @@ void classplanes(mleclassing& c, const std::vector<int32_t>& cls)
 }
 
 // The logarithm of every class and way's sum of terms at each
-// relationship's Deltas, and the rows made ready to point at them.
+// relationship's Deltas, and the rows made ready to point at them; and
+// whether each row alone is flat (a dyad's L is flat when all its rows
+// are).
 void relationlogs(mleclassing& c)
 {
     const std::string message = allocfailmessage("the classes of loci");
     allocarray(c.rellog, std::size_t(nrelations) * 9 * std::size_t(c.nclass), 0.0, message, routine);
     allocarray(c.rows.relrow, 9 * std::size_t(c.nclass), 0, message, routine);
+    allocarray(c.rowflat, 9 * std::size_t(c.nclass), uint8_t(0), message, routine);
     termentries one;
     one.adjusted = one.allstates = c.rows.allstates;
     for (int32_t k = 0; k < c.nclass; ++k)
@@ -257,6 +260,7 @@ void relationlogs(mleclassing& c)
                 one.et[q][0] = one.allstates ? c.terms[std::size_t(72 * k + 8 * v + q)]
                                              : c.terms[std::size_t(27 * k + 3 * v + q)];
             rowrelations(one, c.rellog.data() + std::size_t(nrelations) * std::size_t(9 * k + v));
+            c.rowflat[std::size_t(9 * k + v)] = flatdirection(one);
         }
     c.rows.reltable = c.rellog.data();
 }
@@ -353,6 +357,7 @@ void classrows(mleclassing& c, int32_t* iis)
     termentries& te = c.rows;
     for (int m = 0; m < 9; ++m) iis[m] = 0;
     int32_t at = 0;
+    bool flat = true;
     if (te.allstates) {
         // with errors: a row per class and way met, all in mode 1's group
         for (int m = 1; m <= 8; ++m) te.first[m] = te.made[m] = 0;
@@ -363,11 +368,13 @@ void classrows(mleclassing& c, int32_t* iis)
                 iis[twovariant[v].mode - 1] += count;
                 te.ew[std::size_t(at)] = double(count);
                 te.relrow[std::size_t(at)] = 9 * k + v;
+                flat = flat && c.rowflat[std::size_t(9 * k + v)];
                 for (int q = 0; q < 8; ++q) te.et[q][std::size_t(at)] = c.terms[std::size_t(72 * k + 8 * v + q)];
                 ++at;
             }
         te.made[1] = at;
         te.w9 = 0.0;
+        te.flat = int8_t(flat);
         return;
     }
     // the ways of each mode: 1 = ways 0, 1; 2 = 2, 3; 3 = 4, 5; 5 = 6, 7; 7 = 8
@@ -381,6 +388,7 @@ void classrows(mleclassing& c, int32_t* iis)
                 iis[m - 1] += count;
                 te.ew[std::size_t(at)] = double(count);
                 te.relrow[std::size_t(at)] = 9 * k + v;
+                flat = flat && c.rowflat[std::size_t(9 * k + v)];
                 for (int q = 0; q < termcount[m]; ++q)
                     te.et[q][std::size_t(at)] = c.terms[std::size_t(27 * k + 3 * v + q)];
                 ++at;
@@ -388,4 +396,5 @@ void classrows(mleclassing& c, int32_t* iis)
         te.made[m] = at - te.first[m];
     }
     te.w9 = 0.0;
+    te.flat = int8_t(flat);
 }

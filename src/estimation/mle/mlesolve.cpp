@@ -261,6 +261,8 @@ bool flatadjusted(const termentries& te)
     return true;
 }
 
+}  // namespace
+
 bool flatdirection(const termentries& te)
 {
     if (te.made[4] + te.made[6] + te.made[8] > 0) return false;
@@ -273,6 +275,8 @@ bool flatdirection(const termentries& te)
         if (std::fabs(te.et[0][std::size_t(te.first[7] + k)] - 0.5) > 1e-9) return false;
     return true;
 }
+
+namespace {
 
 // Of the points along the flat direction, the one with the least Delta1
 // + ... + Delta6; true when the point moved.
@@ -398,7 +402,7 @@ void mlesolve(const termentries& te, mlefit& fit)
 {
     mlestate z;
     z.w = totalweight(te);
-    z.flat = vars.inbreed == 1 && flatdirection(te);
+    z.flat = vars.inbreed == 1 && (te.flat >= 0 ? te.flat == 1 : flatdirection(te));
     double g[10], m[10][10], dir[10], before[10];
     bool done = warmstart(te, z, vars.inbreed == 1 ? 1 : 7, g, m);
     std::copy(z.d, z.d + 10, before);
