@@ -29,7 +29,10 @@ void errorsetup(errorcache& c)
 {
     const std::size_t n = 2 * std::size_t(vars.numindiv) + 1;
     allocarray(c.rowofn, n, -1, allocfailmessage("the terms with errors"), routine);
-    c.rows.clear();
+    c.keyat.clear();
+    c.terms.clear();
+    c.rellog.clear();
+    c.flat.clear();
     const std::string message = allocfailmessage("the terms with errors");
     allocarray(c.te.ew, std::size_t(vars.numloci2) + 1, 0.0, message, routine);
     for (std::vector<double>& t : c.te.et) allocarray(t, std::size_t(vars.numloci2) + 1, 0.0, message, routine);
@@ -56,25 +59,26 @@ void errorentries(errorcache& c, const termentries& from)
             const int32_t n = from.en[f], x = from.ex1[f];
             int32_t& row = c.rowofn[std::size_t(n)];
             if (row < 0) {
-                row = int32_t(c.rows.size() / (5 * width * 9));
-                c.rows.resize(c.rows.size() + 5 * width * 9, -1.0);
-                c.rellog.resize(c.rellog.size() + 5 * width * nrelations, 0.0);
-                c.flat.resize(c.flat.size() + 5 * width, 0);
+                row = int32_t(c.keyat.size() / (5 * width));
+                c.keyat.resize(c.keyat.size() + 5 * width, -1);
             }
-            const std::size_t key = (std::size_t(row) * 5 + std::size_t(slotofmode[m])) * width + std::size_t(x);
-            double* t = c.rows.data() + key * 9;
-            if (t[8] < 0.0) {  // first met: the terms of this key
+            int32_t& key = c.keyat[(std::size_t(row) * 5 + std::size_t(slotofmode[m])) * width + std::size_t(x)];
+            if (key < 0) {  // first met: the terms of this key (kept densely, in the order met)
+                key = int32_t(c.flat.size());
                 const double count[3] = {0.0, double(x), double(n - x)};
                 double p[10];
                 errorprobs(ways[m].x, ways[m].y, 2, vars.generr, count, double(n), nullptr, nullptr, p);
-                for (int s = 1; s <= 8; ++s) t[s - 1] = p[s] / p[9];
-                t[8] = 1.0;
                 onerow(one, 1);
-                for (int s = 0; s < 8; ++s) one.et[s][0] = t[s];
-                rowrelations(one, c.rellog.data() + key * nrelations);
-                c.flat[key] = flatdirection(one);
+                for (int s = 1; s <= 8; ++s) {
+                    c.terms.push_back(p[s] / p[9]);
+                    one.et[s - 1][0] = p[s] / p[9];
+                }
+                c.rellog.resize(c.rellog.size() + nrelations);
+                rowrelations(one, c.rellog.data() + std::size_t(key) * nrelations);
+                c.flat.push_back(flatdirection(one));
             }
-            flat = flat && c.flat[key];
+            const double* t = c.terms.data() + 8 * std::size_t(key);
+            flat = flat && c.flat[std::size_t(key)];
             te.relrow[std::size_t(at)] = int32_t(key);
             te.ew[std::size_t(at)] = from.ew[f];
             for (int s = 0; s < 8; ++s) te.et[s][std::size_t(at)] = t[s];

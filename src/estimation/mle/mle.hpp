@@ -142,8 +142,9 @@ void adjustedentries(adjwork& a, int32_t i, int32_t j, const int8_t* gi, const i
 // mode and count; and the dyad's entries (errorentries.cpp).
 struct errorcache {
     std::vector<int32_t> rowofn;
-    std::vector<double> rows;        // per n: 5 modes x (2N + 1) counts x (8 terms, a mark)
-    std::vector<double> rellog;      // per key (a place of rows / 9): its logarithms at the relationships
+    std::vector<int32_t> keyat;      // per n: 5 modes x (2N + 1) counts: the key's number (-1: not met yet)
+    std::vector<double> terms;       // per key met, in the order met: its 8 terms
+    std::vector<double> rellog;      // per key: its logarithms at the relationships
     std::vector<uint8_t> flat;       // per key: L of that entry alone flat along the two-allele direction
     termentries te;
 };
