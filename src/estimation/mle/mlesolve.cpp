@@ -395,6 +395,79 @@ bool wholestep(const termentries& te, mlestate& z, const double* dir, double gai
     return true;
 }
 
+// The direction of the next step at z (gradient g, negative Hessian m);
+// true when no state at 0 asks to enter (the KKT conditions hold there).
+// A state at 0 whose gradient exceeds W is taken back once the states in
+// use are about as good as each other (their gradients spread less around
+// W than it exceeds W).
+bool choosedirection(mlestate& z, const double* g, const double (*m)[10], double* dir)
+{
+    int worst = 0;
+    const bool kkt = kktholds(z, g, worst);
+    if (worst) {
+        double spread = 0.0;
+        for (int s = 1; s <= 9; ++s)
+            if (z.free[s]) spread = std::max(spread, std::fabs(g[s] / z.w - 1.0));
+        if (g[worst] / z.w - 1.0 > spread) z.free[worst] = true;
+        else worst = 0;
+    }
+    newtondirection(z, g, m, dir);
+    if (worst && !(dir[worst] > 0.0)) {
+        // the state cannot enter along the Newton direction: enter it
+        // along the simplex edge from the state in use of least gradient
+        int r = 0;
+        for (int s = 1; s <= 9; ++s)
+            if (z.free[s] && s != worst && z.d[s] > 0.0 && (r == 0 || g[s] < g[r])) r = s;
+        for (int s = 0; s <= 9; ++s) dir[s] = 0.0;
+        dir[worst] = z.d[r];
+        dir[r] = -z.d[r];
+    }
+    return kkt;
+}
+
+// The fit at the returned point z: the checks there (its gradient g is
+// known when fresh), L there, at the point before the last step (for the
+// convergence check, unless the step's rise bounds it, the point is the
+// same or the fit has not converged anyway) and at the six relationships,
+// in one pass, and the call.  With adjusted terms (relative to Delta9's)
+// L at the unrelated point is 0 exactly.
+void finishfit(const termentries& te, mlestate& z, const double* before, bool done, bool fresh, double rise,
+               double* g, double (*m)[10], mlefit& fit)
+{
+    for (int s = 1; s <= 9; ++s) z.free[s] = z.d[s] > 0.0;
+    if (!fresh) mlegradient(te, z.d, g, m, z.free);
+    int worst = 0;
+    const bool kkt = kktholds(z, g, worst);
+    const bool still = std::equal(before, before + 10, z.d);
+    const bool measure = done && kkt && !still && rise < 0.0;
+    double points[8][10] = {}, l[8];
+    const int own = measure ? 2 : 1;
+    std::copy(z.d, z.d + 10, points[0]);
+    std::copy(before, before + 10, points[1]);
+    relationpoints(points + own);
+    if (te.reltable != nullptr) {
+        mlelogliks(te, points, own, l);
+        mlerelationliks(te, points + own, l + own);
+    } else if (te.adjusted) {
+        mlelogliks(te, points, own + nrelations - 1, l);
+        l[own + nrelations - 1] = 0.0;
+    } else {
+        mlelogliks(te, points, own + nrelations, l);
+    }
+    if (!measure) {  // the relationships to their places, l[2..7]
+        std::copy_backward(l + 1, l + 1 + nrelations, l + 2 + nrelations);
+        l[1] = l[0];
+    }
+    fit.lnl = l[0];
+    // Adjusted terms are relative to Delta9's, so L is near 0 for most
+    // dyads: the last step is measured against the total weight there.
+    const double scale = std::max(std::fabs(fit.lnl), te.adjusted ? z.w : 1.0);
+    const double last = measure || still ? std::fabs(fit.lnl - l[1]) : rise;
+    fit.conv = done && kkt && std::isfinite(fit.lnl) && last < 1e-12 * scale;
+    std::copy(z.d, z.d + 10, fit.d);
+    callrelation(l + 1, fit);
+}
+
 }  // namespace
 
 
@@ -414,29 +487,7 @@ void mlesolve(const termentries& te, mlefit& fit)
     while (!done && it < mlemaxiter) {
         ++it;
         if (!fresh) mlegradient(te, z.d, g, m, z.free);
-        int worst = 0;
-        const bool kkt = kktholds(z, g, worst);
-        // A state at 0 whose gradient exceeds W is taken back once the
-        // states in use are about as good as each other (their gradients
-        // spread less around W than it exceeds W).
-        if (worst) {
-            double spread = 0.0;
-            for (int s = 1; s <= 9; ++s)
-                if (z.free[s]) spread = std::max(spread, std::fabs(g[s] / z.w - 1.0));
-            if (g[worst] / z.w - 1.0 > spread) z.free[worst] = true;
-            else worst = 0;
-        }
-        newtondirection(z, g, m, dir);
-        if (worst && !(dir[worst] > 0.0)) {
-            // the state cannot enter along the Newton direction: enter it
-            // along the simplex edge from the state in use of least gradient
-            int r = 0;
-            for (int s = 1; s <= 9; ++s)
-                if (z.free[s] && s != worst && z.d[s] > 0.0 && (r == 0 || g[s] < g[r])) r = s;
-            for (int s = 0; s <= 9; ++s) dir[s] = 0.0;
-            dir[worst] = z.d[r];
-            dir[r] = -z.d[r];
-        }
+        const bool kkt = choosedirection(z, g, m, dir);
         double gain = 0.0;
         for (int s = 1; s <= 9; ++s) gain += g[s] * dir[s];
         if (!(gain > 0.0)) {  // nothing left to gain: the last step is no step
@@ -472,45 +523,6 @@ void mlesolve(const termentries& te, mlefit& fit)
         done = kkt && spread <= 1e-10 && 0.5 * alpha * gain <= 1e-14 * z.w;
     }
     if (z.flat && leastautozygous(z)) fresh = false;
-
-    // the checks at the returned point (its gradient is known when the last
-    // step was no step)
-    for (int s = 1; s <= 9; ++s) z.free[s] = z.d[s] > 0.0;
-    if (!fresh) mlegradient(te, z.d, g, m, z.free);
-    int worst = 0;
-    const bool kkt = kktholds(z, g, worst);
-    // L at the returned point, at the point before the last step (for the
-    // convergence check, unless the step's rise bounds it, the point is the
-    // same or the fit has not converged anyway) and at the six
-    // relationships, in one pass.  With adjusted terms (relative to
-    // Delta9's) L at the unrelated point is 0 exactly.
-    const bool still = std::equal(before, before + 10, z.d);
-    const bool measure = done && kkt && !still && rise < 0.0;
-    double points[8][10] = {}, l[8];
-    const int own = measure ? 2 : 1;
-    std::copy(z.d, z.d + 10, points[0]);
-    std::copy(before, before + 10, points[1]);
-    relationpoints(points + own);
-    if (te.reltable != nullptr) {
-        mlelogliks(te, points, own, l);
-        mlerelationliks(te, points + own, l + own);
-    } else if (te.adjusted) {
-        mlelogliks(te, points, own + nrelations - 1, l);
-        l[own + nrelations - 1] = 0.0;
-    } else {
-        mlelogliks(te, points, own + nrelations, l);
-    }
-    if (!measure) {  // the relationships to their places, l[2..7]
-        std::copy_backward(l + 1, l + 1 + nrelations, l + 2 + nrelations);
-        l[1] = l[0];
-    }
-    fit.lnl = l[0];
-    // Adjusted terms are relative to Delta9's, so L is near 0 for most
-    // dyads: the last step is measured against the total weight there.
-    const double scale = std::max(std::fabs(fit.lnl), te.adjusted ? z.w : 1.0);
-    const double last = measure || still ? std::fabs(fit.lnl - l[1]) : rise;
-    fit.conv = done && kkt && std::isfinite(fit.lnl) && last < 1e-12 * scale;
     fit.iter = it;
-    std::copy(z.d, z.d + 10, fit.d);
-    callrelation(l + 1, fit);
+    finishfit(te, z, before, done, fresh, rise, g, m, fit);
 }
