@@ -70,8 +70,9 @@ void errorentries(errorcache& c, const termentries& from)
                 errorprobs(ways[m].x, ways[m].y, 2, vars.generr, count, double(n), nullptr, nullptr, p);
                 onerow(one, 1);
                 for (int s = 1; s <= 8; ++s) {
-                    c.terms.push_back(p[s] / p[9]);
-                    one.et[s - 1][0] = p[s] / p[9];
+                    const double term = p[s] / p[9];
+                    c.terms.push_back(term);
+                    one.et[s - 1][0] = term;
                 }
                 c.rellog.resize(c.rellog.size() + nrelations);
                 rowrelations(one, c.rellog.data() + std::size_t(key) * nrelations);

@@ -373,25 +373,24 @@ void takestep(mlestate& z, const double* dir, double alpha, double hi, int block
 // (slope there at least minus half the gain, every entry possible); the
 // slope is read from the gradient at the new point, which the next step
 // needs anyway, so most steps cost one gradient pass and no slope pass.
-// True with z moved, g, m at the new point and the slope there in end;
-// false with z unchanged.
+// g and m become those at the new point either way (a refused step's are
+// not read again: the line search and the next gradient pass follow).
+// True with z moved and the slope at the new point in end; false with z
+// unchanged.
 bool wholestep(const termentries& te, mlestate& z, const double* dir, double gain, double hi, int block, double* g,
                double (*m)[10], double& end)
 {
     mlestate next = z;
     takestep(next, dir, hi, hi, block);
-    double gn[10], mn[10][10];
-    mlegradient(te, next.d, gn, mn, next.free);
+    mlegradient(te, next.d, g, m, next.free);
     double slope = 0.0;
     for (int s = 1; s <= 9; ++s) {
-        if (!std::isfinite(gn[s])) return false;
-        slope += gn[s] * dir[s];
+        if (!std::isfinite(g[s])) return false;
+        slope += g[s] * dir[s];
     }
     if (!(slope >= -0.5 * gain)) return false;
     end = slope;
     z = next;
-    std::copy(gn, gn + 10, g);
-    std::copy(&mn[0][0], &mn[0][0] + 100, &m[0][0]);
     return true;
 }
 
