@@ -82,8 +82,9 @@ void freqmodel()
         const Eigen::Map<const Eigen::MatrixXd> b(block.data(), count, nf);
         auto r = rhs.topRows(count);
         r.noalias() = b * z;
-        Eigen::Map<Eigen::MatrixXd, 0, Eigen::OuterStride<>> beta(vars.pcbeta.data() + betaat(0, first), p, count,
-                                                                 Eigen::OuterStride<>(stride));
+        // coefficient c of locus first + l at betaat(c, first) + c U + l
+        Eigen::Map<Eigen::MatrixXd, 0, Eigen::Stride<Eigen::Dynamic, Eigen::Dynamic>> beta(
+            vars.pcbeta.data() + betaat(0, first), p, count, Eigen::Stride<Eigen::Dynamic, Eigen::Dynamic>(1, nloc));
         beta = whole.solve(r.transpose());
 
         bool gaps = false;

@@ -21,14 +21,16 @@ void indivfreqs(int32_t i, double* f)
     const int32_t nu = vars.numloci2;
     const double* low = vars.freqlow.data();
     if (vars.pcs > 0) {
-        // only the components used have coefficients other than 0
-        const int32_t k = vars.pcsused, stride = vars.pcs + 1;
+        // only the components used have coefficients other than 0; every
+        // locus takes intercept + b1 z1 + b2 z2 + ... in that order
+        const int32_t k = vars.pcsused;
         const double* z = vars.pcscore.data() + pcat(1, i);
-        for (int32_t u = 1; u <= nu; ++u) {
-            const double* b = vars.pcbeta.data() + std::size_t(u - 1) * std::size_t(stride);
-            double x = b[0];
-            for (int32_t c = 1; c <= k; ++c) x += b[c] * z[c - 1];
-            f[u] = x;
+        const double* b = vars.pcbeta.data() + betaat(0, 1);
+        for (int32_t u = 1; u <= nu; ++u) f[u] = b[u - 1];
+        for (int32_t c = 1; c <= k; ++c) {
+            const double* bc = vars.pcbeta.data() + betaat(c, 1);
+            const double zc = z[c - 1];
+            for (int32_t u = 1; u <= nu; ++u) f[u] += bc[u - 1] * zc;
         }
     } else {
         const int32_t p = vars.popof[std::size_t(i)];

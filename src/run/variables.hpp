@@ -120,7 +120,7 @@ struct variables {
     // kept away from 0 and 1 (indivfreqs).
     std::vector<double> pcscore;        // k x N, pcat(c, i), c = 1..k
     std::vector<double> pcvar;          // 1..k: share of the variance explained
-    std::vector<double> pcbeta;         // (k + 1) x U, betaat(c, u), c = 0..k
+    std::vector<double> pcbeta;         // U x (k + 1), betaat(c, u), c = 0..k
     std::vector<int8_t> unrelset;       // 1..N: 1 in the set the components were found on
     int32_t numunrel = 0;
     int32_t pcsused = 0;                // the leading components above the noise, used for the frequencies
@@ -172,8 +172,10 @@ inline std::size_t iisat(int m, int64_t k) { return std::size_t(m - 1) + 9 * std
 inline std::size_t pcat(int c, int i) { return std::size_t(c - 1) + std::size_t(vars.pcs) * std::size_t(i - 1); }
 
 // pcbeta(c, u): coefficient c (0 the intercept, 1..pcs the components) of
-// unique locus u.
-inline std::size_t betaat(int c, int u) { return std::size_t(c) + std::size_t(vars.pcs + 1) * std::size_t(u - 1); }
+// unique locus u; the loci of one coefficient stand together, so that an
+// individual's frequencies are made coefficient by coefficient over all
+// loci.
+inline std::size_t betaat(int c, int u) { return std::size_t(u - 1) + std::size_t(vars.numloci2) * std::size_t(c); }
 
 // popfreq(a, k): allele a (1..numallallele) in population k (1..numpops).
 inline std::size_t popfreqat(int a, int k)
