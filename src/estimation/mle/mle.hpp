@@ -94,6 +94,12 @@ void relationpoints(double (*d)[10]);
 // logarithms there (te.reltable; mlepasses.cpp).
 void mlerelationliks(const termentries& te, const double (*d)[10], double* l);
 
+// L at nd of the relationships' points d with adjusted terms (relative to
+// Delta9's, which is above 0 at each of them): the logarithm taken of
+// products of four entries' sums, the same to about 1e-15 per four
+// entries (mlepasses.cpp).
+void mlerelationprods(const termentries& te, const double (*d)[10], int nd, double* l);
+
 // Call, gap and likelihood-ratio statistic of a fit whose lnl is set,
 // from L at the relationships l[1..6] (mlecall.cpp).
 void callrelation(const double* l, mlefit& fit);

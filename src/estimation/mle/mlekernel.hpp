@@ -190,6 +190,50 @@ void logpass(const double* w, const double* const* coef, int32_t count, const do
     for (int v = 0; v < nu; ++v) out[v] = lanesum(l[v]);
 }
 
+// The same sums for points whose sums c.u stay well inside the range of
+// doubles at every entry (the relationships' at adjusted terms: between
+// their Delta9 and a few times 1e6), with one logarithm per four blocks of
+// a lane: the product of four unit-weight entries' sums, then its
+// logarithm.  A block with a weight other than 0 or 1 takes its
+// logarithms one by one.
+template <int K>
+void logprodpass(const double* w, const double* const* coef, int32_t count, const double (*u)[9], int nu,
+                 double* out)
+{
+    constexpr int per = 4;
+    lanevec l[8], p[8], wv, c[K];
+    for (int v = 0; v < nu; ++v) {
+        l[v] = splat(0.0);
+        p[v] = splat(1.0);
+    }
+    int held = 0;
+    for (int32_t k = 0; k < count; k += nlanes) {
+        loadblock<K>(w, coef, k, count, wv, c);
+        const lanemask unit = (wv == splat(0.0)) | (wv == splat(1.0));
+        bool all = true;
+        for (int q = 0; q < nlanes; ++q) all = all && unit[q] != 0;
+        if (!all) {
+            logstep<K>(wv, c, u, nu, l);
+            continue;
+        }
+        const lanemask valid = wv != splat(0.0);
+        for (int v = 0; v < nu; ++v) {
+            lanevec dot = c[0] * splat(u[v][0]);
+            for (int j = 1; j < K; ++j) dot += c[j] * splat(u[v][j]);
+            p[v] *= pick(valid, dot, splat(1.0));
+        }
+        if (++held == per) {
+            for (int v = 0; v < nu; ++v) {
+                l[v] += lanelog(p[v]);
+                p[v] = splat(1.0);
+            }
+            held = 0;
+        }
+    }
+    for (int v = 0; v < nu && held > 0; ++v) l[v] += lanelog(p[v]);
+    for (int v = 0; v < nu; ++v) out[v] = lanesum(l[v]);
+}
+
 // Adjusted entries (every coordinate one state): only the states in use
 // (live, NL of them) enter the sums c.u; the gradient is needed for every
 // coordinate (ND more, whose states are at 0), the negative Hessian only
@@ -276,6 +320,11 @@ void slopepasslive(const double* w, const double* const* lc, int32_t count, int 
                     double* out)                                                                                \
     {                                                                                                           \
         logpass<K>(w, coef, n, u, nu, out);                                                                     \
+    }                                                                                                           \
+    void logprodpass##K(const double* w, const double* const* coef, int32_t n, const double(*u)[9], int nu,     \
+                        double* out)                                                                            \
+    {                                                                                                           \
+        logprodpass<K>(w, coef, n, u, nu, out);                                                                 \
     }                                                                                                           \
     void gradpass##K(const double* w, const double* const* coef, int32_t n, const double* u, double* G, double* H) \
     {                                                                                                           \

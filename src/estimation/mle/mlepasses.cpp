@@ -217,7 +217,11 @@ void mleslope(const termentries& te, const double* d, const double* dir, double 
     }
 }
 
-void mlelogliks(const termentries& te, const double (*d)[10], int nd, double* l)
+namespace {
+
+// L at nd points; by products of four entries' sums (logprodpass) when
+// every point's sums are known to stay in range.
+void logliks(const termentries& te, const double (*d)[10], int nd, bool products, double* l)
 {
     for (int v = 0; v < nd; ++v) l[v] = 0.0;
     for (int md = 1; md <= 8; ++md) {
@@ -225,10 +229,17 @@ void mlelogliks(const termentries& te, const double (*d)[10], int nd, double* l)
         if (x.n == 0) continue;
         double u[8][9], part[8];
         for (int v = 0; v < nd; ++v) groupsums(*x.mc, d[v], u[v]);
-        if (x.mc->k == 2) SIMDCALL(logpass2, x.w, x.coef, x.n, u, nd, part);
-        else if (x.mc->k == 3) SIMDCALL(logpass3, x.w, x.coef, x.n, u, nd, part);
-        else if (x.mc->k == 4) SIMDCALL(logpass4, x.w, x.coef, x.n, u, nd, part);
-        else SIMDCALL(logpass9, x.w, x.coef, x.n, u, nd, part);
+        if (products) {
+            if (x.mc->k == 2) SIMDCALL(logprodpass2, x.w, x.coef, x.n, u, nd, part);
+            else if (x.mc->k == 3) SIMDCALL(logprodpass3, x.w, x.coef, x.n, u, nd, part);
+            else if (x.mc->k == 4) SIMDCALL(logprodpass4, x.w, x.coef, x.n, u, nd, part);
+            else SIMDCALL(logprodpass9, x.w, x.coef, x.n, u, nd, part);
+        } else {
+            if (x.mc->k == 2) SIMDCALL(logpass2, x.w, x.coef, x.n, u, nd, part);
+            else if (x.mc->k == 3) SIMDCALL(logpass3, x.w, x.coef, x.n, u, nd, part);
+            else if (x.mc->k == 4) SIMDCALL(logpass4, x.w, x.coef, x.n, u, nd, part);
+            else SIMDCALL(logpass9, x.w, x.coef, x.n, u, nd, part);
+        }
         for (int v = 0; v < nd; ++v) l[v] += part[v];
     }
     if (te.w9 > 0.0) {
@@ -238,6 +249,15 @@ void mlelogliks(const termentries& te, const double (*d)[10], int nd, double* l)
         SIMDCALL(logof8, x, lg);
         for (int v = 0; v < nd; ++v) l[v] += te.w9 * lg[v];
     }
+}
+
+}  // namespace
+
+void mlelogliks(const termentries& te, const double (*d)[10], int nd, double* l) { logliks(te, d, nd, false, l); }
+
+void mlerelationprods(const termentries& te, const double (*d)[10], int nd, double* l)
+{
+    logliks(te, d, nd, true, l);
 }
 
 void mlerelationliks(const termentries& te, const double (*d)[10], double* l)

@@ -448,7 +448,8 @@ void finishfit(const termentries& te, mlestate& z, const double* before, bool do
         mlelogliks(te, points, own, l);
         mlerelationliks(te, points + own, l + own);
     } else if (te.adjusted) {
-        mlelogliks(te, points, own + nrelations - 1, l);
+        mlelogliks(te, points, own, l);
+        mlerelationprods(te, points + own, nrelations - 1, l + own);
         l[own + nrelations - 1] = 0.0;
     } else {
         mlelogliks(te, points, own + nrelations, l);
