@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
 #include "emreference.hpp"
 #include "estimation/mle/errorprobs.hpp"
@@ -72,6 +73,36 @@ TEST(ancestry_terms, oneFrequencyForBothGivesTheSampleTermsOfALargeSample)
             for (int q = 0; q < 3 && w.states[q] != 0; ++q)
                 EXPECT_NEAR(prob[w.states[q]] / prob[w.base], t[q], 1e-6 * t[q])
                     << "mode " << w.mode << " state " << w.states[q] << " p " << p;
+        }
+    }
+}
+
+// The closed form of the SNP terms (no division per locus) is the ratio of
+// the state probabilities, for every way two genotypes meet and
+// frequencies from the edge to the middle, the two individuals' apart.
+TEST(ancestry_terms, closedFormSnpTermsAreTheRatiosOfTheProbabilities)
+{
+    const int8_t snppairs[4][2] = {{0, 0}, {1, 1}, {2, 2}, {1, 2}};  // by genotype code
+    const int states[8][8] = {{}, {1, 2, 3, 4, 5, 6, 7, 8}, {2, 4, 6}, {3, 4, 8}, {}, {5, 6, 8}, {}, {7, 8}};
+    const int nstates[8] = {0, 8, 3, 3, 0, 3, 0, 2};
+    for (const auto& [a1, b1] : {std::pair{0.001, 0.999}, std::pair{0.3, 0.35}, std::pair{0.5, 0.5}, std::pair{0.9, 0.02}}) {
+        const double ra[2] = {1.0 / a1, 1.0 / (1.0 - a1)}, rb[2] = {1.0 / b1, 1.0 / (1.0 - b1)};
+        for (int v = 0; v < 9; ++v) {
+            const int8_t* x = snppairs[waycodes[v][0]];
+            const int8_t* y = snppairs[waycodes[v][1]];
+            const int8_t al[4] = {x[0], x[1], y[0], y[1]};
+            double fa[4], fb[4], p[10], t[8];
+            for (int k = 0; k < 4; ++k) {
+                fa[k] = al[k] == 1 ? a1 : 1.0 - a1;
+                fb[k] = al[k] == 1 ? b1 : 1.0 - b1;
+            }
+            stateprobs(x, y, fa, fb, p);
+            snpwayterms(v, a1, b1, ra, rb, t);
+            const int m = twovariant[v].mode;
+            for (int q = 0; q < nstates[m]; ++q) {
+                const double want = p[states[m][q]] / p[9];
+                EXPECT_NEAR(t[q], want, 1e-13 * want) << "way " << v << " state " << states[m][q] << " " << a1 << " " << b1;
+            }
         }
     }
 }

@@ -56,6 +56,8 @@ void adjustedsetup(adjwork& a)
     for (std::vector<double>& t : a.te.et) allocarray(t, u, 0.0, message, routine);
     a.te.adjusted = true;
     a.rowi = 0;
+    a.snp = a.twoallele && vars.ownfreq && !a.te.allstates;
+    if (a.snp) snpadjustedsetup(a);
 }
 
 // Locus u's probabilities p[1..9] of the genotypes x and y with errors at
@@ -87,6 +89,10 @@ void witherrors(const adjwork& a, int32_t i, int32_t j, int32_t u, const int8_t*
 void adjustedentries(adjwork& a, int32_t i, int32_t j, const int8_t* gi, const int8_t* gj, int32_t* iis)
 {
     const int32_t nu = vars.numloci2;
+    if (a.snp) {
+        snpadjustedentries(a, i, j, iis);
+        return;
+    }
     const bool own = vars.ownfreq && a.twoallele;
     if (own && a.rowi != i) {
         indivfreqs(i, a.fi.data());

@@ -66,7 +66,7 @@ void kinsetup(kinwork& k, emwork& w)
 // Prepares first individual i for the pairs of its row (MLE:1).
 void kinrow(kinwork& k, emwork& w, int32_t i)
 {
-    if (k.perlocus) k.gi = fetchgtype(i, w.buf1);
+    if (k.perlocus && !k.aw.snp) k.gi = fetchgtype(i, w.buf1);
     else if (!k.pooled) snprow(w.plan, w.scratch, i);
 }
 
@@ -75,6 +75,7 @@ void kinentries(kinwork& k, emwork& w, int32_t i, int32_t j, int32_t* iis)
 {
     if (k.pooled && k.adjusted) adjclassentries(k.ac, i, j, iis);
     else if (k.pooled) classentries(k.classes, i, j, iis);
+    else if (k.perlocus && k.aw.snp) snpadjustedentries(k.aw, i, j, iis);
     else if (k.perlocus) adjustedentries(k.aw, i, j, k.gi, fetchgtype(j, w.buf2), iis);
     else snpentries(w.plan, w.scratch, w.entries, j, iis);
     if (k.errormerged) errorentries(k.ec, w.entries);

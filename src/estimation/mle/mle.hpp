@@ -133,15 +133,27 @@ struct adjwork {
     std::vector<double> fi, fj;      // the two individuals' allele-1 frequencies, 1..U
     int32_t rowi = 0;                // the individual fi belongs to (0: none)
     std::vector<int8_t> mode;        // the dyad's mode at every locus, 1..U (0: not compared)
+    // SNP data at own frequencies without errors (snp; adjustedsnp.cpp):
+    // the reciprocals of both alleles' frequencies to each individual (0
+    // allele 1, 1 allele 2; 1..U) and the dyad's loci in way order; mode is
+    // room for the codes of every locus there
+    bool snp = false;
+    std::vector<double> ri[2], rj[2];
+    std::vector<int32_t> order;
     termentries te;                  // the dyad's entries
 };
 
-// Sizes the work for entries of up to numloci2 loci.
+// Sizes the work for entries of up to numloci2 loci (and sets snp).
 void adjustedsetup(adjwork& a);
 
 // The entries of dyad (i, j), i < j, whose allele pairs are gi and gj,
 // into a.te, and its IIS counts into iis[0..8].
 void adjustedentries(adjwork& a, int32_t i, int32_t j, const int8_t* gi, const int8_t* gj, int32_t* iis);
+
+// The same for SNP data at own frequencies without errors, from the
+// bit-planes, with the terms in closed form (adjustedsnp.cpp).
+void snpadjustedsetup(adjwork& a);
+void snpadjustedentries(adjwork& a, int32_t i, int32_t j, int32_t* iis);
 
 // MLE:1 on SNP data with genotyping errors at the sample's counts: the
 // terms of every key met, per sample size n (rowofn[n], -1 when none yet),

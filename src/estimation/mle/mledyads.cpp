@@ -32,8 +32,9 @@ int64_t mledyads(emwork& w, int64_t dyads)
     const termentries& te = pooled ? (adjusted ? ac.te : classes.rows)
                                    : (perlocus ? aw.te : errormerged ? ec.te : w.entries);
     dyadwalk d = startwalk(!pooled && !adjusted);
-    // per-locus entries read both individuals' allele pairs in every layout
-    if (perlocus) d.pairs = true;
+    // per-locus entries read both individuals' allele pairs in every layout,
+    // but SNPs at own frequencies without errors read the bit-planes
+    if (perlocus) d.pairs = !aw.snp;
     while (nextdyad(d, w)) {
         int32_t* iis = vars.iisdyad.data() + iisat(1, d.k);
         if (adjusted && pooled) adjclassentries(ac, d.i, d.j, iis);

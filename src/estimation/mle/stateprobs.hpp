@@ -9,6 +9,10 @@
 // frequency; genes not identical by descent are independent.
 #pragma once
 
+#include <cstdint>
+
+#include "estimation/common/modes.hpp"
+
 // Genotypes x = (x0, x1) of the first individual and y = (y0, y1) of the
 // second (allele codes); fa[k] and fb[k] are the first's and the second's
 // frequency of allele x0, x1, y0, y1 for k = 0..3.  p[1..9] receives the
@@ -48,5 +52,58 @@ inline void stateprobs(const int8_t* x, const int8_t* y, const double* fa, const
         const double other1 = k == 0 ? ax1 : ax0;
         if (y[0] == w) p[8] += m * other1 * by1;
         else if (y[1] == w) p[8] += m * other1 * by0;
+    }
+}
+
+// The same terms relative to Delta9's, p[s] / p[9], at a two-allele locus
+// in closed form, for the dyad's way v (modes.hpp) and the two
+// individuals' frequencies a1 (first) and b1 (second) of allele 1, with
+// the reciprocals ra[k], rb[k] of both alleles' frequencies (k = 0 allele
+// 1, 1 allele 2).  t[] receives the terms of the states adjusted.cpp keeps
+// for the way's mode, in its order; no division.
+inline void snpwayterms(int v, double a1, double b1, const double* ra, const double* rb, double* t)
+{
+    const int k = twovariant[v].sel, l = 1 - k;
+    // K, the allele the way keys: the first's homozygous allele in modes 1
+    // to 3, the second's in mode 5; m its mean frequency
+    const double m = 0.5 * (k == 0 ? a1 + b1 : (1.0 - a1) + (1.0 - b1));
+    switch (twovariant[v].mode) {
+    case 1: {  // states 1..8
+        const double r = ra[k] * rb[k], t8 = m * r;
+        t[0] = t8 * r;
+        t[1] = r;
+        t[2] = t8 * ra[k];
+        t[3] = ra[k];
+        t[4] = t8 * rb[k];
+        t[5] = rb[k];
+        t[6] = m * t[0];
+        t[7] = t8;
+        return;
+    }
+    case 2:  // states 2, 4, 6: the second is homozygous for the other allele
+        t[0] = ra[k] * rb[l];
+        t[1] = ra[k];
+        t[2] = rb[l];
+        return;
+    case 3: {  // states 3, 4, 8
+        const double t8 = 0.5 * m * ra[k] * rb[k];
+        t[0] = t8 * ra[k];
+        t[1] = ra[k];
+        t[2] = t8;
+        return;
+    }
+    case 5: {  // states 5, 6, 8
+        const double t8 = 0.5 * m * ra[k] * rb[k];
+        t[0] = t8 * rb[k];
+        t[1] = rb[k];
+        t[2] = t8;
+        return;
+    }
+    default: {  // mode 7, states 7 and 8
+        const double m1 = 0.5 * (a1 + b1), m2 = 0.5 * ((1.0 - a1) + (1.0 - b1));
+        t[0] = 0.5 * m1 * m2 * ra[0] * ra[1] * rb[0] * rb[1];
+        t[1] = 0.25 * (m1 * ra[0] * rb[0] + m2 * ra[1] * rb[1]);
+        return;
+    }
     }
 }

@@ -9,7 +9,9 @@
 // KX_KERNEL as the header's name and includes simdversions.hpp, which puts
 // the header, with the vector types of lanevec.hpp, into the namespaces
 // simd512 (AVX-512 with its vector popcount), simd256 (AVX2) and simdbase
-// (plain x86-64), each under its target pragma.  SIMDCALL(f, args...)
+// (plain x86-64), each under its target pragma; KX_WIDE is defined while
+// the AVX-512 version is compiled, KX_HALVES while the AVX2 one is, for the
+// few loops that use an instruction of one set by name.  SIMDCALL(f, args...)
 // calls f of the version this machine runs.  Every version does the same
 // IEEE arithmetic in the same order, so the results do not depend on the
 // version; contraction of a*b+c is off for the whole build.

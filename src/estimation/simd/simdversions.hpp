@@ -14,10 +14,12 @@
 #include <immintrin.h>
 #pragma GCC push_options
 #pragma GCC target("arch=x86-64-v4,avx512vpopcntdq")
+#define KX_WIDE 1
 namespace simd512 {
 #include "estimation/simd/lanevec.hpp"
 #include KX_KERNEL
 }  // namespace simd512
+#undef KX_WIDE
 #pragma GCC pop_options
 #pragma GCC push_options
 #pragma GCC target("arch=x86-64-v3")
