@@ -32,7 +32,6 @@ void errorsetup(errorcache& c)
     c.keyat.clear();
     c.terms.clear();
     c.rellog.clear();
-    c.flat.clear();
     const std::string message = allocfailmessage("the terms with errors");
     allocarray(c.te.ew, std::size_t(vars.numloci2) + 1, 0.0, message, routine);
     for (std::vector<double>& t : c.te.et) allocarray(t, std::size_t(vars.numloci2) + 1, 0.0, message, routine);
@@ -52,39 +51,56 @@ void errorentries(errorcache& c, const termentries& from)
         te.first[m] = 0;
         te.made[m] = 0;
     }
+    // keyat holds 2 key + (whether the key's entry is flat), asked for a
+    // few entries ahead (the table is larger than the first cache)
+    constexpr int32_t ahead = 16;
+    auto slot = [&](int m, std::size_t f) -> int32_t* {
+        const int32_t row = c.rowofn[std::size_t(from.en[f])];
+        if (row < 0) return nullptr;
+        return c.keyat.data() + (std::size_t(row) * 5 + std::size_t(slotofmode[m])) * width + std::size_t(from.ex1[f]);
+    };
     for (int m = 1; m <= 8; ++m) {
         if (slotofmode[m] < 0) continue;
         for (int32_t k = 0; k < from.made[m]; ++k) {
             const std::size_t f = std::size_t(from.first[m] + k);
+            if (k + ahead < from.made[m]) {
+                const int32_t* next = slot(m, f + ahead);
+                if (next != nullptr) __builtin_prefetch(next);
+            }
             const int32_t n = from.en[f], x = from.ex1[f];
-            int32_t& row = c.rowofn[std::size_t(n)];
-            if (row < 0) {
-                row = int32_t(c.keyat.size() / (5 * width));
+            if (c.rowofn[std::size_t(n)] < 0) {
+                c.rowofn[std::size_t(n)] = int32_t(c.keyat.size() / (5 * width));
                 c.keyat.resize(c.keyat.size() + 5 * width, -1);
             }
-            int32_t& key = c.keyat[(std::size_t(row) * 5 + std::size_t(slotofmode[m])) * width + std::size_t(x)];
-            if (key < 0) {  // first met: the terms of this key (kept densely, in the order met)
-                key = int32_t(c.flat.size());
+            int32_t& code = *slot(m, f);
+            if (code < 0) {  // first met: the terms of this key (kept densely, in the order met)
+                const int32_t key = int32_t(c.terms.size());
                 const double count[3] = {0.0, double(x), double(n - x)};
                 double p[10];
                 errorprobs(ways[m].x, ways[m].y, 2, vars.generr, count, double(n), nullptr, nullptr, p);
                 onerow(one, 1);
-                for (int s = 1; s <= 8; ++s) {
-                    const double term = p[s] / p[9];
-                    c.terms.push_back(term);
-                    one.et[s - 1][0] = term;
-                }
+                lanerow row8;
+                for (int s = 1; s <= 8; ++s) one.et[s - 1][0] = row8.x[s - 1] = p[s] / p[9];
+                c.terms.push_back(row8);
                 c.rellog.resize(c.rellog.size() + nrelations);
                 rowrelations(one, c.rellog.data() + std::size_t(key) * nrelations);
-                c.flat.push_back(flatdirection(one));
+                code = 2 * key + int32_t(flatdirection(one));
             }
-            const double* t = c.terms.data() + 8 * std::size_t(key);
-            flat = flat && c.flat[std::size_t(key)];
-            te.relrow[std::size_t(at)] = int32_t(key);
+            flat = flat && (code & 1) != 0;
+            te.relrow[std::size_t(at)] = code >> 1;
             te.ew[std::size_t(at)] = from.ew[f];
-            for (int s = 0; s < 8; ++s) te.et[s][std::size_t(at)] = t[s];
             ++at;
         }
+    }
+    // the terms, in a loop of their own: the keys' rows are met in no
+    // order and rarely in the cache, so each is asked for well ahead
+    const int32_t* key = te.relrow.data();
+    double* et[8];
+    for (int s = 0; s < 8; ++s) et[s] = te.et[s].data();
+    for (int32_t e = 0; e < at; ++e) {
+        if (e + ahead < at) __builtin_prefetch(c.terms[std::size_t(key[e + ahead])].x);
+        const double* t = c.terms[std::size_t(key[e])].x;
+        for (int s = 0; s < 8; ++s) et[s][e] = t[s];
     }
     te.made[1] = at;
     te.w9 = 0.0;

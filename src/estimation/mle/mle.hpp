@@ -26,6 +26,7 @@
 
 #include "estimation/entries/entries.hpp"
 #include "estimation/estimation.hpp"
+#include "estimation/simd/simd.hpp"
 
 
 // A dyad's fit.
@@ -160,10 +161,12 @@ void snpadjustedentries(adjwork& a, int32_t i, int32_t j, int32_t* iis);
 // mode and count; and the dyad's entries (errorentries.cpp).
 struct errorcache {
     std::vector<int32_t> rowofn;
-    std::vector<int32_t> keyat;      // per n: 5 modes x (2N + 1) counts: the key's number (-1: not met yet)
-    std::vector<double> terms;       // per key met, in the order met: its 8 terms
+    // per n: 5 modes x (2N + 1) counts: 2 x the key's number + 1 if L of
+    // that entry alone is flat along the two-allele direction (-1: not met
+    // yet)
+    std::vector<int32_t> keyat;
+    std::vector<lanerow> terms;      // per key met, in the order met: its 8 terms (one cache line)
     std::vector<double> rellog;      // per key: its logarithms at the relationships
-    std::vector<uint8_t> flat;       // per key: L of that entry alone flat along the two-allele direction
     termentries te;
 };
 void errorsetup(errorcache& c);
