@@ -5,6 +5,7 @@
 // loci.  Every individual's frequencies are kept once as one-byte codes
 // (256 steps of the logit scale), so a pair costs one pass over its loci.
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 
@@ -51,8 +52,9 @@ void adjclasssetup(adjclassing& c)
             q[u - 1] = uint8_t(std::min<long>(std::max<long>(code, 0), ncodes - 1));
         }
     }
-    allocarray(c.sums, std::size_t(nkeys), adjclassing::keysums{0, 0, 0}, message, routine);
-    allocarray(c.touched, std::size_t(nkeys), 0, message, routine);
+    // one more key, the spare one of the loci not compared
+    allocarray(c.sums, std::size_t(nkeys) + 1, adjclassing::keysums{0, 0, 0}, message, routine);
+    allocarray(c.touched, std::size_t(nkeys) + 1, 0, message, routine);
     const std::size_t rows = std::size_t(std::min<int64_t>(nkeys, nu));
     allocarray(c.te.ew, rows, 0.0, message, routine);
     for (std::vector<double>& t : c.te.et) allocarray(t, rows, 0.0, message, routine);
@@ -68,25 +70,40 @@ void adjclassentries(adjclassing& c, int32_t i, int32_t j, int32_t* iis)
     const uint8_t* qi = c.codes.data() + std::size_t(i - 1) * std::size_t(nu);
     const uint8_t* qj = c.codes.data() + std::size_t(j - 1) * std::size_t(nu);
     const int32_t* weight = vars.markercnt.data();
+    // every locus in turn, without a branch: the loci not typed in both
+    // fall on the spare key nkeys, dropped below
+    static const std::array<int8_t, 16> wayofcodes = [] {
+        std::array<int8_t, 16> t{};
+        for (int ci = 0; ci < 4; ++ci)
+            for (int cj = 0; cj < 4; ++cj) t[std::size_t(4 * ci + cj)] = int8_t(ci == 0 || cj == 0 ? 9 : wayof(ci, cj));
+        return t;
+    }();
+    const int32_t words = (nu + 15) / 16;
     int32_t touched = 0;
-    for (int32_t w = 0, u0 = 1; u0 <= nu; ++w, u0 += 16) {
+    for (int32_t w = 0; w < words; ++w) {
         const uint32_t xi = coli[w], xj = colj[w];
-        const uint32_t both = (xi | (xi >> 1)) & (xj | (xj >> 1)) & 0x55555555u;  // typed in both
-        for (uint32_t bits = both; bits != 0; bits &= bits - 1) {
-            const int s = std::countr_zero(bits);
-            const int32_t u = u0 + s / 2;
-            if (u > nu) break;
-            const int v = wayof(int((xi >> s) & 3u), int((xj >> s) & 3u));
+        const int32_t u0 = 16 * w + 1, end = std::min(u0 + 16, nu + 1);
+        for (int32_t u = u0; u < end; ++u) {
+            const int s = 2 * (u - u0);
+            const int v = wayofcodes[std::size_t(((xi >> s) & 3u) << 2 | ((xj >> s) & 3u))];
             const uint8_t a = qi[u - 1], b = qj[u - 1];
-            const std::size_t key = (std::size_t(a >> cellshift) * ncells + std::size_t(b >> cellshift)) * 9 + v;
+            const std::size_t cell = (std::size_t(a >> cellshift) * ncells + std::size_t(b >> cellshift)) * 9;
+            const std::size_t key = v == 9 ? std::size_t(nkeys) : cell + std::size_t(v);
             const int32_t wt = weight[u];
             adjclassing::keysums& k = c.sums[key];
-            if (k.count == 0) c.touched[std::size_t(touched++)] = int32_t(key);
+            c.touched[std::size_t(touched)] = int32_t(key);
+            touched += k.count == 0;
             k.count += wt;
             k.suma += wt * a;
             k.sumb += wt * b;
         }
     }
+    // the spare key out of the list, in place
+    int32_t kept = 0;
+    for (int32_t t = 0; t < touched; ++t)
+        if (c.touched[std::size_t(t)] != nkeys) c.touched[std::size_t(kept++)] = c.touched[std::size_t(t)];
+    touched = kept;
+    c.sums[std::size_t(nkeys)] = adjclassing::keysums{0, 0, 0};
     // the rows, mode by mode (with errors all in mode 1's group)
     termentries& te = c.te;
     int32_t made[10] = {};
