@@ -33,6 +33,12 @@ constexpr int adjterms[9] = {0, 8, 3, 3, 1, 3, 1, 2, 1};
 
 double logit(double p) { return std::log(p / (1.0 - p)); }
 
+// The frequency of a row whose loci's codes sum to `sum` over weight n.
+double meanfreq(const adjclassing& c, int32_t sum, double n)
+{
+    return 1.0 / (1.0 + std::exp(-(c.lo + c.step * double(sum) / n)));
+}
+
 }  // namespace
 
 void adjclasssetup(adjclassing& c)
@@ -41,6 +47,8 @@ void adjclasssetup(adjclassing& c)
     const std::string message = allocfailmessage("the frequency codes of the individuals");
     c.lo = logit(freqedge);
     c.step = (logit(1.0 - freqedge) - c.lo) / double(ncodes - 1);
+    c.freqofcode.resize(ncodes);
+    for (int q = 0; q < ncodes; ++q) c.freqofcode[std::size_t(q)] = meanfreq(c, q, 1.0);
     allocarray(c.codes, std::size_t(n) * std::size_t(nu), uint8_t(0), message, routine);
     std::vector<double> f;
     allocarray(f, std::size_t(nu) + 1, 0.0, message, routine);
@@ -125,8 +133,11 @@ void adjclassentries(adjclassing& c, int32_t i, int32_t j, int32_t* iis)
         const int v = int(key % 9), m = te.allstates ? 1 : twovariant[v].mode;
         adjclassing::keysums& ks = c.sums[key];
         const double n = double(ks.count);
-        const double pa = 1.0 / (1.0 + std::exp(-(c.lo + c.step * double(ks.suma) / n)));
-        const double pb = 1.0 / (1.0 + std::exp(-(c.lo + c.step * double(ks.sumb) / n)));
+        // a row of one locus of weight 1 takes its codes' frequencies from
+        // the table (the same expression)
+        const bool one = ks.count == 1;
+        const double pa = one ? c.freqofcode[std::size_t(ks.suma)] : meanfreq(c, ks.suma, n);
+        const double pb = one ? c.freqofcode[std::size_t(ks.sumb)] : meanfreq(c, ks.sumb, n);
         const int8_t* x = snppair[waycodes[v][0]];
         const int8_t* y = snppair[waycodes[v][1]];
         double p[10];

@@ -179,6 +179,7 @@ void errorentries(errorcache& c, const termentries& from);
 struct adjclassing {
     std::vector<uint8_t> codes;      // N x U: individual i's frequency code of locus u at (i-1) U + u-1
     double lo = 0.0, step = 0.0;     // code c stands for logit lo + step c
+    std::vector<double> freqofcode;  // the frequency of each code
     struct keysums {
         int32_t count, suma, sumb;   // loci (by weight) and their code sums
     };
