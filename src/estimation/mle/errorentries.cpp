@@ -28,7 +28,7 @@ constexpr int slotofmode[9] = {-1, 0, 1, 2, -1, 3, -1, 4, -1};
 void errorsetup(errorcache& c)
 {
     const std::size_t n = 2 * std::size_t(vars.numindiv) + 1;
-    allocarray(c.rowofn, n, -1, allocfailmessage("the terms with errors"), routine);
+    allocarray(c.rowat, n, int64_t(-1), allocfailmessage("the terms with errors"), routine);
     c.keyat.clear();
     c.terms.clear();
     c.rellog.clear();
@@ -54,25 +54,22 @@ void errorentries(errorcache& c, const termentries& from)
     // keyat holds 2 key + (whether the key's entry is flat), asked for a
     // few entries ahead (the table is larger than the first cache)
     constexpr int32_t ahead = 16;
-    auto slot = [&](int m, std::size_t f) -> int32_t* {
-        const int32_t row = c.rowofn[std::size_t(from.en[f])];
-        if (row < 0) return nullptr;
-        return c.keyat.data() + (std::size_t(row) * 5 + std::size_t(slotofmode[m])) * width + std::size_t(from.ex1[f]);
-    };
     for (int m = 1; m <= 8; ++m) {
         if (slotofmode[m] < 0) continue;
+        const std::size_t modeat = std::size_t(slotofmode[m]) * width;
         for (int32_t k = 0; k < from.made[m]; ++k) {
             const std::size_t f = std::size_t(from.first[m] + k);
             if (k + ahead < from.made[m]) {
-                const int32_t* next = slot(m, f + ahead);
-                if (next != nullptr) __builtin_prefetch(next);
+                const int64_t next = c.rowat[std::size_t(from.en[f + ahead])];
+                if (next >= 0) __builtin_prefetch(c.keyat.data() + next + modeat + from.ex1[f + ahead]);
             }
             const int32_t n = from.en[f], x = from.ex1[f];
-            if (c.rowofn[std::size_t(n)] < 0) {
-                c.rowofn[std::size_t(n)] = int32_t(c.keyat.size() / (5 * width));
+            int64_t& row = c.rowat[std::size_t(n)];
+            if (row < 0) {
+                row = int64_t(c.keyat.size());
                 c.keyat.resize(c.keyat.size() + 5 * width, -1);
             }
-            int32_t& code = *slot(m, f);
+            int32_t& code = c.keyat[std::size_t(row) + modeat + std::size_t(x)];
             if (code < 0) {  // first met: the terms of this key (kept densely, in the order met)
                 const int32_t key = int32_t(c.terms.size());
                 const double count[3] = {0.0, double(x), double(n - x)};

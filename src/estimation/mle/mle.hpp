@@ -157,10 +157,11 @@ void snpadjustedsetup(adjwork& a);
 void snpadjustedentries(adjwork& a, int32_t i, int32_t j, int32_t* iis);
 
 // MLE:1 on SNP data with genotyping errors at the sample's counts: the
-// terms of every key met, per sample size n (rowofn[n], -1 when none yet),
+// terms of every key met, per sample size n (its rows from rowat[n] on in
+// keyat, -1 when none yet),
 // mode and count; and the dyad's entries (errorentries.cpp).
 struct errorcache {
-    std::vector<int32_t> rowofn;
+    std::vector<int64_t> rowat;
     // per n: 5 modes x (2N + 1) counts: 2 x the key's number + 1 if L of
     // that entry alone is flat along the two-allele direction (-1: not met
     // yet)
