@@ -51,18 +51,12 @@ void errorentries(errorcache& c, const termentries& from)
         te.first[m] = 0;
         te.made[m] = 0;
     }
-    // keyat holds 2 key + (whether the key's entry is flat), asked for a
-    // few entries ahead (the table is larger than the first cache)
-    constexpr int32_t ahead = 16;
+    // keyat holds 2 key + (whether the key's entry is flat)
     for (int m = 1; m <= 8; ++m) {
         if (slotofmode[m] < 0) continue;
         const std::size_t modeat = std::size_t(slotofmode[m]) * width;
         for (int32_t k = 0; k < from.made[m]; ++k) {
             const std::size_t f = std::size_t(from.first[m] + k);
-            if (k + ahead < from.made[m]) {
-                const int64_t next = c.rowat[std::size_t(from.en[f + ahead])];
-                if (next >= 0) __builtin_prefetch(c.keyat.data() + next + modeat + from.ex1[f + ahead]);
-            }
             const int32_t n = from.en[f], x = from.ex1[f];
             int64_t& row = c.rowat[std::size_t(n)];
             if (row < 0) {
@@ -91,6 +85,7 @@ void errorentries(errorcache& c, const termentries& from)
     }
     // the terms, in a loop of their own: the keys' rows are met in no
     // order and rarely in the cache, so each is asked for well ahead
+    constexpr int32_t ahead = 16;
     const int32_t* key = te.relrow.data();
     double* et[8];
     for (int s = 0; s < 8; ++s) et[s] = te.et[s].data();
