@@ -282,6 +282,29 @@ TEST(estimation_mle, flatDirectionOfTwoAlleleDataEndsAtTheLeastAutozygousPoint)
     EXPECT_GT(flat, 0);
 }
 
+// L at the relationships from products of four entries' sums is L from
+// a logarithm per entry, with unit weights and others mixed in.
+TEST(estimation_mle, relationshipLikelihoodsByProductsAreThePerEntryOnes)
+{
+    esttest::freshstate(1);
+    esttest::rng r(29);
+    problem p;
+    p.adjusted = true;
+    for (int k = 0; k < 12; ++k) {
+        const problem part = adjustedproblem(r);
+        p.list.insert(p.list.end(), part.list.begin(), part.list.end());
+        p.w9 += part.w9;
+    }
+    for (std::size_t e = 0; e < p.list.size(); ++e) p.list[e].w = e % 7 == 3 ? 2.0 : 1.0;
+    const termentries te = entriesof(p.list, p.w9, true);
+    double d[nrelations][10], byentry[nrelations], byproduct[nrelations];
+    relationpoints(d);
+    mlelogliks(te, d, nrelations - 1, byentry);
+    mlerelationprods(te, d, nrelations - 1, byproduct);
+    for (int q = 0; q < nrelations - 1; ++q)
+        EXPECT_NEAR(byproduct[q], byentry[q], 1e-12 * std::fabs(byentry[q]) + 1e-12) << "relationship " << q + 1;
+}
+
 TEST(estimation_mle, programLogarithmMatchesTheLibrary)
 {
     // the side table's log-likelihoods come from the program's own

@@ -167,15 +167,20 @@ KX_INLINE lanevec lanelog(lanevec x)
 
 // The log-likelihood sum of w log(c.u) over the entries, for nu sets of
 // group sums u[0..nu-1] at once, into l[0..nu-1].
+// The entries' sums c.u at one point.
+template <int K>
+KX_INLINE lanevec pointsum(const lanevec* c, const double* u)
+{
+    lanevec dot = c[0] * splat(u[0]);
+    for (int j = 1; j < K; ++j) dot += c[j] * splat(u[j]);
+    return dot;
+}
+
 template <int K>
 KX_INLINE void logstep(lanevec wv, const lanevec* c, const double (*u)[9], int nu, lanevec* l)
 {
     const lanemask valid = wv != splat(0.0);
-    for (int v = 0; v < nu; ++v) {
-        lanevec dot = c[0] * splat(u[v][0]);
-        for (int j = 1; j < K; ++j) dot += c[j] * splat(u[v][j]);
-        l[v] += keep(wv * lanelog(pick(valid, dot, splat(1.0))), valid);
-    }
+    for (int v = 0; v < nu; ++v) l[v] += keep(wv * lanelog(pick(valid, pointsum<K>(c, u[v]), splat(1.0))), valid);
 }
 
 template <int K>
@@ -217,11 +222,7 @@ void logprodpass(const double* w, const double* const* coef, int32_t count, cons
             continue;
         }
         const lanemask valid = wv != splat(0.0);
-        for (int v = 0; v < nu; ++v) {
-            lanevec dot = c[0] * splat(u[v][0]);
-            for (int j = 1; j < K; ++j) dot += c[j] * splat(u[v][j]);
-            p[v] *= pick(valid, dot, splat(1.0));
-        }
+        for (int v = 0; v < nu; ++v) p[v] *= pick(valid, pointsum<K>(c, u[v]), splat(1.0));
         if (++held == per) {
             for (int v = 0; v < nu; ++v) {
                 l[v] += lanelog(p[v]);

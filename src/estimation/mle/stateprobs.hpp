@@ -85,17 +85,11 @@ inline void snpwayterms(int v, double a1, double b1, const double* ra, const dou
         t[1] = ra[k];
         t[2] = rb[l];
         return;
-    case 3: {  // states 3, 4, 8
-        const double t8 = 0.5 * m * ra[k] * rb[k];
-        t[0] = t8 * ra[k];
-        t[1] = ra[k];
-        t[2] = t8;
-        return;
-    }
-    case 5: {  // states 5, 6, 8
-        const double t8 = 0.5 * m * ra[k] * rb[k];
-        t[0] = t8 * rb[k];
-        t[1] = rb[k];
+    case 3:    // states 3, 4, 8: the first homozygous
+    case 5: {  // states 5, 6, 8: the second homozygous; r its reciprocal
+        const double t8 = 0.5 * m * ra[k] * rb[k], r = twovariant[v].mode == 3 ? ra[k] : rb[k];
+        t[0] = t8 * r;
+        t[1] = r;
         t[2] = t8;
         return;
     }
