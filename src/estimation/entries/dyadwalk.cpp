@@ -64,3 +64,10 @@ void walkentries(emwork& w, const dyadwalk& d, int32_t* iis)
     else snpentries(w.plan, w.scratch, w.entries, d.j, iis);
     if (emtime.entrytimes) emtime.entries += stageseconds() - made;
 }
+
+void walkstaged(emwork& w, const dyadwalk& d, int32_t* iis)
+{
+    const double made = emtime.entrytimes ? stageseconds() : 0.0;
+    snpstaged(w.plan, w.scratch, w.entries, d.j, iis);
+    if (emtime.entrytimes) emtime.entries += stageseconds() - made;
+}

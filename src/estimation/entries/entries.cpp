@@ -106,7 +106,7 @@ void rowslots(const emplan& plan, emscratch& s, Code code)
 // has no branch that depends on the genotypes: whether a slot is taken
 // follows no pattern, so such a branch would mostly be mispredicted.
 template <bool Merge, class Code>
-void twoallelepass(const emplan& plan, emscratch& s, termentries& te, Code code, int64_t* weighted)
+void twoallelepass(const emplan& plan, emscratch& s, termentries& te, Code code, int64_t* weighted, bool stage = true)
 {
     const int32_t nloc = vars.numloci2;
     const hotlocus* hot = plan.hot.data();
@@ -151,6 +151,9 @@ void twoallelepass(const emplan& plan, emscratch& s, termentries& te, Code code,
         byway[v] += wt;
     }
     for (int v = 0; v < 9; ++v) weighted[twovariant[v].mode] += byway[v];
+    s.nstaged = made;
+    te.w9 = 0.0;
+    if (!stage) return;
 
     // the entries in the order made: weight and key from the locus and way
     // that made each
@@ -169,8 +172,6 @@ void twoallelepass(const emplan& plan, emscratch& s, termentries& te, Code code,
         s.sx1[std::size_t(e)] = f.count[twovariant[v].sel];
         s.sx2[std::size_t(e)] = f.count[1 - twovariant[v].sel];
     }
-    s.nstaged = made;
-    te.w9 = 0.0;
 }
 
 // Loci of any number of alleles.
@@ -294,12 +295,28 @@ void snprow(const emplan& plan, emscratch& s, int32_t i)
     rowslots(plan, s, packedcode{snpcolumn(i), plan.hot.data()});
 }
 
-void snpentries(const emplan& plan, emscratch& s, termentries& te, int32_t j, int32_t* iis)
+namespace {
+
+void snppass(const emplan& plan, emscratch& s, termentries& te, int32_t j, int64_t* weighted, bool stage)
 {
     s.nstaged = 0;
-    int64_t weighted[10] = {};
     const packedcode code{snpcolumn(j), plan.hot.data()};
-    if (plan.merging) twoallelepass<true>(plan, s, te, code, weighted);
-    else twoallelepass<false>(plan, s, te, code, weighted);
+    if (plan.merging) twoallelepass<true>(plan, s, te, code, weighted, stage);
+    else twoallelepass<false>(plan, s, te, code, weighted, stage);
+}
+
+}  // namespace
+
+void snpentries(const emplan& plan, emscratch& s, termentries& te, int32_t j, int32_t* iis)
+{
+    int64_t weighted[10] = {};
+    snppass(plan, s, te, j, weighted, true);
     groupentries(s, te, weighted, iis);
+}
+
+void snpstaged(const emplan& plan, emscratch& s, termentries& te, int32_t j, int32_t* iis)
+{
+    int64_t weighted[10] = {};
+    snppass(plan, s, te, j, weighted, false);
+    for (int m = 1; m <= 9; ++m) iis[m - 1] = int32_t(weighted[m]);
 }

@@ -162,6 +162,12 @@ void countmodes(const emplan& plan, const int8_t* gi, const int8_t* gj, int32_t*
 void dyadentries(const emplan& plan, emscratch& s, termentries& e, const int8_t* gi, const int8_t* gj, int32_t* iis);
 void snprow(const emplan& plan, emscratch& s, int32_t i);
 void snpentries(const emplan& plan, emscratch& s, termentries& e, int32_t j, int32_t* iis);
+// The same entries left as the pass over the loci makes them, for makers
+// of terms of their own: s.nstaged of them in the order made, entry e
+// standing for slot s.sslot[e] (whose weight and 9p + v are in s.slots)
+// with merging, else for position p and way v at s.sslot[e] = 9p + v with
+// weight s.sweight[e]; only e.w9 is written of e.
+void snpstaged(const emplan& plan, emscratch& s, termentries& e, int32_t j, int32_t* iis);
 
 // The terms of mode m's entries from their keys, eight at a time
 // (entryterms.cpp).
@@ -195,6 +201,8 @@ bool nextdyad(dyadwalk& d, emwork& w);
 // The dyad's term entries and IIS counts (iis[0..8]), from its allele
 // pairs (layout 0) or straight from the packed store.
 void walkentries(emwork& w, const dyadwalk& d, int32_t* iis);
+// The same entries left as snpstaged leaves them (SNP layouts only).
+void walkstaged(emwork& w, const dyadwalk& d, int32_t* iis);
 
 // Delta 1..9 of the pair seen with i as first individual from d[0..8].
 void setdeltas(int32_t j, int32_t i, const float* d);

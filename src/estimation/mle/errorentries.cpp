@@ -25,63 +25,103 @@ constexpr int slotofmode[9] = {-1, 0, 1, 2, -1, 3, -1, 4, -1};
 
 }  // namespace
 
-void errorsetup(errorcache& c)
+void errorsetup(errorcache& c, const emplan& plan)
 {
     const std::size_t n = 2 * std::size_t(vars.numindiv) + 1;
-    allocarray(c.rowat, n, int64_t(-1), allocfailmessage("the terms with errors"), routine);
+    const std::string message = allocfailmessage("the terms with errors");
+    allocarray(c.rowat, n, int64_t(-1), message, routine);
     c.keyat.clear();
     c.terms.clear();
     c.rellog.clear();
-    const std::string message = allocfailmessage("the terms with errors");
+    const std::size_t places = plan.merging ? std::size_t(plan.nslots) : 9 * (std::size_t(vars.numloci2) + 1);
+    allocarray(c.slotkey, places, -1, message, routine);
+    allocarray(c.staged, std::size_t(vars.numloci2) + 1, errorcache::entry{}, message, routine);
     allocarray(c.te.ew, std::size_t(vars.numloci2) + 1, 0.0, message, routine);
     for (std::vector<double>& t : c.te.et) allocarray(t, std::size_t(vars.numloci2) + 1, 0.0, message, routine);
     allocarray(c.te.relrow, std::size_t(vars.numloci2) + 1, 0, message, routine);
     c.te.adjusted = c.te.allstates = true;
 }
 
-void errorentries(errorcache& c, const termentries& from)
+namespace {
+
+// The terms of key x at sample size n of mode m's entries, made when first
+// met; its code 2 key + flatness.
+int32_t errorkey(errorcache& c, int m, int32_t n, int32_t x)
 {
     const std::size_t width = 2 * std::size_t(vars.numindiv) + 1;
-    termentries& te = c.te;
+    int64_t& row = c.rowat[std::size_t(n)];
+    if (row < 0) {
+        row = int64_t(c.keyat.size());
+        c.keyat.resize(c.keyat.size() + 5 * width, -1);
+    }
+    int32_t& code = c.keyat[std::size_t(row) + std::size_t(slotofmode[m]) * width + std::size_t(x)];
+    if (code >= 0) return code;
+    // first met: the terms of this key (kept densely, in the order met)
     termentries one;
     one.adjusted = one.allstates = true;
-    bool flat = true;
-    int32_t at = 0;
+    const int32_t key = int32_t(c.terms.size());
+    const double count[3] = {0.0, double(x), double(n - x)};
+    double p[10];
+    errorprobs(ways[m].x, ways[m].y, 2, vars.generr, count, double(n), nullptr, nullptr, p);
+    onerow(one, 1);
+    lanerow row8;
+    for (int s = 1; s <= 8; ++s) one.et[s - 1][0] = row8.x[s - 1] = p[s] / p[9];
+    c.terms.push_back(row8);
+    c.rellog.resize(c.rellog.size() + nrelations);
+    rowrelations(one, c.rellog.data() + std::size_t(key) * nrelations);
+    code = 2 * key + int32_t(flatdirection(one));
+    return code;
+}
+
+// The slot's (or position and way's) key code and mode, 8 code + mode,
+// from the locus and way rep = 9p + v that made it.
+int32_t slotkeyof(errorcache& c, const emplan& plan, int32_t rep)
+{
+    const int32_t p = rep / 9, v = rep % 9;
+    const locusinfo& f = plan.info[std::size_t(p)];
+    const int m = twovariant[v].mode;
+    return 8 * errorkey(c, m, f.n, f.count[twovariant[v].sel]) + m;
+}
+
+}  // namespace
+
+void errorentries(errorcache& c, const emplan& plan, const emscratch& from)
+{
+    termentries& te = c.te;
     for (int m = 1; m <= 8; ++m) {
         te.first[m] = 0;
         te.made[m] = 0;
     }
-    // keyat holds 2 key + (whether the key's entry is flat)
-    for (int m = 1; m <= 8; ++m) {
-        if (slotofmode[m] < 0) continue;
-        const std::size_t modeat = std::size_t(slotofmode[m]) * width;
-        for (int32_t k = 0; k < from.made[m]; ++k) {
-            const std::size_t f = std::size_t(from.first[m] + k);
-            const int32_t n = from.en[f], x = from.ex1[f];
-            int64_t& row = c.rowat[std::size_t(n)];
-            if (row < 0) {
-                row = int64_t(c.keyat.size());
-                c.keyat.resize(c.keyat.size() + 5 * width, -1);
-            }
-            int32_t& code = c.keyat[std::size_t(row) + modeat + std::size_t(x)];
-            if (code < 0) {  // first met: the terms of this key (kept densely, in the order met)
-                const int32_t key = int32_t(c.terms.size());
-                const double count[3] = {0.0, double(x), double(n - x)};
-                double p[10];
-                errorprobs(ways[m].x, ways[m].y, 2, vars.generr, count, double(n), nullptr, nullptr, p);
-                onerow(one, 1);
-                lanerow row8;
-                for (int s = 1; s <= 8; ++s) one.et[s - 1][0] = row8.x[s - 1] = p[s] / p[9];
-                c.terms.push_back(row8);
-                c.rellog.resize(c.rellog.size() + nrelations);
-                rowrelations(one, c.rellog.data() + std::size_t(key) * nrelations);
-                code = 2 * key + int32_t(flatdirection(one));
-            }
-            flat = flat && (code & 1) != 0;
-            te.relrow[std::size_t(at)] = code >> 1;
-            te.ew[std::size_t(at)] = from.ew[f];
-            ++at;
+    // every entry's key code, mode and weight, from its slot (or position
+    // and way), counting the entries of each mode
+    const int32_t at = from.nstaged;
+    int32_t to[10] = {};
+    int32_t* slotkey = c.slotkey.data();
+    errorcache::entry* staged = c.staged.data();
+    for (int32_t e = 0; e < at; ++e) {
+        const int32_t place = from.sslot[std::size_t(e)];
+        int32_t weight;
+        int32_t k = slotkey[place];
+        if (plan.merging) {
+            const emscratch::slot& x = from.slots[std::size_t(place)];
+            weight = x.weight;
+            if (k < 0) k = slotkey[place] = slotkeyof(c, plan, x.rep);
+        } else {
+            weight = int32_t(from.sweight[std::size_t(e)]);
+            if (k < 0) k = slotkey[place] = slotkeyof(c, plan, place);
         }
+        staged[e] = {k, weight};
+        ++to[(k & 7) + 1];
+    }
+    // grouped by mode, each mode's in the order made
+    for (int m = 1; m <= 9; ++m) to[m] += to[m - 1];
+    int32_t flat = 1;
+    for (int32_t e = 0; e < at; ++e) {
+        const int32_t k = staged[e].code;
+        flat &= (k >> 3) & 1;
+        const std::size_t place = std::size_t(to[k & 7]++);
+        te.relrow[place] = k >> 4;
+        te.ew[place] = double(staged[e].weight);
     }
     // the terms, in a loop of their own: the keys' rows are met in no
     // order and rarely in the cache, so each is asked for well ahead

@@ -56,7 +56,7 @@ void kinsetup(kinwork& k, emwork& w)
     if (k.pooled && !k.adjusted) planclasses(k.classes);
     if (k.pooled && k.adjusted) adjclasssetup(k.ac);
     if (k.perlocus) adjustedsetup(k.aw);
-    if (k.errormerged) errorsetup(k.ec);
+    if (k.errormerged) errorsetup(k.ec, w.plan);
     if (!k.pooled && !k.perlocus && !k.errormerged) entryrelations(w, k.relations);
     if (vars.kinmin > 0.0 && !(k.pooled && !k.adjusted)) kingplanes(k.king);
     k.te = k.pooled ? (k.adjusted ? &k.ac.te : &k.classes.rows)
@@ -77,8 +77,10 @@ void kinentries(kinwork& k, emwork& w, int32_t i, int32_t j, int32_t* iis)
     else if (k.pooled) classentries(k.classes, i, j, iis);
     else if (k.perlocus && k.aw.snp) snpadjustedentries(k.aw, i, j, iis);
     else if (k.perlocus) adjustedentries(k.aw, i, j, k.gi, fetchgtype(j, w.buf2), iis);
-    else snpentries(w.plan, w.scratch, w.entries, j, iis);
-    if (k.errormerged) errorentries(k.ec, w.entries);
+    else if (k.errormerged) {
+        snpstaged(w.plan, w.scratch, w.entries, j, iis);
+        errorentries(k.ec, w.plan, w.scratch);
+    } else snpentries(w.plan, w.scratch, w.entries, j, iis);
 }
 
 // Pair (i, j): its line into s when it is written.

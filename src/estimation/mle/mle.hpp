@@ -168,13 +168,20 @@ struct errorcache {
     std::vector<int32_t> keyat;
     std::vector<lanerow> terms;      // per key met, in the order met: its 8 terms (one cache line)
     std::vector<double> rellog;      // per key: its logarithms at the relationships
+    // per merge slot (without merging per 9p + v): 8 x its key's code +
+    // its mode, -1 until met
+    std::vector<int32_t> slotkey;
+    struct entry {
+        int32_t code, weight;
+    };
+    std::vector<entry> staged;       // the dyad's entries in the order made
     termentries te;
 };
-void errorsetup(errorcache& c);
+void errorsetup(errorcache& c, const emplan& plan);
 
-// The dyad's merged entries `from` (their keys and weights) as entries with
-// errors in c.te.
-void errorentries(errorcache& c, const termentries& from);
+// The dyad's merged entries as snpstaged leaves them, as entries with
+// errors in c.te, grouped by mode as snpentries groups them.
+void errorentries(errorcache& c, const emplan& plan, const emscratch& from);
 
 // MLE:2 at each individual's own frequencies (adjustedclasses.cpp).
 struct adjclassing {

@@ -26,7 +26,7 @@ int64_t mledyads(emwork& w, int64_t dyads)
     if (pooled && !adjusted) planclasses(classes);
     if (adjusted && pooled) adjclasssetup(ac);
     if (perlocus) adjustedsetup(aw);
-    if (errormerged) errorsetup(ec);
+    if (errormerged) errorsetup(ec, w.plan);
     std::vector<double> relations;
     if (!pooled && !perlocus && !errormerged) entryrelations(w, relations);
     const termentries& te = pooled ? (adjusted ? ac.te : classes.rows)
@@ -40,8 +40,10 @@ int64_t mledyads(emwork& w, int64_t dyads)
         if (adjusted && pooled) adjclassentries(ac, d.i, d.j, iis);
         else if (perlocus) adjustedentries(aw, d.i, d.j, d.gi, d.gj, iis);
         else if (pooled) classentries(classes, d.i, d.j, iis);
-        else walkentries(w, d, iis);
-        if (errormerged) errorentries(ec, w.entries);
+        else if (errormerged) {
+            walkstaged(w, d, iis);
+            errorentries(ec, w.plan, w.scratch);
+        } else walkentries(w, d, iis);
         if (nocommon(d, iis)) continue;
         mlefit fit;
         mlesolve(te, fit);
