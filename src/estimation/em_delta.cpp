@@ -92,6 +92,7 @@ void em_delta()
     // 5. every process gets every dyad
     if (vars.numthreads > 1) sumdyadresults(routine);
     if (mle) mlesummary();
+    if (mle) dyaderrors();
     if (mle) inbreedingml();
 
     // 6.-8. allele counts, the second orientation, inbreeding

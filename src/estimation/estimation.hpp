@@ -34,6 +34,7 @@ inline constexpr relation relations[nrelations + 1] = {{"NA", 0, 0, 0},
                                                         {"third-degree", 0.0, 0.25, 0.75},
                                                         {"unrelated", 0.0, 0.0, 1.0}};
 constexpr double relationerror = 0.001;
+constexpr int parentoffspring = 2;  // its number among the relationships
 
 // The whole estimation: the replicates, and the mean of Delta over five
 // replicates when the first one needed every iteration (replicates.cpp).

@@ -56,6 +56,7 @@ void writerunrecord(textout& out)
              (vars.updatep == 1 ? "; at the sample allele frequencies, not the joint estimate of this file)\n"
                                 : ")\n");
     if (vars.generr > 0.0) s += "  Genotyping error rate = " + gtod(vars.generr) + "\n";
+    if (!vars.errline.empty()) s += "  " + vars.errline + "\n";
     if (vars.kin) {
         const int64_t n = vars.numindiv;
         s += "  IBD coefficient table = not written: KIN:" + gtod(vars.kinmin) + " streamed " +

@@ -40,6 +40,7 @@ struct variables {
     int32_t pcs = 0;                 // principal components of ancestry (PCS:), 0 off
     std::string popfile;             // population labels (POP:), "" off
     double generr = 0.0;             // genotyping error rate of the likelihood (ERR:), 0 off
+    std::string errline;             // ERR: the error rate seen in parent-offspring pairs ("": not measured)
     bool kin = false;                // KIN: the pairs streamed to the side table, no N x N arrays
     double kinmin = 0.0;             // KIN: the least kinship of a pair written (-1: every pair)
     int64_t kinfitted = 0;           // KIN: pairs the maximiser ran for

@@ -40,6 +40,10 @@ struct kinwork {
     adjclassing ac;
     adjwork aw;
     errorcache ec;
+    // ERR: the pairs called parent-offspring, for the error rate they show
+    bool measure = false;
+    errortally errors;
+    std::vector<int8_t> bi, bj;
     const termentries* te = nullptr;
     const int8_t* gi = nullptr;  // the first individual's allele pairs (per-locus entries)
     int64_t pairs = 0, fitted = 0, written = 0, notconv = 0;
@@ -57,6 +61,12 @@ void kinsetup(kinwork& k, emwork& w)
     if (k.pooled && k.adjusted) adjclasssetup(k.ac);
     if (k.perlocus) adjustedsetup(k.aw);
     if (k.errormerged) errorsetup(k.ec, w.plan);
+    k.measure = errorsmeasured();
+    if (k.measure) {
+        errortallysetup(k.errors);
+        gtypebuffer(k.bi, "EM_Delta");
+        gtypebuffer(k.bj, "EM_Delta");
+    }
     if (!k.pooled && !k.perlocus && !k.errormerged) entryrelations(w, k.relations);
     if (vars.kinmin > 0.0 && !(k.pooled && !k.adjusted)) kingplanes(k.king);
     k.te = k.pooled ? (k.adjusted ? &k.ac.te : &k.classes.rows)
@@ -131,6 +141,7 @@ void kinpair(kinwork& k, emwork& w, int32_t i, int32_t j, std::string& s)
     ++k.fitted;
     k.most = std::max(k.most, fit.iter);
     k.notconv += !fit.conv;
+    if (k.measure && fit.call == parentoffspring) tallyerrors(k.errors, fetchgtype(i, k.bi), fetchgtype(j, k.bj));
     float d[9];
     for (int q = 0; q < 9; ++q) d[q] = float(fit.d[q + 1]);
     // the kinship as the table prints it (four decimals) decides
@@ -263,5 +274,6 @@ int64_t kindyads(emwork& w)
     say("  Pairs written " + std::to_string(sum[1]) + " of " + std::to_string(int64_t(n) * (n - 1) / 2) +
         ", fitted " + std::to_string(sum[0]) + "; most iterations " + itod(vars.mlemost) + ", not converged " +
         itod(vars.mlenotconv));
+    if (k.measure) errorsseen(k.errors);
     return k.pairs;
 }

@@ -183,6 +183,25 @@ void errorsetup(errorcache& c, const emplan& plan);
 // errors in c.te, grouped by mode as snpentries groups them.
 void errorentries(errorcache& c, const emplan& plan, const emscratch& from);
 
+// The genotyping error rate seen in the pairs called parent-offspring
+// (ERR: runs on two-allele data; errorrate.cpp): per pair the opposite
+// homozygotes and, over the loci typed in both, their weight and the sum
+// of p^2 + q^2 (units of 2^-24; s holds it per locus).
+struct errortally {
+    std::vector<int64_t> s;
+    int64_t pairs = 0, opposite = 0, typed = 0, same = 0;
+};
+bool errorsmeasured();
+void errortallysetup(errortally& t);
+void tallyerrors(errortally& t, const int8_t* gi, const int8_t* gj);
+// The rate that makes the expected opposite homozygotes those seen.
+double errorrate(int64_t opposite, int64_t typed, int64_t same);
+// The tallies of all processes summed; the rate's line into vars.errline
+// (for the run record) and on screen.
+void errorsseen(const errortally& t);
+// The same over this process's dyads of the IBD table (calls known).
+void dyaderrors();
+
 // MLE:2 at each individual's own frequencies (adjustedclasses.cpp).
 struct adjclassing {
     std::vector<uint8_t> codes;      // N x U: individual i's frequency code of locus u at (i-1) U + u-1
