@@ -2,14 +2,19 @@
 // a parent and child share a gene at every locus, so an opposite
 // homozygote between them is impossible without an error.  With errors as
 // the likelihood has them (a genotype read as each other one with
-// probability e/2), a parent-offspring pair at a locus of allele
-// frequencies p, q is seen opposite with probability
-//     e s + e^2 ((1 - s)/2 - s),   s = p^2 + q^2
-// (one of the two homozygous where its relative is not the other
-// homozygote, read wrong; or both read wrong).  Summed over the loci
-// typed in both of every pair called parent-offspring and set equal to
-// the opposite homozygotes seen, this gives e.  Counts are integers (s in
-// units of 2^-24), so the sums are the same at any number of processes.
+// probability e/2), a parent-offspring pair whose true genotypes hold h
+// homozygotes (0, 1, 2) at a locus is seen opposite with probability
+//     (e/2)(1 - e) h + (e^2/4)(2 - h)
+// (a homozygote read right beside its relative read as the other
+// homozygote; or both read wrong).  Over the W loci typed in both of every
+// pair called parent-offspring, with H their true homozygotes, the
+// opposite homozygotes seen number (e/2) H + (e^2/4)(2W - 3H); H comes from
+// the homozygotes seen, Hs = H (1 - 3e/2) + 2We (a homozygote stays one
+// with probability 1 - e/2, a heterozygote becomes one with e).  So the
+// rate needs no allele frequencies, and inbred children or structure do
+// not bias it.  The tallies are integers, the same at any number of
+// processes.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -18,29 +23,11 @@
 #include "estimation/mle/mle.hpp"
 #include "parallel/parlayer.hpp"
 #include "parallel/workshare.hpp"
-#include "run/alloc.hpp"
 #include "run/screen.hpp"
 #include "run/variables.hpp"
 
-namespace {
-
-constexpr double sunit = 16777216.0;  // 2^24
-
-}  // namespace
 
 bool errorsmeasured() { return vars.generr > 0.0 && vars.mle != 0 && vars.maxnumallele <= 2; }
-
-void errortallysetup(errortally& t)
-{
-    allocarray(t.s, std::size_t(vars.numloci2) + 1, int64_t(0), allocfailmessage("the error tally"), "EM_Delta");
-    for (int32_t l = 1; l <= vars.numloci2; ++l) {
-        const int32_t a = vars.locusloc[l - 1] + 1;
-        const double x = double(vars.numa[a]), n = x + double(vars.numa[a + 1]);
-        if (n <= 0.0) continue;
-        const double p = x / n, q = 1.0 - p;
-        t.s[std::size_t(l)] = std::llround((p * p + q * q) * sunit);
-    }
-}
 
 void tallyerrors(errortally& t, const int8_t* gi, const int8_t* gj)
 {
@@ -50,26 +37,40 @@ void tallyerrors(errortally& t, const int8_t* gi, const int8_t* gj)
         const int8_t* y = gj + 2 * std::size_t(l - 1);
         if (x[0] == 0 || y[0] == 0) continue;
         const int64_t w = vars.markercnt[std::size_t(l)];
+        const bool hx = x[0] == x[1], hy = y[0] == y[1];
         t.typed += w;
-        t.same += w * t.s[std::size_t(l)];
-        t.opposite += w * int64_t(x[0] == x[1] && y[0] == y[1] && x[0] != y[0]);
+        t.homs += w * (int64_t(hx) + int64_t(hy));
+        t.opposite += w * int64_t(hx && hy && x[0] != y[0]);
     }
 }
 
-double errorrate(int64_t opposite, int64_t typed, int64_t same)
+namespace {
+
+// The opposite homozygotes expected at rate e, less those seen.
+double excess(double e, double opposite, double typed, double homs)
 {
-    if (opposite == 0 || same == 0) return 0.0;
-    // c1 e + c2 e^2 = opposite, c2 < 0: the smaller root, in the form that
-    // does not cancel; past the top of the parabola, its top
-    const double c1 = double(same) / sunit, c2 = 0.5 * (double(typed) - 3.0 * c1), o = double(opposite);
-    const double disc = c1 * c1 + 4.0 * c2 * o;
-    if (disc < 0.0) return c1 / (-2.0 * c2);
-    return 2.0 * o / (c1 + std::sqrt(disc));
+    const double h = std::clamp((homs - 2.0 * typed * e) / (1.0 - 1.5 * e), 0.0, 2.0 * typed);
+    return 0.5 * e * h + 0.25 * e * e * (2.0 * typed - 3.0 * h) - opposite;
+}
+
+}  // namespace
+
+double errorrate(int64_t opposite, int64_t typed, int64_t homs)
+{
+    if (opposite == 0 || typed == 0) return 0.0;
+    const double o = double(opposite), w = double(typed), h = double(homs);
+    double lo = 0.0, hi = 0.5;
+    if (excess(hi, o, w, h) <= 0.0) return hi;
+    for (int step = 0; step < 100; ++step) {
+        const double mid = 0.5 * (lo + hi);
+        (excess(mid, o, w, h) < 0.0 ? lo : hi) = mid;
+    }
+    return 0.5 * (lo + hi);
 }
 
 void errorsseen(const errortally& t)
 {
-    int64_t send[4] = {t.pairs, t.opposite, t.typed, t.same}, sum[4] = {};
+    int64_t send[4] = {t.pairs, t.opposite, t.typed, t.homs}, sum[4] = {};
     parsumlong(send, sum, 4);
     if (sum[0] == 0) {
         vars.errline = "Genotyping errors seen: no pair called parent-offspring";
@@ -87,7 +88,6 @@ void dyaderrors()
 {
     if (!errorsmeasured()) return;
     errortally t;
-    errortallysetup(t);
     std::vector<int8_t> bi, bj;
     gtypebuffer(bi, "EM_Delta");
     gtypebuffer(bj, "EM_Delta");

@@ -63,7 +63,6 @@ void kinsetup(kinwork& k, emwork& w)
     if (k.errormerged) errorsetup(k.ec, w.plan);
     k.measure = errorsmeasured();
     if (k.measure) {
-        errortallysetup(k.errors);
         gtypebuffer(k.bi, "EM_Delta");
         gtypebuffer(k.bj, "EM_Delta");
     }

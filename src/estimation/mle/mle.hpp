@@ -184,18 +184,16 @@ void errorsetup(errorcache& c, const emplan& plan);
 void errorentries(errorcache& c, const emplan& plan, const emscratch& from);
 
 // The genotyping error rate seen in the pairs called parent-offspring
-// (ERR: runs on two-allele data; errorrate.cpp): per pair the opposite
-// homozygotes and, over the loci typed in both, their weight and the sum
-// of p^2 + q^2 (units of 2^-24; s holds it per locus).
+// (ERR: runs on two-allele data; errorrate.cpp): over the loci typed in
+// both of every such pair, their weight, the homozygotes of the two and
+// the opposite homozygotes.
 struct errortally {
-    std::vector<int64_t> s;
-    int64_t pairs = 0, opposite = 0, typed = 0, same = 0;
+    int64_t pairs = 0, opposite = 0, typed = 0, homs = 0;
 };
 bool errorsmeasured();
-void errortallysetup(errortally& t);
 void tallyerrors(errortally& t, const int8_t* gi, const int8_t* gj);
 // The rate that makes the expected opposite homozygotes those seen.
-double errorrate(int64_t opposite, int64_t typed, int64_t same);
+double errorrate(int64_t opposite, int64_t typed, int64_t homs);
 // The tallies of all processes summed; the rate's line into vars.errline
 // (for the run record) and on screen.
 void errorsseen(const errortally& t);
