@@ -26,7 +26,6 @@
 #include "run/screen.hpp"
 #include "run/variables.hpp"
 
-
 bool errorsmeasured() { return vars.generr > 0.0 && vars.mle != 0 && vars.maxnumallele <= 2; }
 
 void tallyerrors(errortally& t, const int8_t* gi, const int8_t* gj)
