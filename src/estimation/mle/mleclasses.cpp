@@ -352,6 +352,47 @@ double entrymoment(const termentries& te)
     return n > 0.0 ? sum / n : 0.0;
 }
 
+namespace {
+
+// What the rows of the classes are made from and into, held in locals so
+// that the stores cannot make the compiler read the vectors' pointers
+// again at every row.
+struct rowarrays {
+    const int32_t* counts;
+    const uint8_t* rowflat;
+    const double* terms;
+    double* ew;
+    int32_t* relrow;
+    double* et[3];
+};
+
+// The rows of one mode (ways w0..w1 - 1 of every class met), NT terms each,
+// from place at on; their summed count.
+template <int NT>
+int32_t moderows(const rowarrays r, int32_t nclass, int w0, int w1, int32_t& at, bool& flat)
+{
+    int32_t sum = 0, a = at;  // a local place: the stores of relrow cannot alias it
+    bool f = flat;
+    for (int32_t k = 0; k < nclass; ++k)
+        for (int v = w0; v < w1; ++v) {
+            const int32_t x = 9 * k + v;
+            const int32_t count = r.counts[x];
+            if (count == 0) continue;
+            sum += count;
+            r.ew[a] = double(count);
+            r.relrow[a] = x;
+            f = f && r.rowflat[x];
+            const double* t = r.terms + 27 * std::size_t(k) + 3 * std::size_t(v);
+            for (int q = 0; q < NT; ++q) r.et[q][a] = t[q];
+            ++a;
+        }
+    at = a;
+    flat = f;
+    return sum;
+}
+
+}  // namespace
+
 void classrows(mleclassing& c, int32_t* iis)
 {
     termentries& te = c.rows;
@@ -379,21 +420,18 @@ void classrows(mleclassing& c, int32_t* iis)
     }
     // the ways of each mode: 1 = ways 0, 1; 2 = 2, 3; 3 = 4, 5; 5 = 6, 7; 7 = 8
     constexpr int firstway[10] = {0, 0, 2, 4, 6, 6, 8, 8, 9, 9};
+    rowarrays r{c.counts.data(), c.rowflat.data(), c.terms.data(), te.ew.data(), te.relrow.data(),
+                {te.et[0].data(), te.et[1].data(), te.et[2].data()}};
     for (int m = 1; m <= 8; ++m) {
         te.first[m] = at;
-        for (int32_t k = 0; k < c.nclass; ++k)
-            for (int v = firstway[m]; v < firstway[m + 1]; ++v) {
-                const int32_t count = c.counts[std::size_t(9 * k + v)];
-                if (count == 0) continue;
-                iis[m - 1] += count;
-                te.ew[std::size_t(at)] = double(count);
-                te.relrow[std::size_t(at)] = 9 * k + v;
-                flat = flat && c.rowflat[std::size_t(9 * k + v)];
-                for (int q = 0; q < termcount[m]; ++q)
-                    te.et[q][std::size_t(at)] = c.terms[std::size_t(27 * k + 3 * v + q)];
-                ++at;
-            }
-        te.made[m] = at - te.first[m];
+        const int32_t before = at;
+        const int w0 = firstway[m], w1 = firstway[m + 1];
+        int32_t sum = 0;
+        if (termcount[m] == 3) sum = moderows<3>(r, c.nclass, w0, w1, at, flat);
+        else if (termcount[m] == 2) sum = moderows<2>(r, c.nclass, w0, w1, at, flat);
+        else sum = moderows<1>(r, c.nclass, w0, w1, at, flat);
+        iis[m - 1] += sum;
+        te.made[m] = at - before;
     }
     te.w9 = 0.0;
     te.flat = int8_t(flat);
