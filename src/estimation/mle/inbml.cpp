@@ -140,6 +140,12 @@ void inbreedingml()
     inbdata x;
     allocarray(x.r, std::size_t(nu), 0.0, message, routine);
     allocarray(x.w, std::size_t(nu), 0.0, message, routine);
+    // with errors at the sample's frequencies a two-allele locus's r
+    // depends on the genotype only: made once per locus and genotype
+    // (1/1, 2/2, 1/2 at 3u, 3u + 1, 3u + 2; NaN until met)
+    std::vector<double> known;
+    const bool cache = vars.generr > 0.0 && !adjusted;
+    if (cache) allocarray(known, 3 * (std::size_t(nu) + 1), std::nan(""), message, routine);
     for (int32_t i = vars.indivl1; i <= vars.indivl2; ++i) {
         const int8_t* g = fetchgtype(i, buf);
         if (own) indivfreqs(i, f.data());
@@ -149,7 +155,10 @@ void inbreedingml()
             if (g[0] == 0) continue;
             const double w = double(vars.markercnt[std::size_t(u)]);
             if (vars.generr > 0.0) {
-                const double r = errorratio(i, u, g, own ? f[std::size_t(u)] : -1.0, adjusted, size);
+                const bool two = vars.locusloc[std::size_t(u)] - vars.locusloc[std::size_t(u - 1)] == 2;
+                double* r0 = cache && two ? &known[3 * std::size_t(u) + std::size_t(g[0] == g[1] ? g[0] - 1 : 2)] : nullptr;
+                if (r0 != nullptr && std::isnan(*r0)) *r0 = errorratio(i, u, g, -1.0, false, size);
+                const double r = r0 != nullptr ? *r0 : errorratio(i, u, g, own ? f[std::size_t(u)] : -1.0, adjusted, size);
                 x.r[std::size_t(x.nhom)] = r;
                 x.w[std::size_t(x.nhom++)] = w;
                 continue;

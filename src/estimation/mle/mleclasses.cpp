@@ -402,17 +402,27 @@ void classrows(mleclassing& c, int32_t* iis)
     if (te.allstates) {
         // with errors: a row per class and way met, all in mode 1's group
         for (int m = 1; m <= 8; ++m) te.first[m] = te.made[m] = 0;
+        const int32_t* counts = c.counts.data();
+        const uint8_t* rowflat = c.rowflat.data();
+        double* ew = te.ew.data();
+        int32_t* relrow = te.relrow.data();
+        double* et[8];
+        for (int q = 0; q < 8; ++q) et[q] = te.et[q].data();
+        int32_t byway[9] = {};
         for (int32_t k = 0; k < c.nclass; ++k)
             for (int v = 0; v < 9; ++v) {
-                const int32_t count = c.counts[std::size_t(9 * k + v)];
+                const int32_t x = 9 * k + v;
+                const int32_t count = counts[x];
                 if (count == 0) continue;
-                iis[twovariant[v].mode - 1] += count;
-                te.ew[std::size_t(at)] = double(count);
-                te.relrow[std::size_t(at)] = 9 * k + v;
-                flat = flat && c.rowflat[std::size_t(9 * k + v)];
-                for (int q = 0; q < 8; ++q) te.et[q][std::size_t(at)] = c.terms[std::size_t(72 * k + 8 * v + q)];
+                byway[v] += count;
+                ew[at] = double(count);
+                relrow[at] = x;
+                flat = flat && rowflat[x];
+                const double* t = c.terms.data() + 8 * std::size_t(x);
+                for (int q = 0; q < 8; ++q) et[q][at] = t[q];
                 ++at;
             }
+        for (int v = 0; v < 9; ++v) iis[twovariant[v].mode - 1] += byway[v];
         te.made[1] = at;
         te.w9 = 0.0;
         te.flat = int8_t(flat);
