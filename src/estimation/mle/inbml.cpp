@@ -156,9 +156,14 @@ void inbreedingml()
             const double w = double(vars.markercnt[std::size_t(u)]);
             if (vars.generr > 0.0) {
                 const bool two = vars.locusloc[std::size_t(u)] - vars.locusloc[std::size_t(u - 1)] == 2;
-                double* r0 = cache && two ? &known[3 * std::size_t(u) + std::size_t(g[0] == g[1] ? g[0] - 1 : 2)] : nullptr;
-                if (r0 != nullptr && std::isnan(*r0)) *r0 = errorratio(i, u, g, -1.0, false, size);
-                const double r = r0 != nullptr ? *r0 : errorratio(i, u, g, own ? f[std::size_t(u)] : -1.0, adjusted, size);
+                double r;
+                if (cache && two) {
+                    double& once = known[3 * std::size_t(u) + std::size_t(g[0] == g[1] ? g[0] - 1 : 2)];
+                    if (std::isnan(once)) once = errorratio(i, u, g, -1.0, false, size);
+                    r = once;
+                } else {
+                    r = errorratio(i, u, g, own ? f[std::size_t(u)] : -1.0, adjusted, size);
+                }
                 x.r[std::size_t(x.nhom)] = r;
                 x.w[std::size_t(x.nhom++)] = w;
                 continue;

@@ -165,8 +165,6 @@ KX_INLINE lanevec lanelog(lanevec x)
     return e * ln2hi + (e * ln2lo + logm);
 }
 
-// The log-likelihood sum of w log(c.u) over the entries, for nu sets of
-// group sums u[0..nu-1] at once, into l[0..nu-1].
 // The entries' sums c.u at one point.
 template <int K>
 KX_INLINE lanevec pointsum(const lanevec* c, const double* u)
@@ -176,6 +174,8 @@ KX_INLINE lanevec pointsum(const lanevec* c, const double* u)
     return dot;
 }
 
+// The log-likelihood sum of w log(c.u) over the entries, for nu sets of
+// group sums u[0..nu-1] at once, into l[0..nu-1].
 template <int K>
 KX_INLINE void logstep(lanevec wv, const lanevec* c, const double (*u)[9], int nu, lanevec* l)
 {
