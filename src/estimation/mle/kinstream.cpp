@@ -6,11 +6,10 @@
 // more below kinmin cannot reach it and skips its entries and the
 // maximiser.
 //
-// The first individuals come in blocks of kinrows rows; block b belongs to
-// the process whose rank is b mod the number of processes.  Each round
-// every process makes one block's lines; after a batch of rounds the
-// master writes them round by round, each in rank order: the table is the
-// same at any process count.  With MLE:2 a
+// The first individuals (rows) come in batches; each process makes the
+// lines of one run of consecutive rows of a batch, in blocks of kinrows
+// rows, and the master writes the runs in rank order: the table is the
+// same at any process count, whatever the runs' lengths.  With MLE:2 a
 // block runs over the second individuals outermost, so that each one's
 // bit-planes are read once for all the block's rows.
 #include <algorithm>
@@ -172,65 +171,102 @@ struct kinclock {
     std::chrono::steady_clock::time_point start, last;
 };
 
-void kinprogress(kinclock& c, const kinwork& k, int64_t mine, int64_t found, bool final)
+// The progress line: pairs of all processes done (at the master's pace
+// within a batch) of all pairs.
+void kinprogress(kinclock& c, int64_t done, int64_t all, int64_t found, bool final)
 {
     if (!vars.thd0q) return;
     const auto now = std::chrono::steady_clock::now();
     if (!final && now - c.last < std::chrono::seconds(1)) return;
     c.last = now;
     const double seconds = std::chrono::duration<double>(now - c.start).count();
-    const double rate = seconds > 0.0 ? double(k.pairs) / seconds : 0.0;
-    const double left = rate > 0.0 ? double(mine - k.pairs) / rate : 0.0;
+    const double rate = seconds > 0.0 ? double(done) / seconds : 0.0;
+    const double left = rate > 0.0 ? double(all - done) / rate : 0.0;
     char text[200];
     std::snprintf(text, sizeof text, "\r  Pairs %lld of %lld, %.0f per second, %.0f s left, %lld written      ",
-                  (long long)k.pairs, (long long)mine, rate, left, (long long)found);
+                  (long long)done, (long long)all, rate, left, (long long)found);
     sayopen(text);
     if (final) say("");
 }
 
-// Pairs of each process, at most, between two gatherings of the lines:
-// rounds are taken in batches (one round of 16 rows of a 2000-individual
-// sample is under a second of work), so that a wait for the slower
-// process comes once a batch, not once a round.
+// Pairs of each process, about, between two gatherings of the lines: the
+// first individuals are taken in batches of rows (the first batch an
+// eighth of the others, so that the processes' speeds are known soon), and
+// a wait for the slower process comes once a batch.
 constexpr int64_t kinbatchpairs = int64_t(1) << 18;
 
-// The lines of rounds first..first + count - 1 of every process, written by
-// the master in pair order: round by round, each in rank order.
-void kinbatch(kinwork& k, emwork& w, int32_t first, int32_t count, kinclock& clock, int64_t mine, int64_t& found)
+// How the rows of a batch are shared out: one run of consecutive rows a
+// process, in rank order, sized by the pairs a second each process has
+// made so far (the batches before weighing half as much each time; all
+// equal before the first).  A process on a slower core, or whose rows had
+// more pairs to fit, then gets fewer rows.  The lines, gathered in rank
+// order, come out in pair order whatever the shares: the table is the
+// same at any process count.
+struct kinshares {
+    std::vector<double> pairs, seconds;  // of every process, decayed
+    int64_t done = 0;                    // pairs of all processes before this batch
+};
+
+// Rows first..last into runs: process r takes rows from[r]..from[r + 1] - 1
+// (a row goes to the process within whose share its middle pair lies).
+void sharerows(const kinshares& s, int32_t first, int32_t last, std::vector<int32_t>& from)
 {
     const int32_t n = vars.numindiv, p = vars.numthreads;
-    const int32_t blocks = (n - 1 + kinrows - 1) / kinrows;
-    std::vector<int64_t> size(std::size_t(count) * std::size_t(p), 0), sizes(size.size(), 0);
-    std::string text;
-    for (int32_t q = 0; q < count; ++q) {
-        const int32_t b = (first + q) * p + vars.threadid;
-        if (b >= blocks) break;
-        const std::size_t before = text.size();
-        text += kinblock(k, w, b * kinrows + 1, std::min(n - 1, (b + 1) * kinrows));
-        size[std::size_t(q) * std::size_t(p) + std::size_t(vars.threadid)] = int64_t(text.size() - before);
-        kinprogress(clock, k, mine, found, false);
-    }
-    parsumlong(size.data(), sizes.data(), size.size());
-    std::string all;
-    pargather(text, all);
-    if (!vars.thd0q) return;
-    // all holds each rank's blocks in round order, rank after rank
-    std::vector<std::size_t> at(std::size_t(p), 0);
-    std::size_t start = 0;
+    bool known = true;
+    for (int32_t r = 0; r < p; ++r) known = known && s.seconds[std::size_t(r)] > 0.0 && s.pairs[std::size_t(r)] > 0.0;
+    std::vector<double> speed(std::size_t(p), 1.0);
+    double sum = 0.0;
     for (int32_t r = 0; r < p; ++r) {
-        at[std::size_t(r)] = start;
-        for (int32_t q = 0; q < count; ++q) start += std::size_t(sizes[std::size_t(q) * std::size_t(p) + std::size_t(r)]);
+        if (known) speed[std::size_t(r)] = s.pairs[std::size_t(r)] / s.seconds[std::size_t(r)];
+        sum += speed[std::size_t(r)];
     }
-    std::string ordered;
-    ordered.reserve(all.size());
-    for (int32_t q = 0; q < count; ++q)
-        for (int32_t r = 0; r < p; ++r) {
-            const std::size_t length = std::size_t(sizes[std::size_t(q) * std::size_t(p) + std::size_t(r)]);
-            ordered.append(all, at[std::size_t(r)], length);
-            at[std::size_t(r)] += length;
-        }
-    pairstreamwrite(ordered);
-    found += int64_t(std::count(ordered.begin(), ordered.end(), '\n'));
+    int64_t total = 0;
+    for (int32_t i = first; i <= last; ++i) total += n - i;
+    from.assign(std::size_t(p) + 1, last + 1);
+    from[0] = first;
+    double share = 0.0, taken = 0.0;
+    int32_t i = first;
+    for (int32_t r = 0; r + 1 < p; ++r) {
+        share += double(total) * speed[std::size_t(r)] / sum;
+        while (i <= last && taken + 0.5 * double(n - i) <= share) taken += double(n - i++);
+        from[std::size_t(r) + 1] = i;
+    }
+}
+
+// The lines of rows first..last of every process, written by the master in
+// pair order; the processes' speeds and the pairs done updated.
+void kinbatch(kinwork& k, emwork& w, int32_t first, int32_t last, kinshares& s, kinclock& clock, int64_t& found)
+{
+    const int32_t n = vars.numindiv, p = vars.numthreads;
+    const int64_t all = int64_t(n) * (n - 1) / 2;
+    std::vector<int32_t> from;
+    sharerows(s, first, last, from);
+    int64_t batch = 0, mine = 0;
+    for (int32_t i = first; i <= last; ++i) batch += n - i;
+    for (int32_t i = from[std::size_t(vars.threadid)]; i < from[std::size_t(vars.threadid) + 1]; ++i) mine += n - i;
+    const int64_t before = k.pairs;
+    const auto start = std::chrono::steady_clock::now();
+    std::string text;
+    for (int32_t a = from[std::size_t(vars.threadid)], b = from[std::size_t(vars.threadid) + 1]; a < b; a += kinrows) {
+        text += kinblock(k, w, a, std::min(b - 1, a + kinrows - 1));
+        const double ahead = mine > 0 ? double(k.pairs - before) / double(mine) * double(batch) : 0.0;
+        kinprogress(clock, s.done + int64_t(ahead), all, found, false);
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::vector<double> send(2 * std::size_t(p), 0.0), got(2 * std::size_t(p), 0.0);
+    send[std::size_t(vars.threadid)] = double(k.pairs - before);
+    send[std::size_t(p + vars.threadid)] = seconds;
+    parsumdouble(send.data(), got.data(), send.size());
+    for (int32_t r = 0; r < p; ++r) {
+        s.pairs[std::size_t(r)] = 0.5 * s.pairs[std::size_t(r)] + got[std::size_t(r)];
+        s.seconds[std::size_t(r)] = 0.5 * s.seconds[std::size_t(r)] + got[std::size_t(p + r)];
+    }
+    s.done += batch;
+    std::string lines;
+    pargather(text, lines);
+    if (!vars.thd0q) return;
+    pairstreamwrite(lines);
+    found += int64_t(std::count(lines.begin(), lines.end(), '\n'));
 }
 
 }  // namespace
@@ -241,19 +277,21 @@ int64_t kindyads(emwork& w)
     kinsetup(k, w);
     pairstreamopen();
     const int32_t n = vars.numindiv, p = vars.numthreads;
-    const int32_t blocks = (n - 1 + kinrows - 1) / kinrows;
-    // this process's pairs, for the time left
-    int64_t mine = 0;
-    for (int32_t b = vars.threadid; b < blocks; b += p)
-        for (int32_t i = b * kinrows + 1; i <= std::min(n - 1, (b + 1) * kinrows); ++i) mine += n - i;
     kinclock clock;
     clock.start = clock.last = std::chrono::steady_clock::now();
+    kinshares shares;
+    shares.pairs.assign(std::size_t(p), 0.0);
+    shares.seconds.assign(std::size_t(p), 0.0);
     int64_t found = 0;
-    const int32_t rounds = (blocks + p - 1) / p;
-    const int32_t batch = int32_t(std::clamp<int64_t>(kinbatchpairs / (int64_t(kinrows) * n), 1, rounds));
-    for (int32_t round = 0; round < rounds; round += batch)
-        kinbatch(k, w, round, std::min(batch, rounds - round), clock, mine, found);
-    kinprogress(clock, k, mine, found, true);
+    for (int32_t first = 1; first < n;) {
+        const int64_t want = shares.done == 0 ? kinbatchpairs * p / 8 : kinbatchpairs * p;
+        int32_t last = first;
+        int64_t pairs = n - first;
+        while (last + 1 < n && pairs < want) pairs += n - ++last;
+        kinbatch(k, w, first, last, shares, clock, found);
+        first = last + 1;
+    }
+    kinprogress(clock, shares.done, shares.done, found, true);
     pairstreamclose();
     w.entries.reltable = nullptr;  // the table goes with k
 
