@@ -48,8 +48,9 @@ void tallygtypes()
             }
             ++numa[loc[l - 1] + g[0]];
             ++numa[loc[l - 1] + g[1]];
-            if (g[0] == g[1]) homo += cnt[l];
-            else hetero += cnt[l];
+            const int32_t hom = g[0] == g[1];  // counted without a branch
+            homo += hom * cnt[l];
+            hetero += (1 - hom) * cnt[l];
         }
         vars.indvar[indvarat(1, i)] += missing;
         vars.indvar[indvarat(2, i)] += homo;

@@ -75,8 +75,9 @@ void inbfit(const inbdata& x, double& f, double& lrt, double& se)
         se = 0.0;
         return;
     }
+    // from Newton's step at 0 (most individuals' F lies near 0), at most 1/2
     double lo = 0.0, hi = 1.0;
-    f = 0.5;
+    f = h < 0.0 ? std::min(0.5, -g / h) : 0.5;
     for (int it = 0; it < 200; ++it) {
         inbslope(x, f, g, h);
         if (g > 0.0) lo = f;
@@ -120,6 +121,32 @@ double errorratio(int32_t i, int32_t u, const int8_t* g, double p1, bool adjuste
     return b / a;
 }
 
+// The loci of one individual (allele pairs g) at the sample's frequencies
+// without errors, r of every allele in ratio: each typed locus is written
+// at the next place, which moves on only past a homozygous one, and the
+// heterozygous weight, a sum of whole numbers and so exact in any order,
+// is counted in an integer (no branch on the genotypes, no chain of
+// floating-point additions).
+void plainloci(const int8_t* g, const std::vector<double>& ratio, inbdata& x)
+{
+    const int32_t* cnt = vars.markercnt.data();
+    const int32_t* loc = vars.locusloc.data();
+    double* r = x.r.data();
+    double* w = x.w.data();
+    int32_t nhom = 0;
+    int64_t het = 0;
+    for (int32_t u = 1; u <= vars.numloci2; ++u, g += 2) {
+        if (g[0] == 0) continue;
+        const int32_t hom = g[0] == g[1];
+        r[nhom] = ratio[std::size_t(loc[u - 1] + g[0])];
+        w[nhom] = double(cnt[u]);
+        nhom += hom;
+        het += (1 - hom) * cnt[u];
+    }
+    x.nhom = nhom;
+    x.het = double(het);
+}
+
 }  // namespace
 
 void inbreedingml()
@@ -146,9 +173,25 @@ void inbreedingml()
     std::vector<double> known;
     const bool cache = vars.generr > 0.0 && !adjusted;
     if (cache) allocarray(known, 3 * (std::size_t(nu) + 1), std::nan(""), message, routine);
+    // at the sample's frequencies without errors r = (1 - p) / p of every
+    // allele, made once
+    std::vector<double> ratio;
+    if (!adjusted && vars.generr <= 0.0) {
+        allocarray(ratio, std::size_t(vars.numallallele) + 1, 0.0, message, routine);
+        for (int32_t u = 1; u <= nu; ++u)
+            for (int32_t a = vars.locusloc[std::size_t(u - 1)] + 1; a <= vars.locusloc[std::size_t(u)]; ++a) {
+                const double p = double(vars.numa[std::size_t(a)]) / double(size[std::size_t(u)]);
+                ratio[std::size_t(a)] = (1.0 - p) / p;
+            }
+    }
     for (int32_t i = vars.indivl1; i <= vars.indivl2; ++i) {
         const int8_t* g = fetchgtype(i, buf);
         if (own) indivfreqs(i, f.data());
+        if (!ratio.empty()) {
+            plainloci(g, ratio, x);
+            inbfit(x, vars.inbml[std::size_t(i)], vars.inblrt[std::size_t(i)], vars.inbse[std::size_t(i)]);
+            continue;
+        }
         x.nhom = 0;
         x.het = 0.0;
         for (int32_t u = 1; u <= nu; ++u, g += 2) {
@@ -173,10 +216,7 @@ void inbreedingml()
                 continue;
             }
             const int32_t allele = vars.locusloc[std::size_t(u - 1)] + g[0];
-            double p;
-            if (own) p = g[0] == 1 ? f[std::size_t(u)] : 1.0 - f[std::size_t(u)];
-            else if (adjusted) p = popallelefreq(i, allele);
-            else p = double(vars.numa[std::size_t(allele)]) / double(size[std::size_t(u)]);
+            const double p = own ? (g[0] == 1 ? f[std::size_t(u)] : 1.0 - f[std::size_t(u)]) : popallelefreq(i, allele);
             x.r[std::size_t(x.nhom)] = (1.0 - p) / p;
             x.w[std::size_t(x.nhom++)] = w;
         }

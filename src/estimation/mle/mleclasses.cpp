@@ -225,16 +225,22 @@ void classplanes(mleclassing& c, const std::vector<int32_t>& cls)
         next[std::size_t(k)] += vars.markercnt[std::size_t(l)];
     }
     allocarray(c.planes, 2 * std::size_t(c.words) * std::size_t(vars.numindiv), uint64_t(0), message, routine);
+    const int32_t* cnt = vars.markercnt.data();
     for (int32_t i = 1; i <= vars.numindiv; ++i) {
         uint64_t* p = c.planes.data() + 2 * std::size_t(c.words) * std::size_t(i - 1);
         const uint32_t* column = snpcolumn(i);
         for (int32_t l = 1; l <= u; ++l) {
-            const int code = snpcodeat(column, l);
-            if (code == 0) continue;
-            for (int64_t s = place[std::size_t(l)], e = s + vars.markercnt[std::size_t(l)]; s < e; ++s) {
-                const uint64_t bit = uint64_t(1) << (s & 63);
-                if (code & 1) p[2 * (s >> 6)] |= bit;
-                if (code & 2) p[2 * (s >> 6) + 1] |= bit;
+            const uint64_t code = uint64_t(snpcodeat(column, l));
+            const int64_t s = place[std::size_t(l)];
+            if (cnt[l] == 1) {  // most loci: the bits set without a branch
+                uint64_t* q = p + 2 * (s >> 6);
+                q[0] |= (code & 1) << (s & 63);
+                q[1] |= (code >> 1) << (s & 63);
+                continue;
+            }
+            for (int64_t t = s, e = s + cnt[l]; t < e; ++t) {
+                p[2 * (t >> 6)] |= (code & 1) << (t & 63);
+                p[2 * (t >> 6) + 1] |= (code >> 1) << (t & 63);
             }
         }
     }
