@@ -14,12 +14,12 @@
 // when the top eigenvalue exceeds that edge by the factor below.  Nothing
 // of the run state changes.
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <new>
 
 #include "ancestry/ancestry.hpp"
 #include "ancestry/ancestrywork.hpp"
+#include "estimation/mle/mle.hpp"
 #include "genotypes/snpstore.hpp"
 #include "run/alloc.hpp"
 #include "run/variables.hpp"
@@ -39,28 +39,20 @@ constexpr int32_t sampleindiv = 500, sampleloci = 5000;
 // 1.15 at 100 and 1.84 at 500.  The factor is the components' own
 // (noiseedge): above it a component is taken for structure.
 
-// Bit-planes of the subsample, 64 loci a word: homozygous 1/1, homozygous
-// 2/2, heterozygous; plane(t, r) is the first word of plane t of row r.
+// Bit-planes of the subsample, 64 loci a word, the layout of the classes'
+// planes: per row, word by word, the low and the high bit of the codes.
 struct planes {
     int32_t words = 0;
     std::vector<uint64_t> bits;
-    const uint64_t* plane(int t, int32_t r) const { return bits.data() + at(t, r); }
-    std::size_t at(int t, int32_t r) const { return (3 * std::size_t(r) + std::size_t(t)) * std::size_t(words); }
+    const uint64_t* row(int32_t r) const { return bits.data() + 2 * std::size_t(r) * std::size_t(words); }
 };
 
 // KING-robust kinship of rows a and b of the subsample.
 double planekinship(const planes& p, int32_t a, int32_t b)
 {
-    const uint64_t *a1 = p.plane(0, a), *a2 = p.plane(1, a), *ah = p.plane(2, a);
-    const uint64_t *b1 = p.plane(0, b), *b2 = p.plane(1, b), *bh = p.plane(2, b);
-    int64_t ibs0 = 0, hethet = 0, het1 = 0, het2 = 0;
-    for (int32_t w = 0; w < p.words; ++w) {
-        ibs0 += std::popcount((a1[w] & b2[w]) | (a2[w] & b1[w]));
-        hethet += std::popcount(ah[w] & bh[w]);
-        het1 += std::popcount(ah[w] & (b1[w] | b2[w] | bh[w]));
-        het2 += std::popcount(bh[w] & (a1[w] | a2[w] | ah[w]));
-    }
-    return kingkinship(hethet, ibs0, het1, het2);
+    int64_t k[4];
+    kingcounts(p.row(a), p.row(b), p.words, k);
+    return kingkinship(k[0], k[1], k[2], k[3]);
 }
 
 double ratio()
@@ -77,7 +69,7 @@ double ratio()
     allocarray(codes, std::size_t(ns) * std::size_t(ls), int8_t(0), vars.memerr, ancroutine);
     planes p;
     p.words = (ls + 63) / 64;
-    allocarray(p.bits, 3 * std::size_t(ns) * std::size_t(p.words), uint64_t(0), vars.memerr, ancroutine);
+    allocarray(p.bits, 2 * std::size_t(ns) * std::size_t(p.words), uint64_t(0), vars.memerr, ancroutine);
     std::vector<int8_t> typed(std::size_t(ns) + 1, 0);
     for (int32_t r = 0; r < ns; ++r) {
         const uint32_t* col = snpcolumn(who[std::size_t(r)]);
@@ -86,8 +78,9 @@ double ratio()
             code[c] = int8_t(snpcodeat(col, where[std::size_t(c)]));
             if (code[c] == 0) continue;
             typed[std::size_t(r) + 1] = 1;
-            const int t = code[c] == 1 ? 0 : code[c] == 2 ? 1 : 2;
-            p.bits[p.at(t, r) + std::size_t(c / 64)] |= uint64_t(1) << (c % 64);
+            uint64_t* w = p.bits.data() + 2 * (std::size_t(r) * std::size_t(p.words) + std::size_t(c / 64));
+            w[0] |= uint64_t(code[c] & 1) << (c % 64);
+            w[1] |= uint64_t(code[c] >> 1) << (c % 64);
         }
     }
 

@@ -251,6 +251,11 @@ void classentries(mleclassing& c, int32_t i, int32_t j, int32_t* iis);
 void classcounts(mleclassing& c, int32_t i, int32_t j);
 void classrows(mleclassing& c, int32_t* iis);
 
+// The KING-robust counts of two individuals' planes (the classes' layout,
+// `words` words): both heterozygous, opposite homozygotes, the first
+// heterozygous where the second is typed, the second where the first is.
+void kingcounts(const uint64_t* a, const uint64_t* b, int32_t words, int64_t* k);
+
 // The moment (relationship-matrix) kinship of the dyad whose class counts
 // c.counts holds, at the sample frequencies: the mean over its loci of
 // (g1 - 2p)(g2 - 2p) / (4 p (1 - p)); like the unadjusted likelihood (and

@@ -310,6 +310,11 @@ double classking(const mleclassing& c, int32_t i, int32_t j)
     return kingkinship(k[0], k[1], k[2], k[3]);
 }
 
+void kingcounts(const uint64_t* a, const uint64_t* b, int32_t words, int64_t* k)
+{
+    SIMDCALL(countking, a, b, words, k);
+}
+
 void classentries(mleclassing& c, int32_t i, int32_t j, int32_t* iis)
 {
     classcounts(c, i, j);
