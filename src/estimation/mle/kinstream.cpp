@@ -148,8 +148,8 @@ void kinpair(kinwork& k, emwork& w, int32_t i, int32_t j, std::string& s)
     ++k.written;
 }
 
-// The lines of the rows first..last, row after row.
-std::string kinblock(kinwork& k, emwork& w, int32_t first, int32_t last)
+// The lines of the rows first..last, row after row, added to text.
+void kinblock(kinwork& k, emwork& w, int32_t first, int32_t last, std::string& text)
 {
     const int32_t n = vars.numindiv;
     std::vector<std::string> rows(std::size_t(last - first + 1));
@@ -162,9 +162,7 @@ std::string kinblock(kinwork& k, emwork& w, int32_t first, int32_t last)
             for (int32_t j = i + 1; j <= n; ++j) kinpair(k, w, i, j, rows[std::size_t(i - first)]);
         }
     }
-    std::string all;
-    for (const std::string& r : rows) all += r;
-    return all;
+    for (const std::string& r : rows) text += r;
 }
 
 struct kinclock {
@@ -248,7 +246,7 @@ void kinbatch(kinwork& k, emwork& w, int32_t first, int32_t last, kinshares& s, 
     const auto start = std::chrono::steady_clock::now();
     std::string text;
     for (int32_t a = from[std::size_t(vars.threadid)], b = from[std::size_t(vars.threadid) + 1]; a < b; a += kinrows) {
-        text += kinblock(k, w, a, std::min(b - 1, a + kinrows - 1));
+        kinblock(k, w, a, std::min(b - 1, a + kinrows - 1), text);
         const double ahead = mine > 0 ? double(k.pairs - before) / double(mine) * double(batch) : 0.0;
         kinprogress(clock, s.done + int64_t(ahead), all, found, false);
     }
