@@ -189,8 +189,8 @@ void kinprogress(kinclock& c, int64_t done, int64_t all, int64_t found, bool fin
 
 // Pairs of each process, about, between two gatherings of the lines: the
 // first individuals are taken in batches of rows (the first batch an
-// eighth of the others, so that the processes' speeds are known soon), and
-// a wait for the slower process comes once a batch.
+// eighth of the others or of all pairs, so that the processes' speeds are
+// known soon), and a wait for the slower process comes once a batch.
 constexpr int64_t kinbatchpairs = int64_t(1) << 18;
 
 // How the rows of a batch are shared out: one run of consecutive rows a
@@ -275,6 +275,7 @@ int64_t kindyads(emwork& w)
     kinsetup(k, w);
     pairstreamopen();
     const int32_t n = vars.numindiv, p = vars.numthreads;
+    const int64_t all = int64_t(n) * (n - 1) / 2;
     kinclock clock;
     clock.start = clock.last = std::chrono::steady_clock::now();
     kinshares shares;
@@ -282,7 +283,7 @@ int64_t kindyads(emwork& w)
     shares.seconds.assign(std::size_t(p), 0.0);
     int64_t found = 0;
     for (int32_t first = 1; first < n;) {
-        const int64_t want = shares.done == 0 ? kinbatchpairs * p / 8 : kinbatchpairs * p;
+        const int64_t want = shares.done == 0 ? std::min(kinbatchpairs * p, all) / 8 : kinbatchpairs * p;
         int32_t last = first;
         int64_t pairs = n - first;
         while (last + 1 < n && pairs < want) pairs += n - ++last;
