@@ -193,6 +193,13 @@ void kinprogress(kinclock& c, int64_t done, int64_t all, int64_t found, bool fin
 // known soon), and a wait for the slower process comes once a batch.
 constexpr int64_t kinbatchpairs = int64_t(1) << 18;
 
+// The pairs of rows first..last (row i has n - i).
+int64_t rowpairs(int32_t first, int32_t last)
+{
+    const int64_t n = vars.numindiv, rows = last - first + 1;
+    return rows > 0 ? rows * n - (int64_t(first) + last) * rows / 2 : 0;
+}
+
 // How the rows of a batch are shared out: one run of consecutive rows a
 // process, in rank order, sized by the pairs a second each process has
 // made so far (the batches before weighing half as much each time; all
@@ -218,8 +225,7 @@ void sharerows(const kinshares& s, int32_t first, int32_t last, std::vector<int3
         if (known) speed[std::size_t(r)] = s.pairs[std::size_t(r)] / s.seconds[std::size_t(r)];
         sum += speed[std::size_t(r)];
     }
-    int64_t total = 0;
-    for (int32_t i = first; i <= last; ++i) total += n - i;
+    const int64_t total = rowpairs(first, last);
     from.assign(std::size_t(p) + 1, last + 1);
     from[0] = first;
     double share = 0.0, taken = 0.0;
@@ -235,13 +241,12 @@ void sharerows(const kinshares& s, int32_t first, int32_t last, std::vector<int3
 // pair order; the processes' speeds and the pairs done updated.
 void kinbatch(kinwork& k, emwork& w, int32_t first, int32_t last, kinshares& s, kinclock& clock, int64_t& found)
 {
-    const int32_t n = vars.numindiv, p = vars.numthreads;
-    const int64_t all = int64_t(n) * (n - 1) / 2;
+    const int32_t p = vars.numthreads;
+    const int64_t all = rowpairs(1, vars.numindiv - 1);
     std::vector<int32_t> from;
     sharerows(s, first, last, from);
-    int64_t batch = 0, mine = 0;
-    for (int32_t i = first; i <= last; ++i) batch += n - i;
-    for (int32_t i = from[std::size_t(vars.threadid)]; i < from[std::size_t(vars.threadid) + 1]; ++i) mine += n - i;
+    const int64_t batch = rowpairs(first, last);
+    const int64_t mine = rowpairs(from[std::size_t(vars.threadid)], from[std::size_t(vars.threadid) + 1] - 1);
     const int64_t before = k.pairs;
     const auto start = std::chrono::steady_clock::now();
     std::string text;
@@ -275,7 +280,7 @@ int64_t kindyads(emwork& w)
     kinsetup(k, w);
     pairstreamopen();
     const int32_t n = vars.numindiv, p = vars.numthreads;
-    const int64_t all = int64_t(n) * (n - 1) / 2;
+    const int64_t all = rowpairs(1, n - 1);
     kinclock clock;
     clock.start = clock.last = std::chrono::steady_clock::now();
     kinshares shares;
@@ -307,7 +312,7 @@ int64_t kindyads(emwork& w)
     for (int32_t r = 0; r < p; ++r) vars.mlemost = std::max(vars.mlemost, int32_t(sum[std::size_t(3 + r)]));
     vars.kinfitted = sum[0];
     vars.kinwritten = sum[1];
-    say("  Pairs written " + std::to_string(sum[1]) + " of " + std::to_string(int64_t(n) * (n - 1) / 2) +
+    say("  Pairs written " + std::to_string(sum[1]) + " of " + std::to_string(all) +
         ", fitted " + std::to_string(sum[0]) + "; most iterations " + itod(vars.mlemost) + ", not converged " +
         itod(vars.mlenotconv));
     if (k.measure) errorsseen(k.errors);

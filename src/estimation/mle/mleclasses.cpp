@@ -230,15 +230,9 @@ void classplanes(mleclassing& c, const std::vector<int32_t>& cls)
         uint64_t* p = c.planes.data() + 2 * std::size_t(c.words) * std::size_t(i - 1);
         const uint32_t* column = snpcolumn(i);
         for (int32_t l = 1; l <= u; ++l) {
+            // the bits set without a branch on the code
             const uint64_t code = uint64_t(snpcodeat(column, l));
-            const int64_t s = place[std::size_t(l)];
-            if (cnt[l] == 1) {  // most loci: the bits set without a branch
-                uint64_t* q = p + 2 * (s >> 6);
-                q[0] |= (code & 1) << (s & 63);
-                q[1] |= (code >> 1) << (s & 63);
-                continue;
-            }
-            for (int64_t t = s, e = s + cnt[l]; t < e; ++t) {
+            for (int64_t t = place[std::size_t(l)], e = t + cnt[l]; t < e; ++t) {
                 p[2 * (t >> 6)] |= (code & 1) << (t & 63);
                 p[2 * (t >> 6) + 1] |= (code >> 1) << (t & 63);
             }
@@ -300,19 +294,19 @@ void kingplanes(mleclassing& c)
     classplanes(c, c.classof);
 }
 
+void kingcounts(const uint64_t* a, const uint64_t* b, int32_t words, int64_t* k)
+{
+    SIMDCALL(countking, a, b, words, k);
+}
+
 double classking(const mleclassing& c, int32_t i, int32_t j)
 {
     const std::size_t per = 2 * std::size_t(c.words);
     const uint64_t* a = c.planes.data() + per * std::size_t(i - 1);
     const uint64_t* b = c.planes.data() + per * std::size_t(j - 1);
     int64_t k[4];
-    SIMDCALL(countking, a, b, c.words, k);
+    kingcounts(a, b, c.words, k);
     return kingkinship(k[0], k[1], k[2], k[3]);
-}
-
-void kingcounts(const uint64_t* a, const uint64_t* b, int32_t words, int64_t* k)
-{
-    SIMDCALL(countking, a, b, words, k);
 }
 
 void classentries(mleclassing& c, int32_t i, int32_t j, int32_t* iis)
