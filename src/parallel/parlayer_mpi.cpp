@@ -53,34 +53,46 @@ void parsumlong(const int64_t* send, int64_t* recv, std::size_t n) { sumpieces(s
 
 void pargather(const std::string& mine, std::string& all)
 {
-    // sizes first (in pieces of at most 1 GiB each text), then the bytes
+    // sizes first, then the bytes: straight into `all` when every offset
+    // fits an int, else in pieces of at most 1 GiB each text
     const int p = vars.numthreads;
     long long size = (long long)mine.size();
     std::vector<long long> sizes(std::size_t(p), 0);
     MPI_Gather(&size, 1, MPI_LONG_LONG, sizes.data(), 1, MPI_LONG_LONG, 0, MPI_COMM_WORLD);
+    long long total = 0;
+    for (long long s : sizes) total += s;
     all.clear();
-    if (vars.thd0q) {
-        long long total = 0;
-        for (long long s : sizes) total += s;
-        all.resize(std::size_t(total));
+    // room to spare, so that texts a little longer next time find it
+    if (vars.thd0q && all.capacity() < std::size_t(total)) all.reserve(std::size_t(total + total / 4));
+    if (vars.thd0q) all.resize(std::size_t(total));
+    std::vector<int> counts(std::size_t(p), 0), offsets(std::size_t(p), 0);
+    int whole = total <= INT_MAX;
+    MPI_Bcast(&whole, 1, MPI_INT, 0, MPI_COMM_WORLD);
+    if (whole) {
+        for (int r = 0, at = 0; r < p; at += counts[std::size_t(r)], ++r) {
+            counts[std::size_t(r)] = int(sizes[std::size_t(r)]);
+            offsets[std::size_t(r)] = at;
+        }
+        MPI_Gatherv(mine.data(), int(size), MPI_CHAR, all.data(), counts.data(), offsets.data(), MPI_CHAR, 0,
+                    MPI_COMM_WORLD);
+        return;
     }
     const long long piece = 1LL << 30;
     long long most = size;
     MPI_Allreduce(&size, &most, 1, MPI_LONG_LONG, MPI_MAX, MPI_COMM_WORLD);
-    std::vector<int> counts(std::size_t(p), 0), offsets(std::size_t(p), 0);
     std::vector<long long> at(std::size_t(p), 0);
     for (int r = 1; r < p; ++r) at[std::size_t(r)] = at[std::size_t(r - 1)] + sizes[std::size_t(r - 1)];
     std::string gathered;
     for (long long done = 0; done < most; done += piece) {
         const int mycount = int(std::max(0LL, std::min(piece, size - done)));
-        int total = 0;
+        int got = 0;
         if (vars.thd0q)
             for (int r = 0; r < p; ++r) {
                 counts[std::size_t(r)] = int(std::max(0LL, std::min(piece, sizes[std::size_t(r)] - done)));
-                offsets[std::size_t(r)] = total;
-                total += counts[std::size_t(r)];
+                offsets[std::size_t(r)] = got;
+                got += counts[std::size_t(r)];
             }
-        gathered.resize(std::size_t(total));
+        gathered.resize(std::size_t(got));
         MPI_Gatherv(mine.data() + (mycount > 0 ? done : 0), mycount, MPI_CHAR, gathered.data(), counts.data(),
                     offsets.data(), MPI_CHAR, 0, MPI_COMM_WORLD);
         if (vars.thd0q)

@@ -210,6 +210,9 @@ int64_t rowpairs(int32_t first, int32_t last)
 struct kinshares {
     std::vector<double> pairs, seconds;  // of every process, decayed
     int64_t done = 0;                    // pairs of all processes before this batch
+    double writing = 0.0;                // the master's seconds writing the last batch
+    std::string text, lines;             // a process's lines, all lines: kept, so
+                                         // that every batch reuses their memory
 };
 
 // Rows first..last into runs: process r takes rows from[r]..from[r + 1] - 1
@@ -238,7 +241,9 @@ void sharerows(const kinshares& s, int32_t first, int32_t last, std::vector<int3
 }
 
 // The lines of rows first..last of every process, written by the master in
-// pair order; the processes' speeds and the pairs done updated.
+// pair order; the processes' speeds and the pairs done updated.  The
+// master's time writing counts as its work, so that it gets fewer rows than
+// a process that only fits.
 void kinbatch(kinwork& k, emwork& w, int32_t first, int32_t last, kinshares& s, kinclock& clock, int64_t& found)
 {
     const int32_t p = vars.numthreads;
@@ -249,7 +254,8 @@ void kinbatch(kinwork& k, emwork& w, int32_t first, int32_t last, kinshares& s, 
     const int64_t mine = rowpairs(from[std::size_t(vars.threadid)], from[std::size_t(vars.threadid) + 1] - 1);
     const int64_t before = k.pairs;
     const auto start = std::chrono::steady_clock::now();
-    std::string text;
+    std::string& text = s.text;
+    text.clear();
     for (int32_t a = from[std::size_t(vars.threadid)], b = from[std::size_t(vars.threadid) + 1]; a < b; a += kinrows) {
         kinblock(k, w, a, std::min(b - 1, a + kinrows - 1), text);
         const double ahead = mine > 0 ? double(k.pairs - before) / double(mine) * double(batch) : 0.0;
@@ -258,18 +264,19 @@ void kinbatch(kinwork& k, emwork& w, int32_t first, int32_t last, kinshares& s, 
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::vector<double> send(2 * std::size_t(p), 0.0), got(2 * std::size_t(p), 0.0);
     send[std::size_t(vars.threadid)] = double(k.pairs - before);
-    send[std::size_t(p + vars.threadid)] = seconds;
+    send[std::size_t(p + vars.threadid)] = seconds + s.writing;
     parsumdouble(send.data(), got.data(), send.size());
     for (int32_t r = 0; r < p; ++r) {
         s.pairs[std::size_t(r)] = 0.5 * s.pairs[std::size_t(r)] + got[std::size_t(r)];
         s.seconds[std::size_t(r)] = 0.5 * s.seconds[std::size_t(r)] + got[std::size_t(p + r)];
     }
     s.done += batch;
-    std::string lines;
-    pargather(text, lines);
+    pargather(text, s.lines);
     if (!vars.thd0q) return;
-    pairstreamwrite(lines);
-    found += int64_t(std::count(lines.begin(), lines.end(), '\n'));
+    const auto written = std::chrono::steady_clock::now();
+    pairstreamwrite(s.lines);
+    found += int64_t(std::count(s.lines.begin(), s.lines.end(), '\n'));
+    s.writing = std::chrono::duration<double>(std::chrono::steady_clock::now() - written).count();
 }
 
 }  // namespace
