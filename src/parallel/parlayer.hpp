@@ -20,9 +20,15 @@ void parsumreal(const float* send, float* recv, std::size_t n);
 void parsumdouble(const double* send, double* recv, std::size_t n);
 void parsumlong(const int64_t* send, int64_t* recv, std::size_t n);
 
-// The texts of all processes, joined in rank order, into `all` on the
-// master (the others get nothing): streamed results gathered in order.
-void pargather(const std::string& mine, std::string& all);
+// Work handed out by the master as the others ask for it (streamed pairs):
+// the master sends a worker the number of its next piece (-1: no more) and
+// the worker, having made it, sends its text back, which also asks for the
+// next.  parrecvtext gives the rank of the worker whose text it took into
+// `text`, or -1 when none had come (wait: it waits for one).
+void parsendwork(int32_t to, int64_t piece);
+int64_t parrecvwork();
+void parsendtext(const std::string& text);
+int32_t parrecvtext(std::string& text, bool wait);
 
 // All processes wait here until every one has arrived.
 void parbarrier();

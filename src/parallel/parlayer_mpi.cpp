@@ -2,9 +2,6 @@
 #include <mpi.h>
 
 #include <algorithm>
-#include <climits>
-#include <cstring>
-#include <vector>
 
 #include "parallel/parlayer.hpp"
 #include "run/stop.hpp"
@@ -51,55 +48,47 @@ void parsumdouble(const double* send, double* recv, std::size_t n) { sumpieces(s
 
 void parsumlong(const int64_t* send, int64_t* recv, std::size_t n) { sumpieces(send, recv, n, MPI_INT64_T); }
 
-void pargather(const std::string& mine, std::string& all)
+// The tags of the work handed out, and of a text's size and bytes; a text
+// goes in pieces of at most 1 GiB (MPI counts are int).
+constexpr int tagwork = 11, tagsize = 12, tagtext = 13;
+constexpr long long textpiece = 1LL << 30;
+
+void parsendwork(int32_t to, int64_t piece)
 {
-    // sizes first, then the bytes: straight into `all` when every offset
-    // fits an int, else in pieces of at most 1 GiB each text
-    const int p = vars.numthreads;
-    long long size = (long long)mine.size();
-    std::vector<long long> sizes(std::size_t(p), 0);
-    MPI_Gather(&size, 1, MPI_LONG_LONG, sizes.data(), 1, MPI_LONG_LONG, 0, MPI_COMM_WORLD);
-    long long total = 0;
-    for (long long s : sizes) total += s;
-    all.clear();
-    // room to spare, so that texts a little longer next time find it
-    if (vars.thd0q && all.capacity() < std::size_t(total)) all.reserve(std::size_t(total + total / 4));
-    if (vars.thd0q) all.resize(std::size_t(total));
-    std::vector<int> counts(std::size_t(p), 0), offsets(std::size_t(p), 0);
-    int whole = total <= INT_MAX;
-    MPI_Bcast(&whole, 1, MPI_INT, 0, MPI_COMM_WORLD);
-    if (whole) {
-        for (int r = 0, at = 0; r < p; at += counts[std::size_t(r)], ++r) {
-            counts[std::size_t(r)] = int(sizes[std::size_t(r)]);
-            offsets[std::size_t(r)] = at;
-        }
-        MPI_Gatherv(mine.data(), int(size), MPI_CHAR, all.data(), counts.data(), offsets.data(), MPI_CHAR, 0,
-                    MPI_COMM_WORLD);
-        return;
-    }
-    const long long piece = 1LL << 30;
-    long long most = size;
-    MPI_Allreduce(&size, &most, 1, MPI_LONG_LONG, MPI_MAX, MPI_COMM_WORLD);
-    std::vector<long long> at(std::size_t(p), 0);
-    for (int r = 1; r < p; ++r) at[std::size_t(r)] = at[std::size_t(r - 1)] + sizes[std::size_t(r - 1)];
-    std::string gathered;
-    for (long long done = 0; done < most; done += piece) {
-        const int mycount = int(std::max(0LL, std::min(piece, size - done)));
-        int got = 0;
-        if (vars.thd0q)
-            for (int r = 0; r < p; ++r) {
-                counts[std::size_t(r)] = int(std::max(0LL, std::min(piece, sizes[std::size_t(r)] - done)));
-                offsets[std::size_t(r)] = got;
-                got += counts[std::size_t(r)];
-            }
-        gathered.resize(std::size_t(got));
-        MPI_Gatherv(mine.data() + (mycount > 0 ? done : 0), mycount, MPI_CHAR, gathered.data(), counts.data(),
-                    offsets.data(), MPI_CHAR, 0, MPI_COMM_WORLD);
-        if (vars.thd0q)
-            for (int r = 0; r < p; ++r)
-                std::memcpy(all.data() + at[std::size_t(r)] + done, gathered.data() + offsets[std::size_t(r)],
-                            std::size_t(counts[std::size_t(r)]));
-    }
+    long long v = piece;
+    MPI_Send(&v, 1, MPI_LONG_LONG, to, tagwork, MPI_COMM_WORLD);
+}
+
+int64_t parrecvwork()
+{
+    long long v = -1;
+    MPI_Recv(&v, 1, MPI_LONG_LONG, 0, tagwork, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
+    return v;
+}
+
+void parsendtext(const std::string& text)
+{
+    long long size = (long long)text.size();
+    MPI_Send(&size, 1, MPI_LONG_LONG, 0, tagsize, MPI_COMM_WORLD);
+    for (long long done = 0; done < size; done += textpiece)
+        MPI_Send(text.data() + done, int(std::min(textpiece, size - done)), MPI_CHAR, 0, tagtext, MPI_COMM_WORLD);
+}
+
+int32_t parrecvtext(std::string& text, bool wait)
+{
+    MPI_Status st;
+    int come = 1;
+    if (wait) MPI_Probe(MPI_ANY_SOURCE, tagsize, MPI_COMM_WORLD, &st);
+    else MPI_Iprobe(MPI_ANY_SOURCE, tagsize, MPI_COMM_WORLD, &come, &st);
+    if (!come) return -1;
+    const int from = st.MPI_SOURCE;
+    long long size = 0;
+    MPI_Recv(&size, 1, MPI_LONG_LONG, from, tagsize, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
+    text.resize(std::size_t(size));
+    for (long long done = 0; done < size; done += textpiece)
+        MPI_Recv(text.data() + done, int(std::min(textpiece, size - done)), MPI_CHAR, from, tagtext, MPI_COMM_WORLD,
+                 MPI_STATUS_IGNORE);
+    return from;
 }
 
 void parbarrier() { MPI_Barrier(MPI_COMM_WORLD); }

@@ -6,12 +6,13 @@
 // more below kinmin cannot reach it and skips its entries and the
 // maximiser.
 //
-// The first individuals (rows) come in batches; each process makes the
-// lines of one run of consecutive rows of a batch, in blocks of kinrows
-// rows, and the master writes the runs in rank order: the table is the
-// same at any process count, whatever the runs' lengths.  With MLE:2 a
-// block runs over the second individuals outermost, so that each one's
-// bit-planes are read once for all the block's rows.
+// The first individuals (rows) go in pieces of kinrows rows, handed out in
+// order as processes ask for them; the master makes pieces too, takes the
+// others' lines between its own pairs and writes every piece's lines in
+// piece order: the table is the same at any process count, whatever each
+// process's speed, and no process waits for another but at the end.  With
+// MLE:2 a piece runs over the second individuals outermost, so that each
+// one's bit-planes are read once for all its rows.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -148,29 +149,11 @@ void kinpair(kinwork& k, emwork& w, int32_t i, int32_t j, std::string& s)
     ++k.written;
 }
 
-// The lines of the rows first..last, row after row, added to text.
-void kinblock(kinwork& k, emwork& w, int32_t first, int32_t last, std::string& text)
-{
-    const int32_t n = vars.numindiv;
-    std::vector<std::string> rows(std::size_t(last - first + 1));
-    if (k.pooled) {
-        for (int32_t j = first + 1; j <= n; ++j)
-            for (int32_t i = first; i <= std::min(last, j - 1); ++i) kinpair(k, w, i, j, rows[std::size_t(i - first)]);
-    } else {
-        for (int32_t i = first; i <= last; ++i) {
-            kinrow(k, w, i);
-            for (int32_t j = i + 1; j <= n; ++j) kinpair(k, w, i, j, rows[std::size_t(i - first)]);
-        }
-    }
-    for (const std::string& r : rows) text += r;
-}
-
 struct kinclock {
     std::chrono::steady_clock::time_point start, last;
 };
 
-// The progress line: pairs of all processes done (at the master's pace
-// within a batch) of all pairs.
+// The progress line: pairs of all processes done of all pairs.
 void kinprogress(kinclock& c, int64_t done, int64_t all, int64_t found, bool final)
 {
     if (!vars.thd0q) return;
@@ -187,12 +170,6 @@ void kinprogress(kinclock& c, int64_t done, int64_t all, int64_t found, bool fin
     if (final) say("");
 }
 
-// Pairs of each process, about, between two gatherings of the lines: the
-// first individuals are taken in batches of rows (the first batch an
-// eighth of the others or of all pairs, so that the processes' speeds are
-// known soon), and a wait for the slower process comes once a batch.
-constexpr int64_t kinbatchpairs = int64_t(1) << 18;
-
 // The pairs of rows first..last (row i has n - i).
 int64_t rowpairs(int32_t first, int32_t last)
 {
@@ -200,83 +177,158 @@ int64_t rowpairs(int32_t first, int32_t last)
     return rows > 0 ? rows * n - (int64_t(first) + last) * rows / 2 : 0;
 }
 
-// How the rows of a batch are shared out: one run of consecutive rows a
-// process, in rank order, sized by the pairs a second each process has
-// made so far (the batches before weighing half as much each time; all
-// equal before the first).  A process on a slower core, or whose rows had
-// more pairs to fit, then gets fewer rows.  The lines, gathered in rank
-// order, come out in pair order whatever the shares: the table is the
-// same at any process count.
-struct kinshares {
-    std::vector<double> pairs, seconds;  // of every process, decayed
-    int64_t done = 0;                    // pairs of all processes before this batch
-    double writing = 0.0;                // the master's seconds writing the last batch
-    std::string text, lines;             // a process's lines, all lines: kept, so
-                                         // that every batch reuses their memory
+// The rows of piece q.
+int32_t piecefirst(int64_t q) { return int32_t(q * kinrows + 1); }
+int32_t piecelast(int64_t q) { return int32_t(std::min<int64_t>(vars.numindiv - 1, (q + 1) * kinrows)); }
+
+// The master's account of the pieces: which one each worker makes, the
+// lines of pieces done before their turn to be written (their buffers
+// passed round by swapping, so that memory is reused), the pairs done.  No
+// piece is handed out more than kinahead pieces a process past the first
+// not yet written: a slow process then holds the others up instead of
+// making the master hold ever more lines.
+constexpr int64_t kinahead = 4;
+struct kinhand {
+    int64_t pieces = 0, next = 0, written = 0;  // pieces in all, next handed out, written
+    std::vector<int64_t> held;                  // per process: the piece it makes
+    int32_t finished = 0;                       // workers told there is no more
+    std::vector<int32_t> waiting;               // workers whose next piece is too far ahead
+    std::vector<int64_t> early;                 // per slot: its piece (-1 free)
+    std::vector<std::string> earlytext;         // per slot: its lines
+    std::string in;                             // a worker's lines as they come
+    int64_t done = 0, all = 0, found = 0;       // pairs of the pieces done, of all; lines written
+    int64_t own = 0;                            // k.pairs when the master's own piece began
+    kinclock clock;
 };
 
-// Rows first..last into runs: process r takes rows from[r]..from[r + 1] - 1
-// (a row goes to the process within whose share its middle pair lies).
-void sharerows(const kinshares& s, int32_t first, int32_t last, std::vector<int32_t>& from)
+// Whether the next piece may be handed out (or there is none left).
+bool mayhand(const kinhand& h) { return h.next >= h.pieces || h.next - h.written < kinahead * vars.numthreads; }
+
+// Worker r's next piece (-1 when none is left) sent to it, or r set to wait.
+void handout(kinhand& h, int32_t r)
 {
-    const int32_t n = vars.numindiv, p = vars.numthreads;
-    bool known = true;
-    for (int32_t r = 0; r < p; ++r) known = known && s.seconds[std::size_t(r)] > 0.0 && s.pairs[std::size_t(r)] > 0.0;
-    std::vector<double> speed(std::size_t(p), 1.0);
-    double sum = 0.0;
-    for (int32_t r = 0; r < p; ++r) {
-        if (known) speed[std::size_t(r)] = s.pairs[std::size_t(r)] / s.seconds[std::size_t(r)];
-        sum += speed[std::size_t(r)];
+    if (!mayhand(h)) {
+        h.waiting.push_back(r);
+        return;
     }
-    const int64_t total = rowpairs(first, last);
-    from.assign(std::size_t(p) + 1, last + 1);
-    from[0] = first;
-    double share = 0.0, taken = 0.0;
-    int32_t i = first;
-    for (int32_t r = 0; r + 1 < p; ++r) {
-        share += double(total) * speed[std::size_t(r)] / sum;
-        while (i <= last && taken + 0.5 * double(n - i) <= share) taken += double(n - i++);
-        from[std::size_t(r) + 1] = i;
+    const int64_t q = h.next < h.pieces ? h.next++ : -1;
+    h.held[std::size_t(r)] = q;
+    h.finished += q < 0;
+    parsendwork(r, q);
+}
+
+// The workers set to wait given their pieces, as far as they may be.
+void handwaiting(kinhand& h)
+{
+    while (!h.waiting.empty() && mayhand(h)) {
+        const int32_t r = h.waiting.back();
+        h.waiting.pop_back();
+        handout(h, r);
     }
 }
 
-// The lines of rows first..last of every process, written by the master in
-// pair order; the processes' speeds and the pairs done updated.  The
-// master's time writing counts as its work, so that it gets fewer rows than
-// a process that only fits.
-void kinbatch(kinwork& k, emwork& w, int32_t first, int32_t last, kinshares& s, kinclock& clock, int64_t& found)
+// The lines of piece q in text (emptied, its buffer kept or swapped for a
+// free one): written when it is q's turn, with the held pieces that follow.
+void piecedone(kinhand& h, int64_t q, std::string& text)
+{
+    h.done += rowpairs(piecefirst(q), piecelast(q));
+    if (q != h.written) {
+        std::size_t slot = 0;
+        while (slot < h.early.size() && h.early[slot] >= 0) ++slot;
+        if (slot == h.early.size()) {
+            h.early.push_back(-1);
+            h.earlytext.emplace_back();
+        }
+        h.early[slot] = q;
+        std::swap(h.earlytext[slot], text);
+        text.clear();
+        return;
+    }
+    for (std::string* t = &text; t != nullptr;) {
+        pairstreamwrite(*t);
+        h.found += int64_t(std::count(t->begin(), t->end(), '\n'));
+        t->clear();
+        ++h.written;
+        t = nullptr;
+        for (std::size_t slot = 0; slot < h.early.size(); ++slot)
+            if (h.early[slot] == h.written) {
+                h.early[slot] = -1;
+                t = &h.earlytext[slot];
+            }
+    }
+    handwaiting(h);
+}
+
+// The master between its own pairs: the lines the workers have sent taken
+// (each worker given its next piece), and the progress line.
+void kinserve(kinhand& h, const kinwork& k)
+{
+    handwaiting(h);
+    for (int32_t r; vars.numthreads > 1 && (r = parrecvtext(h.in, false)) >= 0;) {
+        piecedone(h, h.held[std::size_t(r)], h.in);
+        handout(h, r);
+    }
+    kinprogress(h.clock, h.done + (k.pairs - h.own), h.all, h.found, false);
+}
+
+// The lines of the rows first..last, row after row, added to text; the
+// master (h given) serves the others every 16 second individuals.
+void kinblock(kinwork& k, emwork& w, int32_t first, int32_t last, std::string& text, kinhand* h)
+{
+    const int32_t n = vars.numindiv;
+    std::vector<std::string> rows(std::size_t(last - first + 1));
+    if (k.pooled) {
+        for (int32_t j = first + 1; j <= n; ++j) {
+            for (int32_t i = first; i <= std::min(last, j - 1); ++i) kinpair(k, w, i, j, rows[std::size_t(i - first)]);
+            if (h != nullptr && (j & 15) == 0) kinserve(*h, k);
+        }
+    } else {
+        for (int32_t i = first; i <= last; ++i) {
+            kinrow(k, w, i);
+            for (int32_t j = i + 1; j <= n; ++j) {
+                kinpair(k, w, i, j, rows[std::size_t(i - first)]);
+                if (h != nullptr && (j & 15) == 0) kinserve(*h, k);
+            }
+        }
+    }
+    for (const std::string& r : rows) text += r;
+}
+
+// The master: pieces handed out, its own made, every piece's lines written
+// in order.
+void kinmaster(kinwork& k, emwork& w, kinhand& h)
 {
     const int32_t p = vars.numthreads;
-    const int64_t all = rowpairs(1, vars.numindiv - 1);
-    std::vector<int32_t> from;
-    sharerows(s, first, last, from);
-    const int64_t batch = rowpairs(first, last);
-    const int64_t mine = rowpairs(from[std::size_t(vars.threadid)], from[std::size_t(vars.threadid) + 1] - 1);
-    const int64_t before = k.pairs;
-    const auto start = std::chrono::steady_clock::now();
-    std::string& text = s.text;
-    text.clear();
-    for (int32_t a = from[std::size_t(vars.threadid)], b = from[std::size_t(vars.threadid) + 1]; a < b; a += kinrows) {
-        kinblock(k, w, a, std::min(b - 1, a + kinrows - 1), text);
-        const double ahead = mine > 0 ? double(k.pairs - before) / double(mine) * double(batch) : 0.0;
-        kinprogress(clock, s.done + int64_t(ahead), all, found, false);
+    h.held.assign(std::size_t(p), -1);
+    for (int32_t r = 1; r < p; ++r) handout(h, r);
+    std::string text;
+    for (;;) {
+        kinserve(h, k);
+        if (h.next < h.pieces && mayhand(h)) {
+            const int64_t q = h.next++;
+            h.own = k.pairs;
+            kinblock(k, w, piecefirst(q), piecelast(q), text, &h);
+            h.own = k.pairs;
+            piecedone(h, q, text);
+        } else if (h.finished < p - 1) {
+            const int32_t r = parrecvtext(h.in, true);
+            piecedone(h, h.held[std::size_t(r)], h.in);
+            handout(h, r);
+        } else {
+            break;
+        }
     }
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::vector<double> send(2 * std::size_t(p), 0.0), got(2 * std::size_t(p), 0.0);
-    send[std::size_t(vars.threadid)] = double(k.pairs - before);
-    send[std::size_t(p + vars.threadid)] = seconds + s.writing;
-    parsumdouble(send.data(), got.data(), send.size());
-    for (int32_t r = 0; r < p; ++r) {
-        s.pairs[std::size_t(r)] = 0.5 * s.pairs[std::size_t(r)] + got[std::size_t(r)];
-        s.seconds[std::size_t(r)] = 0.5 * s.seconds[std::size_t(r)] + got[std::size_t(p + r)];
+}
+
+// A worker: the pieces it is given, each one's lines sent back.
+void kinworker(kinwork& k, emwork& w)
+{
+    std::string text;
+    for (int64_t q; (q = parrecvwork()) >= 0;) {
+        text.clear();
+        kinblock(k, w, piecefirst(q), piecelast(q), text, nullptr);
+        parsendtext(text);
     }
-    s.done += batch;
-    pargather(text, s.lines);
-    if (!vars.thd0q) return;
-    const auto written = std::chrono::steady_clock::now();
-    pairstreamwrite(s.lines);
-    found += int64_t(std::count(s.lines.begin(), s.lines.end(), '\n'));
-    s.writing = std::chrono::duration<double>(std::chrono::steady_clock::now() - written).count();
 }
 
 }  // namespace
@@ -288,21 +340,13 @@ int64_t kindyads(emwork& w)
     pairstreamopen();
     const int32_t n = vars.numindiv, p = vars.numthreads;
     const int64_t all = rowpairs(1, n - 1);
-    kinclock clock;
-    clock.start = clock.last = std::chrono::steady_clock::now();
-    kinshares shares;
-    shares.pairs.assign(std::size_t(p), 0.0);
-    shares.seconds.assign(std::size_t(p), 0.0);
-    int64_t found = 0;
-    for (int32_t first = 1; first < n;) {
-        const int64_t want = shares.done == 0 ? std::min(kinbatchpairs * p, all) / 8 : kinbatchpairs * p;
-        int32_t last = first;
-        int64_t pairs = n - first;
-        while (last + 1 < n && pairs < want) pairs += n - ++last;
-        kinbatch(k, w, first, last, shares, clock, found);
-        first = last + 1;
-    }
-    kinprogress(clock, shares.done, shares.done, found, true);
+    kinhand h;
+    h.clock.start = h.clock.last = std::chrono::steady_clock::now();
+    h.pieces = n > 1 ? (int64_t(n) - 2) / kinrows + 1 : 0;
+    h.all = all;
+    if (vars.thd0q) kinmaster(k, w, h);
+    else kinworker(k, w);
+    kinprogress(h.clock, all, all, h.found, true);
     pairstreamclose();
     w.entries.reltable = nullptr;  // the table goes with k
 
