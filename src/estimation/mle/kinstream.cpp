@@ -199,6 +199,7 @@ struct kinhand {
     int64_t done = 0, all = 0, found = 0;       // pairs of the pieces done, of all; lines written
     int64_t own = 0;                            // k.pairs when the master's own piece began
     kinclock clock;
+    std::chrono::steady_clock::time_point served;  // when the master last looked for lines
 };
 
 // Whether the next piece may be handed out (or there is none left).
@@ -269,10 +270,19 @@ void kinserve(kinhand& h, const kinwork& k)
         handout(h, r);
     }
     kinprogress(h.clock, h.done + (k.pairs - h.own), h.all, h.found, false);
+    h.served = std::chrono::steady_clock::now();
+}
+
+// The master within its own piece: it serves the others at least every
+// fifth of a millisecond, so that a worker waits that long at most for its
+// next piece (a look costs a fraction of a microsecond).
+void kinlook(kinhand* h, const kinwork& k)
+{
+    if (h != nullptr && std::chrono::steady_clock::now() - h->served > std::chrono::microseconds(200)) kinserve(*h, k);
 }
 
 // The lines of the rows first..last, row after row, added to text; the
-// master (h given) serves the others every 16 second individuals.
+// master (h given) serves the others between its pairs.
 void kinblock(kinwork& k, emwork& w, int32_t first, int32_t last, std::string& text, kinhand* h)
 {
     const int32_t n = vars.numindiv;
@@ -280,14 +290,14 @@ void kinblock(kinwork& k, emwork& w, int32_t first, int32_t last, std::string& t
     if (k.pooled) {
         for (int32_t j = first + 1; j <= n; ++j) {
             for (int32_t i = first; i <= std::min(last, j - 1); ++i) kinpair(k, w, i, j, rows[std::size_t(i - first)]);
-            if (h != nullptr && (j & 15) == 0) kinserve(*h, k);
+            kinlook(h, k);
         }
     } else {
         for (int32_t i = first; i <= last; ++i) {
             kinrow(k, w, i);
             for (int32_t j = i + 1; j <= n; ++j) {
                 kinpair(k, w, i, j, rows[std::size_t(i - first)]);
-                if (h != nullptr && (j & 15) == 0) kinserve(*h, k);
+                kinlook(h, k);
             }
         }
     }
