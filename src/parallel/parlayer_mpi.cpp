@@ -2,8 +2,11 @@
 #include <mpi.h>
 
 #include <algorithm>
+#include <climits>
+#include <vector>
 
 #include "parallel/parlayer.hpp"
+#include "parallel/workshare.hpp"
 #include "run/stop.hpp"
 #include "run/variables.hpp"
 
@@ -47,6 +50,37 @@ void parsumreal(const float* send, float* recv, std::size_t n) { sumpieces(send,
 void parsumdouble(const double* send, double* recv, std::size_t n) { sumpieces(send, recv, n, MPI_DOUBLE); }
 
 void parsumlong(const int64_t* send, int64_t* recv, std::size_t n) { sumpieces(send, recv, n, MPI_INT64_T); }
+
+void parshareindiv(uint64_t* rows, std::size_t per)
+{
+    // a row is one datatype, and no process sends more than about 1 GiB a
+    // call: the counts stay ints whatever the sizes
+    const int p = vars.numthreads, n = vars.numindiv;
+    if (p == 1 || n < 1 || per == 0) return;
+    if (per > std::size_t(INT_MAX)) stoponerror(vars.memerr, "ShareIndividuals");
+    MPI_Datatype row;
+    MPI_Type_contiguous(int(per), MPI_UINT64_T, &row);
+    MPI_Type_commit(&row);
+    const int most = int(std::max<std::size_t>(1, (std::size_t(1) << 30) / (8 * per)));
+    const std::size_t np = static_cast<std::size_t>(p);
+    std::vector<int> first(np), count(np), counts(np), offsets(np);
+    int longest = 0;
+    for (int r = 0; r < p; ++r) {
+        int32_t a = 0, b = 0;
+        lociblock(n, p, r, a, b);
+        first[std::size_t(r)] = a - 1;
+        count[std::size_t(r)] = b - a + 1;
+        longest = std::max(longest, b - a + 1);
+    }
+    for (int done = 0; done < longest; done += most) {
+        for (int r = 0; r < p; ++r) {
+            counts[std::size_t(r)] = std::clamp(count[std::size_t(r)] - done, 0, most);
+            offsets[std::size_t(r)] = first[std::size_t(r)] + done;
+        }
+        MPI_Allgatherv(MPI_IN_PLACE, 0, MPI_DATATYPE_NULL, rows, counts.data(), offsets.data(), row, MPI_COMM_WORLD);
+    }
+    MPI_Type_free(&row);
+}
 
 // The tags of the work handed out, and of a text's size and bytes; a text
 // goes in pieces of at most 1 GiB (MPI counts are int).

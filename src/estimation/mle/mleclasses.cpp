@@ -19,6 +19,8 @@
 #include "estimation/mle/errorprobs.hpp"
 #include "estimation/mle/mle.hpp"
 #include "genotypes/snpstore.hpp"
+#include "parallel/parlayer.hpp"
+#include "parallel/workshare.hpp"
 #include "run/alloc.hpp"
 #include "run/variables.hpp"
 
@@ -225,8 +227,11 @@ void classplanes(mleclassing& c, const std::vector<int32_t>& cls)
         next[std::size_t(k)] += vars.markercnt[std::size_t(l)];
     }
     allocarray(c.planes, 2 * std::size_t(c.words) * std::size_t(vars.numindiv), uint64_t(0), message, routine);
+    // each process sets its block of individuals, then all are shared
     const int32_t* cnt = vars.markercnt.data();
-    for (int32_t i = 1; i <= vars.numindiv; ++i) {
+    int32_t mine1 = 0, mine2 = 0;
+    lociblock(vars.numindiv, vars.numthreads, vars.threadid, mine1, mine2);
+    for (int32_t i = mine1; i <= mine2; ++i) {
         uint64_t* p = c.planes.data() + 2 * std::size_t(c.words) * std::size_t(i - 1);
         const uint32_t* column = snpcolumn(i);
         for (int32_t l = 1; l <= u; ++l) {
@@ -238,6 +243,7 @@ void classplanes(mleclassing& c, const std::vector<int32_t>& cls)
             }
         }
     }
+    parshareindiv(c.planes.data(), 2 * std::size_t(c.words));
 }
 
 // The logarithm of every class and way's sum of terms at each
