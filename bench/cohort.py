@@ -29,6 +29,7 @@ sys.dont_write_bytecode = True
 sys.path.insert(0, HERE)
 import measure  # noqa: E402
 from score import line  # noqa: E402
+import peers  # noqa: E402
 
 MPI = ["mpirun", "--allow-run-as-root", "--oversubscribe"]
 SIZES = {"2k": (2000, 100000, 26001), "20k": (20000, 100000, 26002), "50k": (50000, 50000, 26003)}
@@ -77,7 +78,7 @@ def plink(a, name, label, extra):
     folder = os.path.join(a.work, f"{name}-{label}")
     os.makedirs(folder, exist_ok=True)
     prefix = fileset(a, name)
-    r = measure.measured(["plink2", "--bfile", prefix, "--make-king-table", "--threads", "2", "--out", "king"] + extra,
+    r = measure.measured([peers.PLINK2, "--bfile", prefix, "--make-king-table", "--threads", "2", "--out", "king"] + extra,
                          folder, a.limit)
     if r.status != 0:
         sys.exit(f"plink2 on {name}: status {r.status}\n{r.errors[-800:]}")
@@ -204,7 +205,7 @@ def main():
     a.done = {}
     os.makedirs(a.work, exist_ok=True)
     out = measure.header("Cohort runs: the pairs streamed (KIN:)", "cohort.py", sys.argv[1:])
-    out += [measure.vectorloops(), ""]
+    out += [measure.vectorloops(), f"- PLINK 2: `{peers.PLINK2}`", ""]
 
     parts = {"1": part1, "2": part2, "3": part3, "4": part4, "5": part5}
     for k in a.only.split(","):

@@ -16,10 +16,30 @@ kinex-sim writes kinex's allele 1 as A and allele 2 as G.  None of the
 three peer estimates depends on which allele is counted, so the coding is
 left as PLINK reads it (PLINK 1.9 takes the minor allele as A1).
 """
+import os
 from array import array
 
+
+def widestplink2():
+    """PLINK 2's widest build this processor runs.  Debian's `plink2` is a
+    script that picks a build by the flags of /proc/cpuinfo and asks for
+    `abm`, which some virtual machines do not list although they run its
+    instructions: it then falls back to the SSE4.2 build.  The AVX2 build
+    writes the same tables (checked on 2,000 x 100,000), about a tenth
+    faster."""
+    build = "/usr/lib/plink2/plink2-avx2"
+    try:
+        with open("/proc/cpuinfo") as f:
+            flags = next((l.split() for l in f if l.startswith("flags")), [])
+    except OSError:
+        flags = []
+    if os.access(build, os.X_OK) and all(x in flags for x in ("avx2", "bmi1", "bmi2", "fma")):
+        return build
+    return "plink2"
+
+
 PLINK1 = "plink1.9"
-PLINK2 = "plink2"
+PLINK2 = widestplink2()
 
 NAN = float("nan")
 
