@@ -59,83 +59,87 @@ std::string pclabel(int c)
     return b;
 }
 
-} // namespace
+// The points and groups of the plot.
+struct pcsplot {
+    bool one = false, pop = false;   // one component only; population labels
+    std::vector<int64_t> who;        // the individuals with components
+    std::vector<double> xs, ys;      // their places, by individual
+    std::vector<std::string> names;  // the groups
+    std::vector<int64_t> count;      // individuals per group
+    axis ax, ay;
+    double px(double v) const { return ox + (v - ax.lo) / (ax.hi - ax.lo) * w; }
+    double py(double v) const { return oy + h - (v - ay.lo) / (ay.hi - ay.lo) * h; }
+    // the group of individual i: its population label, or 0 for the
+    // unrelated set and 1 for the others
+    int group(int64_t i) const { return pop ? rep.popof[size_t(i)] : rep.unrel[size_t(i)] ? 0 : 1; }
+};
 
-std::string pcssvg(const std::string& title)
+// x and y of the individuals with components; with one component x is the
+// rank of PC1 (1 the lowest); and the axes around them.
+void placepoints(pcsplot& p)
 {
     const int64_t n = rep.numindiv;
-    const bool one = rep.numpcs == 1, pop = rep.haspop;
-    // the points: x and y of the individuals with components; with one
-    // component x is the rank of PC1 (1 the lowest)
-    std::vector<int64_t> who;
     for (int64_t i = 1; i <= n; i++)
         if (!rep.pcna[size_t(i)])
-            who.push_back(i);
-    std::vector<double> xs(size_t(n) + 1), ys(size_t(n) + 1);
-    if (one) {
-        std::vector<int64_t> order = who;
+            p.who.push_back(i);
+    p.xs.assign(size_t(n) + 1, 0.0);
+    p.ys.assign(size_t(n) + 1, 0.0);
+    if (p.one) {
+        std::vector<int64_t> order = p.who;
         std::stable_sort(order.begin(), order.end(),
                          [](int64_t a, int64_t b) { return rep.pc1[size_t(a)] < rep.pc1[size_t(b)]; });
         for (size_t r = 0; r < order.size(); r++) {
-            xs[size_t(order[r])] = double(r + 1);
-            ys[size_t(order[r])] = rep.pc1[size_t(order[r])];
+            p.xs[size_t(order[r])] = double(r + 1);
+            p.ys[size_t(order[r])] = rep.pc1[size_t(order[r])];
         }
     } else {
-        for (int64_t i : who) {
-            xs[size_t(i)] = rep.pc1[size_t(i)];
-            ys[size_t(i)] = rep.pc2[size_t(i)];
+        for (int64_t i : p.who) {
+            p.xs[size_t(i)] = rep.pc1[size_t(i)];
+            p.ys[size_t(i)] = rep.pc2[size_t(i)];
         }
     }
     double xlo = 0, xhi = 1, ylo = 0, yhi = 1;
-    if (!who.empty()) {
-        auto [xa, xb] = std::minmax_element(who.begin(), who.end(), [&](int64_t a, int64_t b) {
+    if (!p.who.empty()) {
+        const std::vector<double>& xs = p.xs;
+        const std::vector<double>& ys = p.ys;
+        auto [xa, xb] = std::minmax_element(p.who.begin(), p.who.end(), [&](int64_t a, int64_t b) {
             return xs[size_t(a)] < xs[size_t(b)];
         });
-        auto [ya, yb] = std::minmax_element(who.begin(), who.end(), [&](int64_t a, int64_t b) {
+        auto [ya, yb] = std::minmax_element(p.who.begin(), p.who.end(), [&](int64_t a, int64_t b) {
             return ys[size_t(a)] < ys[size_t(b)];
         });
         xlo = xs[size_t(*xa)], xhi = xs[size_t(*xb)], ylo = ys[size_t(*ya)], yhi = ys[size_t(*yb)];
     }
-    const axis ax = axisof(xlo, xhi), ay = axisof(ylo, yhi);
-    auto px = [&](double v) { return ox + (v - ax.lo) / (ax.hi - ax.lo) * w; };
-    auto py = [&](double v) { return oy + h - (v - ay.lo) / (ay.hi - ay.lo) * h; };
+    p.ax = axisof(xlo, xhi);
+    p.ay = axisof(ylo, yhi);
+}
 
-    // the groups: population labels, or the unrelated set and the others
-    std::vector<std::string> names =
-        pop ? rep.popnames
-            : std::vector<std::string>{"unrelated set", "projected onto the components"};
-    std::vector<int64_t> count(names.size(), 0);
-    auto group = [&](int64_t i) { return pop ? rep.popof[size_t(i)] : rep.unrel[size_t(i)] ? 0 : 1; };
-    for (int64_t i = 1; i <= n; i++)
-        count[size_t(group(i))]++;
-
+// The lines under the panel: what is drawn, how it is coloured, what is not.
+std::vector<std::string> plotnotes(const pcsplot& p)
+{
     std::vector<std::string> notes;
-    notes.push_back(std::to_string(who.size()) + " individuals, one point each: " +
-                    (one ? "PC1 of " + rep.pcsname + " (the only component) against its rank"
-                         : "PC1 and PC2 of the " + std::to_string(rep.numpcs) +
-                               " components of " + rep.pcsname));
-    if (!pop)
+    notes.push_back(std::to_string(p.who.size()) + " individuals, one point each: " +
+                    (p.one ? "PC1 of " + rep.pcsname + " (the only component) against its rank"
+                           : "PC1 and PC2 of the " + std::to_string(rep.numpcs) +
+                                 " components of " + rep.pcsname));
+    if (!p.pop)
         notes.push_back("the components were found on the unrelated set; the other individuals "
                         "are projected onto them");
     else
         notes.push_back("coloured by the population labels of " + rep.popname +
-                        (names.size() > size_t(numcolours)
-                             ? ": " + std::to_string(names.size()) + " labels and " +
+                        (p.names.size() > size_t(numcolours)
+                             ? ": " + std::to_string(p.names.size()) + " labels and " +
                                    std::to_string(numcolours) + " colours, so from label " +
                                    std::to_string(numcolours + 1) +
                                    " on labels share colours (in the legend's order)"
                              : std::string()));
     if (rep.numpcna > 0)
         notes.push_back(std::to_string(rep.numpcna) + " individuals without components (NA) not drawn");
-    const double legendh = 32 + 16 * double(names.size());
-    const double height =
-        std::max(pageh + 16 * double(notes.size() - 1), oy + legendh + 30);
+    return notes;
+}
 
-    std::string s = pcsmark;
-    svgadd(s,
-           "\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\" "
-           "viewBox=\"0 0 %.0f %.0f\">\n",
-           pagew, height, pagew, height);
+void putstyle(std::string& s, const pcsplot& p)
+{
     s += "<style>\n"
          "text{font-family:DejaVu Sans,Arial,sans-serif;font-size:12px;fill:#222}\n"
          ".title{font-size:17px;font-weight:bold}.label{font-size:13px}"
@@ -144,77 +148,118 @@ std::string pcssvg(const std::string& title)
          ".grid{stroke:#e3e3e3;stroke-width:1}.zero{stroke:#bbb;stroke-width:1}\n"
          ".pt,.legendpt{fill-opacity:0.75;stroke:none}\n"
          ".legend{fill:#fff;stroke:#999}\n";
-    for (size_t g = 0; g < names.size() && g < size_t(numcolours); g++)
+    for (size_t g = 0; g < p.names.size() && g < size_t(numcolours); g++)
         svgadd(s, ".g%zu{fill:%s}\n", g, colours[g]);
     s += "</style>\n<rect width=\"100%\" height=\"100%\" fill=\"#fff\"/>\n";
-    svgadd(s, "<text class=\"title\" x=\"%.1f\" y=\"32\">Ancestry components of ", ox);
-    s += xmltext(title);
-    svgadd(s, ": %lld individuals</text>\n", (long long)n);
+}
 
-    // frame, grid, ticks and labels
+// Frame, grid, ticks, zero lines and the axes' labels.
+void putaxes(std::string& s, const pcsplot& p)
+{
+    const axis& ax = p.ax;
+    const axis& ay = p.ay;
     s += "<g id=\"axes\">\n";
     for (double v = std::ceil(ax.lo / ax.step) * ax.step; v <= ax.hi; v += ax.step) {
         svgadd(s, "<line class=\"grid\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n",
-               px(v), oy, px(v), oy + h);
+               p.px(v), oy, p.px(v), oy + h);
         svgadd(s, "<line class=\"tick\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n",
-               px(v), oy + h, px(v), oy + h + 5);
-        svgadd(s, "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\">%s</text>\n", px(v),
+               p.px(v), oy + h, p.px(v), oy + h + 5);
+        svgadd(s, "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\">%s</text>\n", p.px(v),
                oy + h + 18, ticktext(v, ax.step).c_str());
     }
     for (double v = std::ceil(ay.lo / ay.step) * ay.step; v <= ay.hi; v += ay.step) {
         svgadd(s, "<line class=\"grid\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n",
-               ox, py(v), ox + w, py(v));
+               ox, p.py(v), ox + w, p.py(v));
         svgadd(s, "<line class=\"tick\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n",
-               ox - 5, py(v), ox, py(v));
+               ox - 5, p.py(v), ox, p.py(v));
         svgadd(s, "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"end\">%s</text>\n", ox - 8,
-               py(v) + 4, ticktext(v, ay.step).c_str());
+               p.py(v) + 4, ticktext(v, ay.step).c_str());
     }
     // the zero lines of the components
-    if (!one && ax.lo < 0 && ax.hi > 0)
+    if (!p.one && ax.lo < 0 && ax.hi > 0)
         svgadd(s, "<line class=\"zero\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n",
-               px(0), oy, px(0), oy + h);
+               p.px(0), oy, p.px(0), oy + h);
     if (ay.lo < 0 && ay.hi > 0)
         svgadd(s, "<line class=\"zero\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n",
-               ox, py(0), ox + w, py(0));
+               ox, p.py(0), ox + w, p.py(0));
     svgadd(s, "<rect class=\"frame\" x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\"/>\n",
            ox, oy, w, h);
     svgadd(s, "<text class=\"label\" x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\">%s</text>\n",
            ox + w / 2, oy + h + 38,
-           one ? "rank of the individual by PC1 (1 the lowest)" : pclabel(1).c_str());
-    const std::string yl = pclabel(one ? 1 : 2);
+           p.one ? "rank of the individual by PC1 (1 the lowest)" : pclabel(1).c_str());
+    const std::string yl = pclabel(p.one ? 1 : 2);
     svgadd(s,
            "<text class=\"label\" x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\" "
            "transform=\"rotate(-90 %.1f %.1f)\">%s</text>\n",
            ox - 55, oy + h / 2, ox - 55, oy + h / 2, yl.c_str());
     s += "</g>\n";
+}
 
-    // the individuals in file order, each with its name as a tooltip
-    const double rad = who.size() <= 2000 ? 3.5 : 2.0;
+// The individuals in file order, each with its name as a tooltip.
+void putpoints(std::string& s, const pcsplot& p)
+{
+    const double rad = p.who.size() <= 2000 ? 3.5 : 2.0;
     s += "<g id=\"points\">\n";
-    for (int64_t i : who) {
-        int g = group(i);
+    for (int64_t i : p.who) {
+        int g = p.group(i);
         std::string name = rep.cols[size_t(i)];
         std::replace(name.begin(), name.end(), '\t', ' ');
         svgadd(s, "<circle class=\"pt g%d\" cx=\"%.2f\" cy=\"%.2f\" r=\"%.1f\"><title>", g % numcolours,
-               px(xs[size_t(i)]), py(ys[size_t(i)]), rad);
-        s += xmltext(name + " (" + names[size_t(g)] + ")") + "</title></circle>\n";
+               p.px(p.xs[size_t(i)]), p.py(p.ys[size_t(i)]), rad);
+        s += xmltext(name + " (" + p.names[size_t(g)] + ")") + "</title></circle>\n";
     }
     s += "</g>\n";
+}
 
-    // the legend: every group with its count
+// The legend: every group with its count.
+void putlegend(std::string& s, const pcsplot& p, double legendh)
+{
     s += "<g id=\"legend\">\n";
     svgadd(s, "<rect class=\"legend\" x=\"%.1f\" y=\"%.1f\" width=\"%.0f\" height=\"%.0f\"/>\n",
            lx, oy, pagew - lx - 10, legendh);
     svgadd(s, "<text class=\"label\" x=\"%.1f\" y=\"%.1f\">%s</text>\n", lx + 10, oy + 20,
-           pop ? "population label (individuals)" : "individuals (count)");
-    for (size_t g = 0; g < names.size(); g++) {
+           p.pop ? "population label (individuals)" : "individuals (count)");
+    for (size_t g = 0; g < p.names.size(); g++) {
         double y = oy + 40 + 16 * double(g);
         svgadd(s, "<circle class=\"legendpt g%zu\" cx=\"%.1f\" cy=\"%.1f\" r=\"4\"/>\n",
                g % numcolours, lx + 14, y - 4);
         svgadd(s, "<text x=\"%.1f\" y=\"%.1f\">", lx + 26, y);
-        s += xmltext(names[g]) + " (" + std::to_string(count[g]) + ")</text>\n";
+        s += xmltext(p.names[g]) + " (" + std::to_string(p.count[g]) + ")</text>\n";
     }
     s += "</g>\n";
+}
+
+} // namespace
+
+std::string pcssvg(const std::string& title)
+{
+    const int64_t n = rep.numindiv;
+    pcsplot p;
+    p.one = rep.numpcs == 1;
+    p.pop = rep.haspop;
+    placepoints(p);
+    p.names = p.pop ? rep.popnames
+                    : std::vector<std::string>{"unrelated set", "projected onto the components"};
+    p.count.assign(p.names.size(), 0);
+    for (int64_t i = 1; i <= n; i++)
+        p.count[size_t(p.group(i))]++;
+    const std::vector<std::string> notes = plotnotes(p);
+    const double legendh = 32 + 16 * double(p.names.size());
+    const double height =
+        std::max(pageh + 16 * double(notes.size() - 1), oy + legendh + 30);
+
+    std::string s = pcsmark;
+    svgadd(s,
+           "\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\" "
+           "viewBox=\"0 0 %.0f %.0f\">\n",
+           pagew, height, pagew, height);
+    putstyle(s, p);
+    svgadd(s, "<text class=\"title\" x=\"%.1f\" y=\"32\">Ancestry components of ", ox);
+    s += xmltext(title);
+    svgadd(s, ": %lld individuals</text>\n", (long long)n);
+    putaxes(s, p);
+    putpoints(s, p);
+    putlegend(s, p, legendh);
     for (size_t k = 0; k < notes.size(); k++) {
         svgadd(s, "<text class=\"note\" x=\"%.1f\" y=\"%.1f\">", ox, oy + h + 62 + 16 * double(k));
         s += xmltext(notes[k]) + "</text>\n";
