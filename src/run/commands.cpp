@@ -79,6 +79,49 @@ void showhelp()
     say("  KIN:[Least kinship of the pairs written, -1 all; with MLE:1/2]");
 }
 
+// Sets the run state from one key's value (blanks before it already
+// taken off); false, with nothing set, when the value is faulty.
+bool setkey(const std::string& name, const std::string& value)
+{
+    const std::string v = trimright(value);
+    if (name == "INP") vars.parfile = v;
+    else if (name == "OUT") vars.outfile = v;
+    else if (name == "GEN") vars.gtypefile = v;
+    else if (name == "POP") vars.popfile = v;
+    else if (name == "MLE") {
+        // 0 the EM for Delta, 1 maximum likelihood, 2 its pooled form for
+        // SNP data: the one digit, blanks around it allowed; anything else
+        // (empty, more digits, more words) is faulty
+        if (v.size() != 1 || v[0] < '0' || v[0] > '2') return false;
+        vars.mle = v[0] - '0';
+    } else if (name == "KIN") {
+        // -1 (every pair) or a plain decimal from 0 to 1
+        double x = -2.0;
+        if (v == "-1") x = -1.0;
+        else if (!parserate(v, x) || x > 1.0) return false;
+        vars.kin = true;
+        vars.kinmin = x;
+    } else if (name == "ERR") {
+        // a plain decimal 0 <= e < 0.2
+        double e = -1.0;
+        if (!parserate(v, e) || !(e >= 0.0 && e < 0.2)) return false;
+        vars.generr = e;
+    } else if (name == "PCS") {
+        // the number of components, 0 (off) to 20
+        int64_t k = -1;
+        if (v.empty() || v.size() > 2 || !parseint(v, 0, 20, k)) return false;
+        vars.pcs = int32_t(k);
+    } else {
+        int32_t* field = name == "RAN"   ? &vars.idum
+                         : name == "LOC" ? &vars.numloci
+                         : name == "IND" ? &vars.numindiv
+                         : name == "UPP" ? &vars.updatep
+                                         : &vars.ompthd;
+        return readfield12(value, *field);
+    }
+    return true;
+}
+
 }  // namespace
 
 void getcommands()
@@ -128,66 +171,10 @@ void getcommands()
                 ++errors;
                 continue;
             }
-            std::string value = trimleft(arg.substr(4));
-            const std::string& name = par[std::size_t(key)];
-            if (name == "INP") vars.parfile = trimright(value);
-            else if (name == "OUT") vars.outfile = trimright(value);
-            else if (name == "GEN") vars.gtypefile = trimright(value);
-            else if (name == "POP") vars.popfile = trimright(value);
-            else if (name == "MLE") {
-                // 0 the EM for Delta, 1 maximum likelihood, 2 its pooled form
-                // for SNP data: the one digit, blanks around it allowed;
-                // anything else (empty, more digits, more words) is faulty
-                const std::string v = trimright(value);
-                if (v.size() != 1 || v[0] < '0' || v[0] > '2') {
-                    keyboarderror(name, value);
-                    ++errors;
-                } else {
-                    vars.mle = v[0] - '0';
-                }
-            } else if (name == "KIN") {
-                // -1 (every pair) or a plain decimal from 0 to 1
-                const std::string v = trimright(value);
-                double x = -2.0;
-                if (v == "-1") x = -1.0;
-                else if (!parserate(v, x) || x > 1.0) x = -2.0;
-                if (x < -1.0) {
-                    keyboarderror(name, value);
-                    ++errors;
-                } else {
-                    vars.kin = true;
-                    vars.kinmin = x;
-                }
-            } else if (name == "ERR") {
-                // a plain decimal 0 <= e < 0.2
-                const std::string v = trimright(value);
-                double e = -1.0;
-                if (!parserate(v, e) || !(e >= 0.0 && e < 0.2)) {
-                    keyboarderror(name, value);
-                    ++errors;
-                } else {
-                    vars.generr = e;
-                }
-            } else if (name == "PCS") {
-                // the number of components, 0 (off) to 20
-                const std::string v = trimright(value);
-                int64_t k = -1;
-                if (v.empty() || v.size() > 2 || !parseint(v, 0, 20, k)) {
-                    keyboarderror(name, value);
-                    ++errors;
-                } else {
-                    vars.pcs = int32_t(k);
-                }
-            } else {
-                int32_t* field = name == "RAN"   ? &vars.idum
-                                 : name == "LOC" ? &vars.numloci
-                                 : name == "IND" ? &vars.numindiv
-                                 : name == "UPP" ? &vars.updatep
-                                                 : &vars.ompthd;
-                if (!readfield12(value, *field)) {
-                    keyboarderror(name, value);
-                    ++errors;
-                }
+            const std::string value = trimleft(arg.substr(4));
+            if (!setkey(par[std::size_t(key)], value)) {
+                keyboarderror(par[std::size_t(key)], value);
+                ++errors;
             }
         } else if (trimright(to_case(arg, 1)) == "HELP" || trimright(arg) == "-h" || trimright(arg) == "--help") {
             showhelp();
