@@ -79,3 +79,10 @@ void freqedges();
 // (POP:, any marker), kept within the edges (indivfreq.cpp).
 void indivfreqs(int32_t i, double* f);
 double popallelefreq(int32_t i, int32_t a);
+
+// The allele-1 frequencies of indivfreqs for i's own inbreeding, g its
+// allele pairs at loci 1..numloci2: with components, an individual of the
+// unrelated set has half of its own genotypes' weight taken out of its
+// fitted frequencies, which would otherwise lean towards them and hide
+// part of its homozygosity.
+void ownfreqs(int32_t i, const int8_t* g, double* f);

@@ -71,6 +71,14 @@ void freqmodel()
     gram.selfadjointView<Eigen::Lower>().rankUpdate(z.transpose());
     gram.triangularView<Eigen::StrictlyUpper>() = gram.transpose();
     const Eigen::LDLT<Eigen::MatrixXd> whole(gram);
+    // pclever[i]: the weight of the genotype of i, one of the set, in its
+    // own fitted frequency (at the loci typed in the whole set), for its
+    // inbreeding apart; 0 outside the set
+    allocarray(vars.pclever, std::size_t(n) + 1, 0.0, vars.memerr, ancroutine);
+    for (int32_t r = 0; r < nf; ++r) {
+        const Eigen::VectorXd zr = z.row(r).transpose();
+        vars.pclever[std::size_t(fit[std::size_t(r)])] = zr.dot(whole.solve(zr));
+    }
 
     std::vector<double> block;
     allocarray(block, std::size_t(blockloci) * std::size_t(nf), 0.0, vars.memerr, ancroutine);

@@ -16,10 +16,12 @@ void freqedges()
         if (n[std::size_t(u)] > 0) vars.freqlow[std::size_t(u)] = std::max(freqedge, 0.5 / double(n[std::size_t(u)]));
 }
 
-void indivfreqs(int32_t i, double* f)
+namespace {
+
+// Individual i's frequencies before they are kept away from 0 and 1.
+void rawfreqs(int32_t i, double* f)
 {
     const int32_t nu = vars.numloci2;
-    const double* low = vars.freqlow.data();
     if (vars.pcs > 0) {
         // only the components used have coefficients other than 0; every
         // locus takes intercept + b1 z1 + b2 z2 + ... in that order
@@ -36,7 +38,45 @@ void indivfreqs(int32_t i, double* f)
         const int32_t p = vars.popof[std::size_t(i)];
         for (int32_t u = 1; u <= nu; ++u) f[u] = vars.popfreq[popfreqat(vars.locusloc[std::size_t(u - 1)] + 1, p)];
     }
-    for (int32_t u = 1; u <= nu; ++u) f[u] = std::min(std::max(f[u], low[u]), 1.0 - low[u]);
+}
+
+void keepinside(double* f)
+{
+    const double* low = vars.freqlow.data();
+    for (int32_t u = 1; u <= vars.numloci2; ++u) f[u] = std::min(std::max(f[u], low[u]), 1.0 - low[u]);
+}
+
+}  // namespace
+
+void indivfreqs(int32_t i, double* f)
+{
+    rawfreqs(i, f);
+    keepinside(f);
+}
+
+void ownfreqs(int32_t i, const int8_t* g, double* f)
+{
+    rawfreqs(i, f);
+    const double h = vars.pcs > 0 && !vars.pclever.empty() ? vars.pclever[std::size_t(i)] : 0.0;
+    if (h > 0.0 && h < 1.0) {
+        // The fitted frequency of an individual of the set errs two ways
+        // for its own inbreeding: its own genotype in the fit (weight h)
+        // makes its homozygotes look expected, and the noise of the
+        // others' (variance h times the genotype's) makes them look
+        // likelier than their frequency says.  To first order the two
+        // cancel when its own genotype y (allele-1 dosage / 2) weighs
+        // h / 2: half way from the fit to the fit without it,
+        // f - h (y - f) / (1 - h).  Outside the set the noise and the
+        // relatives in the set, whose genes enter its fit, are left as
+        // they are (they about cancel on simulated families).
+        const double s = 0.5 * h / (1.0 - h);
+        for (int32_t u = 1; u <= vars.numloci2; ++u, g += 2) {
+            if (g[0] == 0) continue;
+            const double y = 0.5 * double((g[0] == 1) + (g[1] == 1));
+            f[u] -= s * (y - f[u]);
+        }
+    }
+    keepinside(f);
 }
 
 double popallelefreq(int32_t i, int32_t a)

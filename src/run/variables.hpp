@@ -123,6 +123,7 @@ struct variables {
     std::vector<double> pcvar;          // 1..k: share of the variance explained
     std::vector<double> pcbeta;         // U x (k + 1), betaat(c, u), c = 0..k
     std::vector<int8_t> unrelset;       // 1..N: 1 in the set the components were found on
+    std::vector<double> pclever;        // 1..N: z_i^T (Z^T Z)^-1 z_i of the set in the frequency model, 0 outside
     int32_t numunrel = 0;
     int32_t pcsused = 0;                // the leading components above the noise, used for the frequencies
     bool ownfreq = false;               // the likelihood uses each individual's own frequencies

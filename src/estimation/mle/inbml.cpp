@@ -186,7 +186,7 @@ void inbreedingml()
     }
     for (int32_t i = vars.indivl1; i <= vars.indivl2; ++i) {
         const int8_t* g = fetchgtype(i, buf);
-        if (own) indivfreqs(i, f.data());
+        if (own) ownfreqs(i, g, f.data());
         if (!ratio.empty()) {
             plainloci(g, ratio, x);
             inbfit(x, vars.inbml[std::size_t(i)], vars.inblrt[std::size_t(i)], vars.inbse[std::size_t(i)]);
