@@ -59,6 +59,12 @@ void kingstream(kinshipscreen& s);
 void unrelatedset(int32_t n, const kinshipscreen& s, const std::vector<int8_t>& candidate,
                   std::vector<int8_t>& keep);
 
+// unrelset[i]: 1 when individual i is in the unrelated set (typed, no
+// relative of KING-robust kinship 0.0442 or more in the set), from the
+// screen of every pair (KIN: the pairs dealt to the processes); numunrel
+// their number (unrelset.cpp).
+void findunrelated();
+
 // ---- standardised genotypes (snpblock.cpp) ----
 
 // Loci are taken in blocks of this many (a multiple of 16, so that a block

@@ -26,21 +26,9 @@ void components()
 
     // 1. related pairs by KING-robust kinship; 2. the unrelated set among
     // the individuals with a genotype.
-    kinshipscreen screen;
-    if (vars.kin) kingstream(screen);  // no counts of every pair
-    else kingscreen(screen);
-    std::vector<int8_t> typed;
-    allocarray(typed, std::size_t(n) + 1, int8_t(0), vars.memerr, ancroutine);
-    for (int32_t i = 1; i <= n; ++i)
-        typed[std::size_t(i)] = vars.indvar[indvarat(2, i)] + vars.indvar[indvarat(3, i)] > 0 ? 1 : 0;
-    // unrelset[i]: 1 when individual i is in the set the components were
-    // found on (typed, no relative of kinship 0.0442 or more in the set);
-    // numunrel: their number.
-    unrelatedset(n, screen, typed, vars.unrelset);
-    screen = kinshipscreen();
+    findunrelated();
     std::vector<int32_t> rows, others;
     for (int32_t i = 1; i <= n; ++i) (vars.unrelset[std::size_t(i)] ? rows : others).push_back(i);
-    vars.numunrel = int32_t(rows.size());
     if (vars.numunrel < k + 2)
         stoponerror("Only " + itod(vars.numunrel) + " unrelated individuals for " + itod(k) +
                         " ancestry components: PCS: needs at least " + itod(k + 2) + "!",

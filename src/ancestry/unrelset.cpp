@@ -57,3 +57,18 @@ void unrelatedset(int32_t n, const kinshipscreen& s, const std::vector<int8_t>& 
         degree[std::size_t(i)] = 0;
     }
 }
+
+void findunrelated()
+{
+    const int32_t n = vars.numindiv;
+    kinshipscreen screen;
+    if (vars.kin) kingstream(screen);  // no counts of every pair
+    else kingscreen(screen);
+    std::vector<int8_t> typed;
+    allocarray(typed, std::size_t(n) + 1, int8_t(0), vars.memerr, ancroutine);
+    for (int32_t i = 1; i <= n; ++i)
+        typed[std::size_t(i)] = vars.indvar[indvarat(2, i)] + vars.indvar[indvarat(3, i)] > 0 ? 1 : 0;
+    unrelatedset(n, screen, typed, vars.unrelset);
+    vars.numunrel = 0;
+    for (int32_t i = 1; i <= n; ++i) vars.numunrel += vars.unrelset[std::size_t(i)];
+}
