@@ -8,6 +8,7 @@
 // individuals; the sums over processes give everyone all.
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "ancestry/ancestry.hpp"
 #include "estimation/common/common.hpp"
@@ -147,6 +148,85 @@ void plainloci(const int8_t* g, const std::vector<double>& ratio, inbdata& x)
     x.het = double(het);
 }
 
+// What every individual's loci are read with: the sample's ratios, its
+// own frequencies, or the cached ratios with errors.
+struct inbreading {
+    bool adjusted = false;      // PCS: or POP: frequencies
+    bool own = false;           // SNP frequencies per individual (f)
+    bool cache = false;         // errors at the sample's frequencies (known)
+    std::vector<int32_t> size;  // sample size of every locus
+    std::vector<double> f;      // the individual's own allele-1 frequencies
+    // with errors at the sample's frequencies a two-allele locus's r
+    // depends on the genotype only: made once per locus and genotype
+    // (1/1, 2/2, 1/2 at 3u, 3u + 1, 3u + 2; NaN until met)
+    std::vector<double> known;
+    // at the sample's frequencies without errors r = (1 - p) / p of every
+    // allele, made once
+    std::vector<double> ratio;
+};
+
+void startreading(inbreading& s, const std::string& message)
+{
+    const int32_t nu = vars.numloci2;
+    s.adjusted = vars.ownfreq;
+    s.own = s.adjusted && vars.dataform != 0;
+    s.cache = vars.generr > 0.0 && !s.adjusted;
+    locussizes(s.size);
+    if (s.own) allocarray(s.f, std::size_t(nu) + 1, 0.0, message, routine);
+    if (s.cache) allocarray(s.known, 3 * (std::size_t(nu) + 1), std::nan(""), message, routine);
+    if (!s.adjusted && vars.generr <= 0.0) {
+        allocarray(s.ratio, std::size_t(vars.numallallele) + 1, 0.0, message, routine);
+        for (int32_t u = 1; u <= nu; ++u)
+            for (int32_t a = vars.locusloc[std::size_t(u - 1)] + 1; a <= vars.locusloc[std::size_t(u)]; ++a) {
+                const double p = double(vars.numa[std::size_t(a)]) / double(s.size[std::size_t(u)]);
+                s.ratio[std::size_t(a)] = (1.0 - p) / p;
+            }
+    }
+}
+
+// The loci of individual i (allele pairs g) with errors or at its own or
+// its population's frequencies.
+void otherloci(int32_t i, const int8_t* g, inbreading& s, inbdata& x)
+{
+    const double* f = s.f.data();
+    x.nhom = 0;
+    x.het = 0.0;
+    for (int32_t u = 1; u <= vars.numloci2; ++u, g += 2) {
+        if (g[0] == 0) continue;
+        const double w = double(vars.markercnt[std::size_t(u)]);
+        if (vars.generr > 0.0) {
+            const bool two = vars.locusloc[std::size_t(u)] - vars.locusloc[std::size_t(u - 1)] == 2;
+            double r;
+            if (s.cache && two) {
+                double& once = s.known[3 * std::size_t(u) + std::size_t(g[0] == g[1] ? g[0] - 1 : 2)];
+                if (std::isnan(once)) once = errorratio(i, u, g, -1.0, false, s.size);
+                r = once;
+            } else {
+                r = errorratio(i, u, g, s.own ? f[u] : -1.0, s.adjusted, s.size);
+            }
+            x.r[std::size_t(x.nhom)] = r;
+            x.w[std::size_t(x.nhom++)] = w;
+            continue;
+        }
+        if (g[0] != g[1]) {
+            x.het += w;
+            continue;
+        }
+        const int32_t allele = vars.locusloc[std::size_t(u - 1)] + g[0];
+        const double p = s.own ? (g[0] == 1 ? f[u] : 1.0 - f[u]) : popallelefreq(i, allele);
+        x.r[std::size_t(x.nhom)] = (1.0 - p) / p;
+        x.w[std::size_t(x.nhom++)] = w;
+    }
+}
+
+// v[1..n] becomes its sum over processes (each holds its own individuals,
+// 0 elsewhere).
+void sumover(std::vector<double>& v, int32_t n)
+{
+    std::vector<double> send(v);
+    parsumdouble(send.data() + 1, v.data() + 1, std::size_t(n));
+}
+
 }  // namespace
 
 void inbreedingml()
@@ -156,78 +236,23 @@ void inbreedingml()
     allocarray(vars.inbml, std::size_t(n) + 1, 0.0, message, routine);
     allocarray(vars.inblrt, std::size_t(n) + 1, 0.0, message, routine);
     allocarray(vars.inbse, std::size_t(n) + 1, 0.0, message, routine);
-    const bool adjusted = vars.ownfreq;
-    const bool own = adjusted && vars.dataform != 0;  // SNP frequencies per individual
-    std::vector<int32_t> size;
-    locussizes(size);
-    std::vector<double> f;
-    if (own) allocarray(f, std::size_t(nu) + 1, 0.0, message, routine);
+    inbreading s;
+    startreading(s, message);
     std::vector<int8_t> buf;
     gtypebuffer(buf, routine);
     inbdata x;
     allocarray(x.r, std::size_t(nu), 0.0, message, routine);
     allocarray(x.w, std::size_t(nu), 0.0, message, routine);
-    // with errors at the sample's frequencies a two-allele locus's r
-    // depends on the genotype only: made once per locus and genotype
-    // (1/1, 2/2, 1/2 at 3u, 3u + 1, 3u + 2; NaN until met)
-    std::vector<double> known;
-    const bool cache = vars.generr > 0.0 && !adjusted;
-    if (cache) allocarray(known, 3 * (std::size_t(nu) + 1), std::nan(""), message, routine);
-    // at the sample's frequencies without errors r = (1 - p) / p of every
-    // allele, made once
-    std::vector<double> ratio;
-    if (!adjusted && vars.generr <= 0.0) {
-        allocarray(ratio, std::size_t(vars.numallallele) + 1, 0.0, message, routine);
-        for (int32_t u = 1; u <= nu; ++u)
-            for (int32_t a = vars.locusloc[std::size_t(u - 1)] + 1; a <= vars.locusloc[std::size_t(u)]; ++a) {
-                const double p = double(vars.numa[std::size_t(a)]) / double(size[std::size_t(u)]);
-                ratio[std::size_t(a)] = (1.0 - p) / p;
-            }
-    }
     for (int32_t i = vars.indivl1; i <= vars.indivl2; ++i) {
         const int8_t* g = fetchgtype(i, buf);
-        if (own) ownfreqs(i, g, f.data());
-        if (!ratio.empty()) {
-            plainloci(g, ratio, x);
-            inbfit(x, vars.inbml[std::size_t(i)], vars.inblrt[std::size_t(i)], vars.inbse[std::size_t(i)]);
-            continue;
-        }
-        x.nhom = 0;
-        x.het = 0.0;
-        for (int32_t u = 1; u <= nu; ++u, g += 2) {
-            if (g[0] == 0) continue;
-            const double w = double(vars.markercnt[std::size_t(u)]);
-            if (vars.generr > 0.0) {
-                const bool two = vars.locusloc[std::size_t(u)] - vars.locusloc[std::size_t(u - 1)] == 2;
-                double r;
-                if (cache && two) {
-                    double& once = known[3 * std::size_t(u) + std::size_t(g[0] == g[1] ? g[0] - 1 : 2)];
-                    if (std::isnan(once)) once = errorratio(i, u, g, -1.0, false, size);
-                    r = once;
-                } else {
-                    r = errorratio(i, u, g, own ? f[std::size_t(u)] : -1.0, adjusted, size);
-                }
-                x.r[std::size_t(x.nhom)] = r;
-                x.w[std::size_t(x.nhom++)] = w;
-                continue;
-            }
-            if (g[0] != g[1]) {
-                x.het += w;
-                continue;
-            }
-            const int32_t allele = vars.locusloc[std::size_t(u - 1)] + g[0];
-            const double p = own ? (g[0] == 1 ? f[std::size_t(u)] : 1.0 - f[std::size_t(u)]) : popallelefreq(i, allele);
-            x.r[std::size_t(x.nhom)] = (1.0 - p) / p;
-            x.w[std::size_t(x.nhom++)] = w;
-        }
+        if (s.own) ownfreqs(i, g, s.f.data());
+        if (!s.ratio.empty()) plainloci(g, s.ratio, x);
+        else otherloci(i, g, s, x);
         inbfit(x, vars.inbml[std::size_t(i)], vars.inblrt[std::size_t(i)], vars.inbse[std::size_t(i)]);
     }
     if (vars.numthreads > 1) {
-        std::vector<double> send(vars.inbml);
-        parsumdouble(send.data() + 1, vars.inbml.data() + 1, std::size_t(n));
-        send = vars.inblrt;
-        parsumdouble(send.data() + 1, vars.inblrt.data() + 1, std::size_t(n));
-        send = vars.inbse;
-        parsumdouble(send.data() + 1, vars.inbse.data() + 1, std::size_t(n));
+        sumover(vars.inbml, n);
+        sumover(vars.inblrt, n);
+        sumover(vars.inbse, n);
     }
 }
