@@ -75,18 +75,22 @@ void convertgtype2(const char* block, int32_t first, int32_t last, int32_t numin
     if (word.size() != std::size_t(numindiv))
         allocarray(word, std::size_t(numindiv), 0u, allocfailmessage("packing genotypes"), "ConvertGType2");
     std::fill(word.begin(), word.end(), 0u);
+    uint32_t* out = word.data();
     for (int32_t l = first; l <= last; ++l) {
         const char* line = block + std::size_t(l - first) * std::size_t(numindiv);
-        int shift = 2 * (l - first);
-        bool seen0 = false, seen1 = false, seen2 = false;
+        const int shift = 2 * (l - first);
+        // the codes without a branch, so that the loop runs on vectors
         for (int32_t i = 0; i < numindiv; ++i) {
-            char c = line[i];
-            word[std::size_t(i)] |= snpcode(c) << shift;
-            if (!seen1 && !(seen0 && seen2)) {
-                if (c == '0') seen0 = true;
-                else if (c == '1') seen1 = true;
-                else if (c == '2') seen2 = true;
-            }
+            const char c = line[i];
+            out[i] |= (uint32_t(c == '2') | uint32_t(c == '1') * 3u | uint32_t(c == '0') * 2u) << shift;
+        }
+        // two alleles as soon as a heterozygote or both homozygotes show
+        bool seen0 = false, seen1 = false, seen2 = false;
+        for (int32_t i = 0; i < numindiv && !seen1 && !(seen0 && seen2); ++i) {
+            const char c = line[i];
+            seen0 = seen0 || c == '0';
+            seen1 = c == '1';
+            seen2 = seen2 || c == '2';
         }
         vars.obsnumallele[std::size_t(l)] = (seen1 || (seen0 && seen2)) ? 2 : 1;
     }
