@@ -1,7 +1,7 @@
 // The kinship screen of the components when the pairs are streamed (KIN:):
 // no counts of every pair are kept.  The KING-robust kinship of each pair
 // comes from the bit-planes (four popcounts a word), the same value as
-// from its IIS counts; blocks of kinrows first individuals are dealt to
+// from its IIS counts; blocks of kinscreenrows first individuals are dealt to
 // the processes round-robin, and only the related pairs and the divergent
 // counts are kept and then summed over the processes, so every process
 // holds the screen a run with every pair's counts would make.
@@ -45,9 +45,9 @@ void kingstream(kinshipscreen& s)
     kingplanes(c);
     kinshipscreen mine;
     allocarray(mine.divergent, std::size_t(n) + 1, 0, vars.memerr, ancroutine);
-    const int32_t blocks = (n - 1 + kinrows - 1) / kinrows;
+    const int32_t blocks = (n - 1 + kinscreenrows - 1) / kinscreenrows;
     for (int32_t b = vars.threadid; b < blocks; b += p) {
-        const int32_t first = b * kinrows + 1, last = std::min(n - 1, (b + 1) * kinrows);
+        const int32_t first = b * kinscreenrows + 1, last = std::min(n - 1, (b + 1) * kinscreenrows);
         // the second individual outermost: its planes are read once for
         // all the block's rows
         for (int32_t j = first + 1; j <= n; ++j)

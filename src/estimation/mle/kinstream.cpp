@@ -6,7 +6,8 @@
 // more below kinmin cannot reach it and skips its entries and the
 // maximiser.
 //
-// The first individuals (rows) go in pieces of kinrows rows, handed out in
+// The first individuals (rows) go in pieces of kinrows rows (kinscreenrows
+// when the threshold lets most pairs skip the maximiser), handed out in
 // order as processes ask for them; the master makes pieces too, takes the
 // others' lines between its own pairs and writes every piece's lines in
 // piece order: the table is the same at any process count, whatever each
@@ -177,9 +178,10 @@ int64_t rowpairs(int32_t first, int32_t last)
     return rows > 0 ? rows * n - (int64_t(first) + last) * rows / 2 : 0;
 }
 
-// The rows of piece q.
-int32_t piecefirst(int64_t q) { return int32_t(q * kinrows + 1); }
-int32_t piecelast(int64_t q) { return int32_t(std::min<int64_t>(vars.numindiv - 1, (q + 1) * kinrows)); }
+// The rows of a piece, and the rows of piece q.
+int32_t piecerows() { return vars.kinmin > kinmargin ? kinscreenrows : kinrows; }
+int32_t piecefirst(int64_t q) { return int32_t(q * piecerows() + 1); }
+int32_t piecelast(int64_t q) { return int32_t(std::min<int64_t>(vars.numindiv - 1, (q + 1) * piecerows())); }
 
 // The master's account of the pieces: which one each worker makes, the
 // lines of pieces done before their turn to be written (their buffers
@@ -352,7 +354,7 @@ int64_t kindyads(emwork& w)
     const int64_t all = rowpairs(1, n - 1);
     kinhand h;
     h.clock.start = h.clock.last = std::chrono::steady_clock::now();
-    h.pieces = n > 1 ? (int64_t(n) - 2) / kinrows + 1 : 0;
+    h.pieces = n > 1 ? (int64_t(n) - 2) / piecerows() + 1 : 0;
     h.all = all;
     if (vars.thd0q) kinmaster(k, w, h);
     else kinworker(k, w);

@@ -52,8 +52,13 @@ int64_t kindyads(emwork& w);
 
 // KIN: rows of first individuals a process takes at a time, and how far
 // below kinmin a pair's KING-robust kinship must lie for the pair to skip
-// the maximiser (measured: docs/BENCHMARK.md).
+// the maximiser (measured: docs/BENCHMARK.md).  When a threshold lets most
+// pairs skip it, the time goes into reading the second individuals'
+// bit-planes from memory, once for all of a piece's rows: such pieces are
+// larger (kinscreenrows).  When every pair is fitted they are smaller, as
+// the master holds the lines of the pieces made ahead of their turn.
 constexpr int32_t kinrows = 16;
+constexpr int32_t kinscreenrows = 64;
 constexpr double kinmargin = 0.03;
 
 // Iterations at most per dyad; a dyad that needs more is reported as not
