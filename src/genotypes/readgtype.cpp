@@ -6,6 +6,7 @@
 
 #include "genotypes/genotypes.hpp"
 #include "genotypes/gtypework.hpp"
+#include "parallel/parlayer.hpp"
 #include "parallel/workshare.hpp"
 #include "run/alloc.hpp"
 #include "run/freeform.hpp"
@@ -119,13 +120,17 @@ void readidentifiers(ffreader& r, gtypesurplus* look)
 }
 
 // Layout 1: one row per locus, read in blocks of 16 rows that fill one
-// word of every individual.
+// word of every individual.  Every process reads every row (all meet a
+// short file at the same block) and packs its own individuals' words; the
+// columns are then shared.
 void readlayout1(ffreader& r, gtypesurplus* look)
 {
     const std::size_t n = std::size_t(vars.numindiv);
     std::vector<char> block;
     allocarray(block, 16 * n, ' ', vars.memerr, routine);
     say("  Reading genotypes for locus:");
+    const bool whole = vars.numthreads <= 1;
+    const int32_t i1 = whole ? 1 : vars.indivl1, i2 = whole ? vars.numindiv : vars.indivl2;
     int32_t b = 0;
     for (int32_t first = 1; first <= vars.numloci; first += 16) {
         ++b;
@@ -141,9 +146,11 @@ void readlayout1(ffreader& r, gtypesurplus* look)
             std::memcpy(row, r.buf, m);
             std::memset(row + m, ' ', n - m);
         }
-        convertgtype2(block.data(), first, last, vars.numindiv);
+        packgtype2(block.data(), first, last, vars.numindiv, i1, i2);
+        blockalleles(block.data(), first, last, vars.numindiv);
         if (b % 1000 == 0) sayopen("\r  " + itod(first));
     }
+    parshareindiv(vars.snp.data(), std::size_t(vars.snpwords) * sizeof(uint32_t));
 }
 
 // Layout 2: one row per individual, packed into its column at once.

@@ -71,19 +71,34 @@ void convertgtype1(const char* row, int32_t rowlen, int32_t lastword, uint32_t* 
 
 void convertgtype2(const char* block, int32_t first, int32_t last, int32_t numindiv)
 {
+    packgtype2(block, first, last, numindiv, 1, numindiv);
+    blockalleles(block, first, last, numindiv);
+}
+
+void packgtype2(const char* block, int32_t first, int32_t last, int32_t numindiv, int32_t i1, int32_t i2)
+{
     static std::vector<uint32_t> word;
-    if (word.size() != std::size_t(numindiv))
-        allocarray(word, std::size_t(numindiv), 0u, allocfailmessage("packing genotypes"), "ConvertGType2");
+    const std::size_t m = std::size_t(i2 - i1 + 1);
+    if (word.size() != m) allocarray(word, m, 0u, allocfailmessage("packing genotypes"), "ConvertGType2");
     std::fill(word.begin(), word.end(), 0u);
     uint32_t* out = word.data();
     for (int32_t l = first; l <= last; ++l) {
-        const char* line = block + std::size_t(l - first) * std::size_t(numindiv);
+        const char* line = block + std::size_t(l - first) * std::size_t(numindiv) + std::size_t(i1 - 1);
         const int shift = 2 * (l - first);
         // the codes without a branch, so that the loop runs on vectors
-        for (int32_t i = 0; i < numindiv; ++i) {
+        for (std::size_t i = 0; i < m; ++i) {
             const char c = line[i];
             out[i] |= (uint32_t(c == '2') | uint32_t(c == '1') * 3u | uint32_t(c == '0') * 2u) << shift;
         }
+    }
+    const std::size_t w = std::size_t((first - 1) / 16);
+    for (int32_t i = i1; i <= i2; ++i) vars.snp[snpcol(i) + w] = word[std::size_t(i - i1)];
+}
+
+void blockalleles(const char* block, int32_t first, int32_t last, int32_t numindiv)
+{
+    for (int32_t l = first; l <= last; ++l) {
+        const char* line = block + std::size_t(l - first) * std::size_t(numindiv);
         // two alleles as soon as a heterozygote or both homozygotes show
         bool seen0 = false, seen1 = false, seen2 = false;
         for (int32_t i = 0; i < numindiv && !seen1 && !(seen0 && seen2); ++i) {
@@ -94,8 +109,6 @@ void convertgtype2(const char* block, int32_t first, int32_t last, int32_t numin
         }
         vars.obsnumallele[std::size_t(l)] = (seen1 || (seen0 && seen2)) ? 2 : 1;
     }
-    const std::size_t w = std::size_t((first - 1) / 16);
-    for (int32_t i = 1; i <= numindiv; ++i) vars.snp[snpcol(i) + w] = word[std::size_t(i - 1)];
 }
 
 void retrivesnp(int32_t n, int32_t indiv, int8_t* out)

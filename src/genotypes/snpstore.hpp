@@ -72,6 +72,12 @@ void convertgtype1(const char* row, int32_t rowlen, int32_t lastword, uint32_t* 
 // individual; sets obsnumallele of the block's loci.
 void convertgtype2(const char* block, int32_t first, int32_t last, int32_t numindiv);
 
+// The two halves of convertgtype2: word k of individuals i1..i2 only (each
+// process packs its own individuals, whose columns are then shared), and
+// obsnumallele of the block's loci.
+void packgtype2(const char* block, int32_t first, int32_t last, int32_t numindiv, int32_t i1, int32_t i2);
+void blockalleles(const char* block, int32_t first, int32_t last, int32_t numindiv);
+
 // Allele pairs of individual `indiv` at loci 1..n of the current store into
 // out[0..2n-1] (allele 1 then allele 2 of each locus; 0 0 when missing).
 void retrivesnp(int32_t n, int32_t indiv, int8_t* out);

@@ -30,9 +30,9 @@ int64_t parrecvwork();
 void parsendtext(const std::string& text);
 int32_t parrecvtext(std::string& text, bool wait);
 
-// Rows of `per` words, one an individual: every process's block of
+// Rows of `bytes` bytes, one an individual: every process's block of
 // individuals (lociblock over numindiv) copied to all processes, in place.
-void parshareindiv(uint64_t* rows, std::size_t per);
+void parshareindiv(void* rows, std::size_t bytes);
 
 // All processes wait here until every one has arrived.
 void parbarrier();

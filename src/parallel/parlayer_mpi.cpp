@@ -51,17 +51,17 @@ void parsumdouble(const double* send, double* recv, std::size_t n) { sumpieces(s
 
 void parsumlong(const int64_t* send, int64_t* recv, std::size_t n) { sumpieces(send, recv, n, MPI_INT64_T); }
 
-void parshareindiv(uint64_t* rows, std::size_t per)
+void parshareindiv(void* rows, std::size_t bytes)
 {
     // a row is one datatype, and no process sends more than about 1 GiB a
     // call: the counts stay ints whatever the sizes
     const int p = vars.numthreads, n = vars.numindiv;
-    if (p == 1 || n < 1 || per == 0) return;
-    if (per > std::size_t(INT_MAX)) stoponerror(vars.memerr, "ShareIndividuals");
+    if (p == 1 || n < 1 || bytes == 0) return;
+    if (bytes > std::size_t(INT_MAX)) stoponerror(vars.memerr, "ShareIndividuals");
     MPI_Datatype row;
-    MPI_Type_contiguous(int(per), MPI_UINT64_T, &row);
+    MPI_Type_contiguous(int(bytes), MPI_BYTE, &row);
     MPI_Type_commit(&row);
-    const int most = int(std::max<std::size_t>(1, (std::size_t(1) << 30) / (8 * per)));
+    const int most = int(std::max<std::size_t>(1, (std::size_t(1) << 30) / bytes));
     const std::size_t np = static_cast<std::size_t>(p);
     std::vector<int> first(np), count(np), counts(np), offsets(np);
     int longest = 0;

@@ -26,7 +26,7 @@ void parsumdouble(const double* send, double* recv, std::size_t n) { copyover(se
 void parsumlong(const int64_t* send, int64_t* recv, std::size_t n) { copyover(send, recv, n); }
 
 // one process's block is every individual
-void parshareindiv(uint64_t*, std::size_t) {}
+void parshareindiv(void*, std::size_t) {}
 
 // one process hands no work out and gets no texts
 void parsendwork(int32_t, int64_t) {}

@@ -1,6 +1,8 @@
 // Packing SNP rows into 2-bit codes and unpacking them into allele pairs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "genotypes/genotypes.hpp"
 #include "run/parfile.hpp"
 #include "testutil.hpp"
@@ -84,6 +86,17 @@ TEST(snpstore, layoutsAgreeOnTheStore)
         for (int l = 0; l < 19; ++l) lines[std::size_t(l)][std::size_t(i)] = rows[std::size_t(i)][std::size_t(l)];
     emptystore(3, 19);
     packloci(lines);
+    EXPECT_EQ(vars.snp, byrow);
+
+    // each process packs its own individuals' words: individual 1, then 2-3
+    emptystore(3, 19);
+    vars.snp.assign(vars.snp.size(), 0u);
+    for (int first = 1; first <= 19; first += 16) {
+        std::string block;
+        for (int l = first; l <= std::min(first + 15, 19); ++l) block += lines[std::size_t(l - 1)];
+        packgtype2(block.data(), first, std::min(first + 15, 19), 3, 1, 1);
+        packgtype2(block.data(), first, std::min(first + 15, 19), 3, 2, 3);
+    }
     EXPECT_EQ(vars.snp, byrow);
 }
 

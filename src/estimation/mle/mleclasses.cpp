@@ -243,7 +243,7 @@ void classplanes(mleclassing& c, const std::vector<int32_t>& cls)
             }
         }
     }
-    parshareindiv(c.planes.data(), 2 * std::size_t(c.words));
+    parshareindiv(c.planes.data(), 2 * std::size_t(c.words) * sizeof(uint64_t));
 }
 
 // The logarithm of every class and way's sum of terms at each
