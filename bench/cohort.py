@@ -12,7 +12,7 @@ realistic spacing):
    pairs of kinship 0.0442 or more, with the same numbers) and its time.
 3. 20,000 x 100,000 SNPs, KIN:0.0442 MLE:2 -np 2 against plink2
    --make-king-table --king-table-filter 0.0442 --threads 2: wall time
-   and the peak memory of each kinex-par process.
+   and the peak memory of each kinex-par process; -np 1 against -np 2.
 4. 50,000 x 50,000 SNPs, KIN:0.0884 MLE:2 -np 2: wall time and memory.
 5. The screen on the first 5,000 individuals of the 20,000 (kinex-convert
    --keep on the PLINK fileset): KIN:0.0442 against KIN:-1, as in 2.
@@ -145,8 +145,13 @@ def part3(a, out):
                      f"{p.cpu:.1f}", f"{p.rss / 1024:.0f}", kings]))
     out.append(line(["kinex-par -np 2 MLE:2 KIN:0.0442", f"{r.wall:.1f}", f"{r.cpu:.1f}", f"{mem:.0f}",
                      len(streamed(res + ".mle.tsv"))]))
+    r1, res1, mem1 = kinex(a, "20k", "kin-np1", 1, ["MLE:2", "KIN:0.0442"])
+    out.append(line(["kinex-par -np 1 MLE:2 KIN:0.0442", f"{r1.wall:.1f}", f"{r1.cpu:.1f}", f"{mem1:.0f}",
+                     len(streamed(res1 + ".mle.tsv"))]))
+    same = sametail(res1 + ".mle.tsv", res + ".mle.tsv")
     out += ["", f"kinex-par / plink2: {r.wall / p.wall:.2f} x the wall time (target at most 1.5 x); largest "
-            f"process {mem:.0f} MiB (target at most 2048).", ""]
+            f"process {mem:.0f} MiB (target at most 2048); -np 1 / -np 2: {r1.wall / r.wall:.2f} (target at "
+            f"least 1.85); the tables of -np 1 and -np 2 are {'the same bytes' if same else 'NOT the same'}.", ""]
 
 
 def subset(a, count):
