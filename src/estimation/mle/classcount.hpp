@@ -1,7 +1,9 @@
 // The weighted counts of the nine ways two genotypes of a two-allele locus
 // meet, per class of loci, from the class bit-planes of two individuals
 // (mleclasses.cpp includes this file once per instruction set, see
-// simdversions.hpp: with AVX-512 the popcounts go eight words at a time).
+// simdversions.hpp: with AVX-512 the popcounts go eight words at a time;
+// with AVX2 the KING-robust counts go four words at a time, each byte's
+// bits counted from a table).
 //
 // No include guard: included several times on purpose.
 
@@ -30,6 +32,25 @@ void countways(const uint64_t* a, const uint64_t* b, const int32_t* first, int32
     }
 }
 
+#if defined(KX_HALVES)
+// AVX2 has no vector popcount: the bits of each byte of x counted with a
+// table of the sixteen nibbles.
+inline __m256i bytecounts(__m256i x)
+{
+    const __m256i table = _mm256_setr_epi8(0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4, 0, 1, 1, 2, 1, 2, 2, 3, 1,
+                                           2, 2, 3, 2, 3, 3, 4);
+    const __m256i nibble = _mm256_set1_epi8(0x0f);
+    const __m256i lo = _mm256_and_si256(x, nibble), hi = _mm256_and_si256(_mm256_srli_epi16(x, 4), nibble);
+    return _mm256_add_epi8(_mm256_shuffle_epi8(table, lo), _mm256_shuffle_epi8(table, hi));
+}
+
+inline int64_t lanetotal(__m256i v)
+{
+    return _mm256_extract_epi64(v, 0) + _mm256_extract_epi64(v, 1) + _mm256_extract_epi64(v, 2) +
+           _mm256_extract_epi64(v, 3);
+}
+#endif
+
 // The counts of KING-robust kinship of two individuals over all `words`
 // words of their planes: k[0] both heterozygous, k[1] opposite
 // homozygotes, k[2] the first heterozygous where the second is typed,
@@ -37,7 +58,37 @@ void countways(const uint64_t* a, const uint64_t* b, const int32_t* first, int32
 void countking(const uint64_t* a, const uint64_t* b, int32_t words, int64_t* k)
 {
     int64_t hh = 0, opp = 0, h1 = 0, h2 = 0;
-    for (int32_t w = 0; w < words; ++w) {
+    int32_t w = 0;
+#if defined(KX_HALVES)
+    // four words a step, their low and high planes apart (in the order
+    // w, w + 2, w + 1, w + 3, the same for both); each byte's counts add
+    // up to 8 a step, so at most 31 steps before they are summed
+    const __m256i zero = _mm256_setzero_si256();
+    __m256i t[4] = {zero, zero, zero, zero};
+    while (w + 4 <= words) {
+        __m256i c[4] = {zero, zero, zero, zero};
+        for (const int32_t end = std::min(words - 3, w + 4 * 31); w < end; w += 4) {
+            const __m256i a0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + 2 * w));
+            const __m256i a1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + 2 * w + 4));
+            const __m256i b0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + 2 * w));
+            const __m256i b1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + 2 * w + 4));
+            const __m256i alo = _mm256_unpacklo_epi64(a0, a1), ahi = _mm256_unpackhi_epi64(a0, a1);
+            const __m256i blo = _mm256_unpacklo_epi64(b0, b1), bhi = _mm256_unpackhi_epi64(b0, b1);
+            const __m256i ah = _mm256_and_si256(alo, ahi), bh = _mm256_and_si256(blo, bhi);
+            const __m256i homs = _mm256_and_si256(_mm256_xor_si256(alo, ahi), _mm256_xor_si256(blo, bhi));
+            c[0] = _mm256_add_epi8(c[0], bytecounts(_mm256_and_si256(ah, bh)));
+            c[1] = _mm256_add_epi8(c[1], bytecounts(_mm256_and_si256(homs, _mm256_xor_si256(alo, blo))));
+            c[2] = _mm256_add_epi8(c[2], bytecounts(_mm256_and_si256(ah, _mm256_or_si256(blo, bhi))));
+            c[3] = _mm256_add_epi8(c[3], bytecounts(_mm256_and_si256(bh, _mm256_or_si256(alo, ahi))));
+        }
+        for (int q = 0; q < 4; ++q) t[q] = _mm256_add_epi64(t[q], _mm256_sad_epu8(c[q], zero));
+    }
+    hh = lanetotal(t[0]);
+    opp = lanetotal(t[1]);
+    h1 = lanetotal(t[2]);
+    h2 = lanetotal(t[3]);
+#endif
+    for (; w < words; ++w) {
         const uint64_t alo = a[2 * w], ahi = a[2 * w + 1], blo = b[2 * w], bhi = b[2 * w + 1];
         const uint64_t ah = alo & ahi, bh = blo & bhi;
         hh += std::popcount(ah & bh);
