@@ -7,7 +7,9 @@
 // coefficient).  Entries
 // past the mode's count are taken with weight 0, which adds +0.0.  The
 // sums of the eight lanes are added lane by lane in order at the end, so
-// the result depends only on the entries.
+// the result depends only on the entries.  Every mode has one coefficient
+// that is the constant 1; the passes are compiled for its place N (-1: any
+// place), and skip its products, which are exact: the same bits.
 //
 // No include guard: included several times on purpose.
 
@@ -45,6 +47,13 @@ KX_INLINE void loadblock(const double* w, const double* const* coef, int32_t k, 
     else tailblock<K>(w, coef, k, count, wv, c);
 }
 
+// c[j] x, or x itself when j is the constant coefficient N.
+template <int N>
+KX_INLINE lanevec times(const lanevec* c, int j, lanevec x)
+{
+    return j == N ? x : c[j] * x;
+}
+
 KX_INLINE double lanesum(lanevec v)
 {
     double s = 0.0;
@@ -64,22 +73,22 @@ KX_INLINE void ratios(lanevec wv, lanevec dot, lanevec& r, lanevec& s)
 
 // Gradient sums G[j] = sum of w c_j / (c.u) and negative Hessian sums
 // H[jl] = sum of w c_j c_l / (c.u)^2 for j <= l (row by row).
-template <int K>
+template <int K, int N>
 KX_INLINE void gradstep(lanevec wv, const lanevec* c, const lanevec* uu, lanevec* g, lanevec* h)
 {
-    lanevec dot = c[0] * uu[0];
-    for (int j = 1; j < K; ++j) dot += c[j] * uu[j];
+    lanevec dot = times<N>(c, 0, uu[0]);
+    for (int j = 1; j < K; ++j) dot += times<N>(c, j, uu[j]);
     lanevec r, s;
     ratios(wv, dot, r, s);
     int q = 0;
     for (int j = 0; j < K; ++j) {
-        g[j] += r * c[j];
-        const lanevec sc = s * c[j];
-        for (int l = j; l < K; ++l) h[q++] += sc * c[l];
+        g[j] += times<N>(c, j, r);
+        const lanevec sc = times<N>(c, j, s);
+        for (int l = j; l < K; ++l) h[q++] += times<N>(c, l, sc);
     }
 }
 
-template <int K>
+template <int K, int N>
 void gradpass(const double* w, const double* const* coef, int32_t count, const double* u, double* G, double* H)
 {
     constexpr int nh = K * (K + 1) / 2;
@@ -91,7 +100,7 @@ void gradpass(const double* w, const double* const* coef, int32_t count, const d
     for (int q = 0; q < nh; ++q) h[q] = splat(0.0);
     for (int32_t k = 0; k < count; k += nlanes) {
         loadblock<K>(w, coef, k, count, wv, c);
-        gradstep<K>(wv, c, uu, g, h);
+        gradstep<K, N>(wv, c, uu, g, h);
     }
     for (int j = 0; j < K; ++j) G[j] = lanesum(g[j]);
     for (int q = 0; q < nh; ++q) H[q] = lanesum(h[q]);
@@ -100,14 +109,14 @@ void gradpass(const double* w, const double* const* coef, int32_t count, const d
 // Along a direction with sums ud[j]: slope = sum of w (c.ud) / (c.u +
 // alpha c.ud), curv = - sum of w ((c.ud) / (c.u + alpha c.ud))^2; bad when a
 // weighed entry's sum c.u + alpha c.ud is not positive.
-template <int K>
+template <int K, int N>
 KX_INLINE void slopestep(lanevec wv, const lanevec* c, const lanevec* uu, const lanevec* dd, lanevec alpha,
                          lanevec& slope, lanevec& curv, lanemask& bad)
 {
-    lanevec cu = c[0] * uu[0], cd = c[0] * dd[0];
+    lanevec cu = times<N>(c, 0, uu[0]), cd = times<N>(c, 0, dd[0]);
     for (int j = 1; j < K; ++j) {
-        cu += c[j] * uu[j];
-        cd += c[j] * dd[j];
+        cu += times<N>(c, j, uu[j]);
+        cd += times<N>(c, j, dd[j]);
     }
     const lanevec den = cu + alpha * cd;
     const lanemask valid = wv != splat(0.0);
@@ -117,7 +126,7 @@ KX_INLINE void slopestep(lanevec wv, const lanevec* c, const lanevec* uu, const 
     curv -= (wv * q) * q;
 }
 
-template <int K>
+template <int K, int N>
 void slopepass(const double* w, const double* const* coef, int32_t count, const double* u, const double* ud,
                double alpha, double& slope, double& curv, bool& bad)
 {
@@ -131,7 +140,7 @@ void slopepass(const double* w, const double* const* coef, int32_t count, const 
     const lanevec a = splat(alpha);
     for (int32_t k = 0; k < count; k += nlanes) {
         loadblock<K>(w, coef, k, count, wv, c);
-        slopestep<K>(wv, c, uu, dd, a, sl, cv, b);
+        slopestep<K, N>(wv, c, uu, dd, a, sl, cv, b);
     }
     slope = lanesum(sl);
     curv = lanesum(cv);
@@ -166,31 +175,31 @@ KX_INLINE lanevec lanelog(lanevec x)
 }
 
 // The entries' sums c.u at one point.
-template <int K>
+template <int K, int N>
 KX_INLINE lanevec pointsum(const lanevec* c, const double* u)
 {
-    lanevec dot = c[0] * splat(u[0]);
-    for (int j = 1; j < K; ++j) dot += c[j] * splat(u[j]);
+    lanevec dot = times<N>(c, 0, splat(u[0]));
+    for (int j = 1; j < K; ++j) dot += times<N>(c, j, splat(u[j]));
     return dot;
 }
 
 // The log-likelihood sum of w log(c.u) over the entries, for nu sets of
 // group sums u[0..nu-1] at once, into l[0..nu-1].
-template <int K>
+template <int K, int N>
 KX_INLINE void logstep(lanevec wv, const lanevec* c, const double (*u)[9], int nu, lanevec* l)
 {
     const lanemask valid = wv != splat(0.0);
-    for (int v = 0; v < nu; ++v) l[v] += keep(wv * lanelog(pick(valid, pointsum<K>(c, u[v]), splat(1.0))), valid);
+    for (int v = 0; v < nu; ++v) l[v] += keep(wv * lanelog(pick(valid, pointsum<K, N>(c, u[v]), splat(1.0))), valid);
 }
 
-template <int K>
+template <int K, int N>
 void logpass(const double* w, const double* const* coef, int32_t count, const double (*u)[9], int nu, double* out)
 {
     lanevec l[8], wv, c[K];
     for (int v = 0; v < nu; ++v) l[v] = splat(0.0);
     for (int32_t k = 0; k < count; k += nlanes) {
         loadblock<K>(w, coef, k, count, wv, c);
-        logstep<K>(wv, c, u, nu, l);
+        logstep<K, N>(wv, c, u, nu, l);
     }
     for (int v = 0; v < nu; ++v) out[v] = lanesum(l[v]);
 }
@@ -201,7 +210,7 @@ void logpass(const double* w, const double* const* coef, int32_t count, const do
 // a lane: the product of four unit-weight entries' sums, then its
 // logarithm.  A block with a weight other than 0 or 1 takes its
 // logarithms one by one.
-template <int K>
+template <int K, int N>
 void logprodpass(const double* w, const double* const* coef, int32_t count, const double (*u)[9], int nu,
                  double* out)
 {
@@ -218,11 +227,11 @@ void logprodpass(const double* w, const double* const* coef, int32_t count, cons
         bool all = true;
         for (int q = 0; q < nlanes; ++q) all = all && unit[q] != 0;
         if (!all) {
-            logstep<K>(wv, c, u, nu, l);
+            logstep<K, N>(wv, c, u, nu, l);
             continue;
         }
         const lanemask valid = wv != splat(0.0);
-        for (int v = 0; v < nu; ++v) p[v] *= pick(valid, pointsum<K>(c, u[v]), splat(1.0));
+        for (int v = 0; v < nu; ++v) p[v] *= pick(valid, pointsum<K, N>(c, u[v]), splat(1.0));
         if (++held == per) {
             for (int v = 0; v < nu; ++v) {
                 l[v] += lanelog(p[v]);
@@ -275,7 +284,7 @@ template <int NL>
 void slopelive(const double* w, const double* const* lc, int32_t count, const double* u, const double* ud,
                double alpha, double& slope, double& curv, bool& bad)
 {
-    slopepass<NL>(w, lc, count, u, ud, alpha, slope, curv, bad);
+    slopepass<NL, -1>(w, lc, count, u, ud, alpha, slope, curv, bad);
 }
 
 #define KX_LIVE(nl, nd) \
@@ -314,33 +323,54 @@ void slopepasslive(const double* w, const double* const* lc, int32_t count, int 
     }
 }
 
+// The place of the constant coefficient among coef[0..k-1] (-1: none).
+inline int constantplace(const double* const* coef, int k)
+{
+    for (int j = 0; j < k; ++j)
+        if (!coef[j]) return j;
+    return -1;
+}
+
+// f<K, N>(args) for N the place of coef's constant coefficient: 0, 1 or K
+// - 1 compiled for (every mode has its constant at one of them), any other
+// place with the general version.
+#define KX_BYPLACE(f, K, coef, ...)                                                        \
+    do {                                                                                   \
+        const int place = constantplace(coef, K);                                          \
+        if (place == 0) f<K, 0>(__VA_ARGS__);                                              \
+        else if (place == 1) f<K, 1>(__VA_ARGS__);                                         \
+        else if (place == (K) - 1) f<K, (K) - 1>(__VA_ARGS__);                             \
+        else f<K, -1>(__VA_ARGS__);                                                        \
+    } while (false)
+
 // Entry points of each version, one per K of each pass; logof8: lanelog of
 // x[0..7].
 #define KX_PASSES(K)                                                                                            \
     void logpass##K(const double* w, const double* const* coef, int32_t n, const double(*u)[9], int nu,         \
                     double* out)                                                                                \
     {                                                                                                           \
-        logpass<K>(w, coef, n, u, nu, out);                                                                     \
+        KX_BYPLACE(logpass, K, coef, w, coef, n, u, nu, out);                                                   \
     }                                                                                                           \
     void logprodpass##K(const double* w, const double* const* coef, int32_t n, const double(*u)[9], int nu,     \
                         double* out)                                                                            \
     {                                                                                                           \
-        logprodpass<K>(w, coef, n, u, nu, out);                                                                 \
+        KX_BYPLACE(logprodpass, K, coef, w, coef, n, u, nu, out);                                               \
     }                                                                                                           \
     void gradpass##K(const double* w, const double* const* coef, int32_t n, const double* u, double* G, double* H) \
     {                                                                                                           \
-        gradpass<K>(w, coef, n, u, G, H);                                                                       \
+        KX_BYPLACE(gradpass, K, coef, w, coef, n, u, G, H);                                                     \
     }                                                                                                           \
     void slopepass##K(const double* w, const double* const* coef, int32_t n, const double* u, const double* ud, \
                       double a, double& s, double& c, bool& b)                                                  \
     {                                                                                                           \
-        slopepass<K>(w, coef, n, u, ud, a, s, c, b);                                                            \
+        KX_BYPLACE(slopepass, K, coef, w, coef, n, u, ud, a, s, c, b);                                          \
     }
 KX_PASSES(2)
 KX_PASSES(3)
 KX_PASSES(4)
 KX_PASSES(9)
 #undef KX_PASSES
+#undef KX_BYPLACE
 void logof8(const double* x, double* out) { store(out, lanelog(load(x))); }
 
 #undef KX_INLINE
