@@ -101,3 +101,29 @@ void countking(const uint64_t* a, const uint64_t* b, int32_t words, int64_t* k)
     k[2] = h1;
     k[3] = h2;
 }
+
+// The same counts of four first individuals a[0..3] against one second b,
+// into k[4q..4q+3] for a[q]: b's words are read once for the four.
+void countkingfour(const uint64_t* const* a, const uint64_t* b, int32_t words, int64_t* k)
+{
+#if defined(KX_HALVES)
+    // four rows' byte counters would not fit AVX2's sixteen registers
+    for (int q = 0; q < 4; ++q) countking(a[q], b, words, k + 4 * q);
+#else
+    int64_t c[4][4] = {};
+    for (int32_t w = 0; w < words; ++w) {
+        const uint64_t blo = b[2 * w], bhi = b[2 * w + 1];
+        const uint64_t bh = blo & bhi, bhom = blo ^ bhi, btyped = blo | bhi;
+        for (int q = 0; q < 4; ++q) {
+            const uint64_t alo = a[q][2 * w], ahi = a[q][2 * w + 1];
+            const uint64_t ah = alo & ahi;
+            c[q][0] += std::popcount(ah & bh);
+            c[q][1] += std::popcount((alo ^ ahi) & bhom & (alo ^ blo));
+            c[q][2] += std::popcount(ah & btyped);
+            c[q][3] += std::popcount(bh & (alo | ahi));
+        }
+    }
+    for (int q = 0; q < 4; ++q)
+        for (int t = 0; t < 4; ++t) k[4 * q + t] = c[q][t];
+#endif
+}

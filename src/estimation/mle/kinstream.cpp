@@ -13,7 +13,8 @@
 // piece order: the table is the same at any process count, whatever each
 // process's speed, and no process waits for another but at the end.  With
 // MLE:2 a piece runs over the second individuals outermost, so that each
-// one's bit-planes are read once for all its rows.
+// one's bit-planes are read once for all its rows (and once for four rows
+// at a time by the screen's kernel).
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -93,8 +94,19 @@ void kinentries(kinwork& k, emwork& w, int32_t i, int32_t j, int32_t* iis)
     } else snpentries(w.plan, w.scratch, w.entries, j, iis);
 }
 
-// Pair (i, j): its line into s when it is written.
-void kinpair(kinwork& k, emwork& w, int32_t i, int32_t j, std::string& s)
+// The planes whose KING-robust kinship screens this run's pairs, or null
+// when none does (no threshold; MLE:2 at the sample frequencies in a sample
+// with structure, screened on its class counts instead).
+const mleclassing* screenplanes(const kinwork& k)
+{
+    if (vars.kinmin <= 0.0) return nullptr;
+    if (k.pooled && !k.adjusted) return vars.structure ? nullptr : &k.classes;
+    return k.adjusted || !vars.structure ? &k.king : nullptr;
+}
+
+// Pair (i, j): its line into s when it is written; king its KING-robust
+// kinship from screenplanes(k) when that is not null.
+void kinpair(kinwork& k, emwork& w, int32_t i, int32_t j, std::string& s, double king)
 {
     // MLE:2 at the sample frequencies screens on the KING-robust kinship
     // from the planes; in a sample with structure also on the moment
@@ -105,7 +117,7 @@ void kinpair(kinwork& k, emwork& w, int32_t i, int32_t j, std::string& s)
     const bool screen = vars.kinmin > 0.0;
     int32_t iis[9];
     if (k.pooled && !k.adjusted) {
-        if (screen && !vars.structure && classking(k.classes, i, j) < least) {
+        if (screen && !vars.structure && king < least) {
             ++k.pairs;
             return;
         }
@@ -118,7 +130,7 @@ void kinpair(kinwork& k, emwork& w, int32_t i, int32_t j, std::string& s)
     } else {
         // the KING-robust kinship from the planes before the entries: a
         // pair that cannot reach kinmin costs four popcounts a word
-        if (screen && (k.adjusted || !vars.structure) && classking(k.king, i, j) < least) {
+        if (screen && (k.adjusted || !vars.structure) && king < least) {
             ++k.pairs;
             return;
         }
@@ -289,16 +301,22 @@ void kinblock(kinwork& k, emwork& w, int32_t first, int32_t last, std::string& t
 {
     const int32_t n = vars.numindiv;
     std::vector<std::string> rows(std::size_t(last - first + 1));
+    const mleclassing* planes = screenplanes(k);
     if (k.pooled) {
+        // the KING-robust kinships of a second individual's rows at once
+        std::vector<double> king(rows.size(), 0.0);
         for (int32_t j = first + 1; j <= n; ++j) {
-            for (int32_t i = first; i <= std::min(last, j - 1); ++i) kinpair(k, w, i, j, rows[std::size_t(i - first)]);
+            const int32_t upto = std::min(last, j - 1);
+            if (planes) classkingrows(*planes, first, upto, j, king.data());
+            for (int32_t i = first; i <= upto; ++i)
+                kinpair(k, w, i, j, rows[std::size_t(i - first)], king[std::size_t(i - first)]);
             kinlook(h, k);
         }
     } else {
         for (int32_t i = first; i <= last; ++i) {
             kinrow(k, w, i);
             for (int32_t j = i + 1; j <= n; ++j) {
-                kinpair(k, w, i, j, rows[std::size_t(i - first)]);
+                kinpair(k, w, i, j, rows[std::size_t(i - first)], planes ? classking(*planes, i, j) : 0.0);
                 kinlook(h, k);
             }
         }

@@ -292,3 +292,7 @@ void kingplanes(mleclassing& c);
 // The KING-robust kinship of dyad (i, j) from the planes alone (four
 // popcounts a word): the screen of KIN:, the same as from its IIS counts.
 double classking(const mleclassing& c, int32_t i, int32_t j);
+
+// The same of dyads (i, j) for i = i1..i2 into out[i - i1], the second's
+// planes read once for four first individuals.
+void classkingrows(const mleclassing& c, int32_t i1, int32_t i2, int32_t j, double* out);

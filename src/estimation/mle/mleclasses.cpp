@@ -315,6 +315,21 @@ double classking(const mleclassing& c, int32_t i, int32_t j)
     return kingkinship(k[0], k[1], k[2], k[3]);
 }
 
+void classkingrows(const mleclassing& c, int32_t i1, int32_t i2, int32_t j, double* out)
+{
+    const std::size_t per = 2 * std::size_t(c.words);
+    const uint64_t* b = c.planes.data() + per * std::size_t(j - 1);
+    int32_t i = i1;
+    for (; i + 3 <= i2; i += 4) {
+        const uint64_t* a[4];
+        for (int q = 0; q < 4; ++q) a[q] = c.planes.data() + per * std::size_t(i + q - 1);
+        int64_t k[16];
+        SIMDCALL(countkingfour, a, b, c.words, k);
+        for (int q = 0; q < 4; ++q) out[i + q - i1] = kingkinship(k[4 * q], k[4 * q + 1], k[4 * q + 2], k[4 * q + 3]);
+    }
+    for (; i <= i2; ++i) out[i - i1] = classking(c, i, j);
+}
+
 void classentries(mleclassing& c, int32_t i, int32_t j, int32_t* iis)
 {
     classcounts(c, i, j);
