@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "emreference.hpp"
+#include "ancestry/ancestry.hpp"
 #include "estimation/common/common.hpp"
 #include "estimation/common/modes.hpp"
 #include "estimation/mle/mle.hpp"
@@ -365,6 +366,47 @@ TEST(estimation_mle, pooledClassCountsEqualALocusByLocusCount)
             for (int m = 0; m < 9; ++m) total += wantiis[m];
             EXPECT_EQ(rows, double(total));
         }
+}
+
+TEST(estimation_mle, kingRobustKinshipFromThePlanesIsThatOfTheCounts)
+{
+    // 9000 loci: more than 31 steps of four words (the AVX2 loops sum their
+    // byte counters every 31) and a tail of words; 13 first individuals,
+    // so that the four-row kernel meets a remainder.  Run again with
+    // KINEX_SIMD=avx2 and =base (tests/CMakeLists.txt).
+    esttest::freshstate(1);
+    esttest::rng r{12};
+    const int32_t n = 14, u = 9000;
+    std::vector<std::vector<int>> g(static_cast<std::size_t>(n), std::vector<int>(static_cast<std::size_t>(u)));
+    for (int32_t l = 0; l < u; ++l) {
+        const double p = 0.05 + 0.9 * r.uniform();
+        for (int32_t i = 0; i < n; ++i)
+            g[std::size_t(i)][std::size_t(l)] = r.uniform() < 0.05 ? esttest::missing : (r.uniform() < p) + (r.uniform() < p);
+        g[3][std::size_t(l)] = g[2][std::size_t(l)];  // a pair of twins, kinship 1/2
+        g[0][std::size_t(l)] = 0;
+        g[1][std::size_t(l)] = 2;
+    }
+    esttest::snpdata(g, std::vector<int32_t>(std::size_t(u), 1));
+    tallygtypes();
+    // the planes of the classes (each class from a new word) and those of
+    // every locus in one class
+    mleclassing c, one;
+    planclasses(c);
+    kingplanes(one);
+    std::vector<double> rows(static_cast<std::size_t>(n));
+    for (const mleclassing* planes : {&c, &one})
+        for (int32_t j = 2; j <= n; ++j) {
+            classkingrows(*planes, 1, j - 1, j, rows.data());
+            for (int32_t i = 1; i < j; ++i) {
+                int32_t iis[9];
+                classentries(c, i, j, iis);
+                const double want = kingofmodes(iis);
+                ASSERT_EQ(classking(*planes, i, j), want) << i << "-" << j;
+                ASSERT_EQ(rows[std::size_t(i - 1)], want) << i << "-" << j;
+            }
+        }
+    classkingrows(one, 1, 3, 4, rows.data());
+    EXPECT_NEAR(rows[2], 0.5, 1e-12);
 }
 
 TEST(estimation_mle, errorRateSeenInParentsAndChildrenIsTheSimulatedOne)

@@ -49,46 +49,58 @@ inline int64_t lanetotal(__m256i v)
     return _mm256_extract_epi64(v, 0) + _mm256_extract_epi64(v, 1) + _mm256_extract_epi64(v, 2) +
            _mm256_extract_epi64(v, 3);
 }
+
+// The KING-robust counts (as countking below) of first individuals
+// a[0..R-1] against b, four words a step, their low and high planes apart
+// (in the order w, w + 2, w + 1, w + 3, the same for all), into
+// k[4q..4q+3]; each byte's counts add up to 8 a step, so at most 31 steps
+// before they are summed.  Returns the first word not counted.
+template <int R>
+int32_t kinghalves(const uint64_t* const* a, const uint64_t* b, int32_t words, int64_t* k)
+{
+    const __m256i zero = _mm256_setzero_si256();
+    int64_t total[R][4] = {};
+    int32_t w = 0;
+    auto planes = [](const uint64_t* x, int32_t w, __m256i& lo, __m256i& hi) {
+        const __m256i x0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(x + 2 * w));
+        const __m256i x1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(x + 2 * w + 4));
+        lo = _mm256_unpacklo_epi64(x0, x1);
+        hi = _mm256_unpackhi_epi64(x0, x1);
+    };
+    while (w + 4 <= words) {
+        __m256i c[R][4];
+        for (int q = 0; q < R; ++q)
+            for (int t = 0; t < 4; ++t) c[q][t] = zero;
+        for (const int32_t end = std::min(words - 3, w + 4 * 31); w < end; w += 4) {
+            __m256i blo, bhi;
+            planes(b, w, blo, bhi);
+            const __m256i bh = _mm256_and_si256(blo, bhi), bhom = _mm256_xor_si256(blo, bhi);
+            const __m256i btyped = _mm256_or_si256(blo, bhi);
+            for (int q = 0; q < R; ++q) {
+                __m256i alo, ahi;
+                planes(a[q], w, alo, ahi);
+                const __m256i ah = _mm256_and_si256(alo, ahi);
+                const __m256i homs = _mm256_and_si256(_mm256_xor_si256(alo, ahi), bhom);
+                c[q][0] = _mm256_add_epi8(c[q][0], bytecounts(_mm256_and_si256(ah, bh)));
+                c[q][1] = _mm256_add_epi8(c[q][1], bytecounts(_mm256_and_si256(homs, _mm256_xor_si256(alo, blo))));
+                c[q][2] = _mm256_add_epi8(c[q][2], bytecounts(_mm256_and_si256(ah, btyped)));
+                c[q][3] = _mm256_add_epi8(c[q][3], bytecounts(_mm256_and_si256(bh, _mm256_or_si256(alo, ahi))));
+            }
+        }
+        for (int q = 0; q < R; ++q)
+            for (int t = 0; t < 4; ++t) total[q][t] += lanetotal(_mm256_sad_epu8(c[q][t], zero));
+    }
+    for (int q = 0; q < R; ++q)
+        for (int t = 0; t < 4; ++t) k[4 * q + t] = total[q][t];
+    return w;
+}
 #endif
 
-// The counts of KING-robust kinship of two individuals over all `words`
-// words of their planes: k[0] both heterozygous, k[1] opposite
-// homozygotes, k[2] the first heterozygous where the second is typed,
-// k[3] the second heterozygous where the first is typed.
-void countking(const uint64_t* a, const uint64_t* b, int32_t words, int64_t* k)
+// The counts below of words from..words-1 added to k[0..3].
+void kingtail(const uint64_t* a, const uint64_t* b, int32_t from, int32_t words, int64_t* k)
 {
     int64_t hh = 0, opp = 0, h1 = 0, h2 = 0;
-    int32_t w = 0;
-#if defined(KX_HALVES)
-    // four words a step, their low and high planes apart (in the order
-    // w, w + 2, w + 1, w + 3, the same for both); each byte's counts add
-    // up to 8 a step, so at most 31 steps before they are summed
-    const __m256i zero = _mm256_setzero_si256();
-    __m256i t[4] = {zero, zero, zero, zero};
-    while (w + 4 <= words) {
-        __m256i c[4] = {zero, zero, zero, zero};
-        for (const int32_t end = std::min(words - 3, w + 4 * 31); w < end; w += 4) {
-            const __m256i a0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + 2 * w));
-            const __m256i a1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + 2 * w + 4));
-            const __m256i b0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + 2 * w));
-            const __m256i b1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + 2 * w + 4));
-            const __m256i alo = _mm256_unpacklo_epi64(a0, a1), ahi = _mm256_unpackhi_epi64(a0, a1);
-            const __m256i blo = _mm256_unpacklo_epi64(b0, b1), bhi = _mm256_unpackhi_epi64(b0, b1);
-            const __m256i ah = _mm256_and_si256(alo, ahi), bh = _mm256_and_si256(blo, bhi);
-            const __m256i homs = _mm256_and_si256(_mm256_xor_si256(alo, ahi), _mm256_xor_si256(blo, bhi));
-            c[0] = _mm256_add_epi8(c[0], bytecounts(_mm256_and_si256(ah, bh)));
-            c[1] = _mm256_add_epi8(c[1], bytecounts(_mm256_and_si256(homs, _mm256_xor_si256(alo, blo))));
-            c[2] = _mm256_add_epi8(c[2], bytecounts(_mm256_and_si256(ah, _mm256_or_si256(blo, bhi))));
-            c[3] = _mm256_add_epi8(c[3], bytecounts(_mm256_and_si256(bh, _mm256_or_si256(alo, ahi))));
-        }
-        for (int q = 0; q < 4; ++q) t[q] = _mm256_add_epi64(t[q], _mm256_sad_epu8(c[q], zero));
-    }
-    hh = lanetotal(t[0]);
-    opp = lanetotal(t[1]);
-    h1 = lanetotal(t[2]);
-    h2 = lanetotal(t[3]);
-#endif
-    for (; w < words; ++w) {
+    for (int32_t w = from; w < words; ++w) {
         const uint64_t alo = a[2 * w], ahi = a[2 * w + 1], blo = b[2 * w], bhi = b[2 * w + 1];
         const uint64_t ah = alo & ahi, bh = blo & bhi;
         hh += std::popcount(ah & bh);
@@ -96,19 +108,37 @@ void countking(const uint64_t* a, const uint64_t* b, int32_t words, int64_t* k)
         h1 += std::popcount(ah & (blo | bhi));
         h2 += std::popcount(bh & (alo | ahi));
     }
-    k[0] = hh;
-    k[1] = opp;
-    k[2] = h1;
-    k[3] = h2;
+    k[0] += hh;
+    k[1] += opp;
+    k[2] += h1;
+    k[3] += h2;
+}
+
+// The counts of KING-robust kinship of two individuals over all `words`
+// words of their planes: k[0] both heterozygous, k[1] opposite
+// homozygotes, k[2] the first heterozygous where the second is typed,
+// k[3] the second heterozygous where the first is typed.
+void countking(const uint64_t* a, const uint64_t* b, int32_t words, int64_t* k)
+{
+    int32_t from = 0;
+#if defined(KX_HALVES)
+    from = kinghalves<1>(&a, b, words, k);
+#else
+    for (int t = 0; t < 4; ++t) k[t] = 0;
+#endif
+    kingtail(a, b, from, words, k);
 }
 
 // The same counts of four first individuals a[0..3] against one second b,
-// into k[4q..4q+3] for a[q]: b's words are read once for the four.
+// into k[4q..4q+3] for a[q]: b's words are read once for the four (with
+// AVX2 once for two, whose counters fill its registers).
 void countkingfour(const uint64_t* const* a, const uint64_t* b, int32_t words, int64_t* k)
 {
 #if defined(KX_HALVES)
-    // four rows' byte counters would not fit AVX2's sixteen registers
-    for (int q = 0; q < 4; ++q) countking(a[q], b, words, k + 4 * q);
+    for (int h = 0; h < 4; h += 2) {
+        const int32_t from = kinghalves<2>(a + h, b, words, k + 4 * h);
+        for (int q = h; q < h + 2; ++q) kingtail(a[q], b, from, words, k + 4 * q);
+    }
 #else
     int64_t c[4][4] = {};
     for (int32_t w = 0; w < words; ++w) {
