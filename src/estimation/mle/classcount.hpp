@@ -96,22 +96,27 @@ int32_t kinghalves(const uint64_t* const* a, const uint64_t* b, int32_t words, i
 }
 #endif
 
-// The counts below of words from..words-1 added to k[0..3].
-void kingtail(const uint64_t* a, const uint64_t* b, int32_t from, int32_t words, int64_t* k)
+// The counts below of first individuals a[0..R-1] against b over words
+// from..words-1, added to k[4q..4q+3] for a[q]: b's words read once for
+// the R.
+template <int R>
+void kingwords(const uint64_t* const* a, const uint64_t* b, int32_t from, int32_t words, int64_t* k)
 {
-    int64_t hh = 0, opp = 0, h1 = 0, h2 = 0;
+    int64_t c[R][4] = {};
     for (int32_t w = from; w < words; ++w) {
-        const uint64_t alo = a[2 * w], ahi = a[2 * w + 1], blo = b[2 * w], bhi = b[2 * w + 1];
-        const uint64_t ah = alo & ahi, bh = blo & bhi;
-        hh += std::popcount(ah & bh);
-        opp += std::popcount((alo ^ ahi) & (blo ^ bhi) & (alo ^ blo));
-        h1 += std::popcount(ah & (blo | bhi));
-        h2 += std::popcount(bh & (alo | ahi));
+        const uint64_t blo = b[2 * w], bhi = b[2 * w + 1];
+        const uint64_t bh = blo & bhi, bhom = blo ^ bhi, btyped = blo | bhi;
+        for (int q = 0; q < R; ++q) {
+            const uint64_t alo = a[q][2 * w], ahi = a[q][2 * w + 1];
+            const uint64_t ah = alo & ahi;
+            c[q][0] += std::popcount(ah & bh);
+            c[q][1] += std::popcount((alo ^ ahi) & bhom & (alo ^ blo));
+            c[q][2] += std::popcount(ah & btyped);
+            c[q][3] += std::popcount(bh & (alo | ahi));
+        }
     }
-    k[0] += hh;
-    k[1] += opp;
-    k[2] += h1;
-    k[3] += h2;
+    for (int q = 0; q < R; ++q)
+        for (int t = 0; t < 4; ++t) k[4 * q + t] += c[q][t];
 }
 
 // The counts of KING-robust kinship of two individuals over all `words`
@@ -126,7 +131,7 @@ void countking(const uint64_t* a, const uint64_t* b, int32_t words, int64_t* k)
 #else
     for (int t = 0; t < 4; ++t) k[t] = 0;
 #endif
-    kingtail(a, b, from, words, k);
+    kingwords<1>(&a, b, from, words, k);
 }
 
 // The same counts of four first individuals a[0..3] against one second b,
@@ -135,25 +140,9 @@ void countking(const uint64_t* a, const uint64_t* b, int32_t words, int64_t* k)
 void countkingfour(const uint64_t* const* a, const uint64_t* b, int32_t words, int64_t* k)
 {
 #if defined(KX_HALVES)
-    for (int h = 0; h < 4; h += 2) {
-        const int32_t from = kinghalves<2>(a + h, b, words, k + 4 * h);
-        for (int q = h; q < h + 2; ++q) kingtail(a[q], b, from, words, k + 4 * q);
-    }
+    for (int h = 0; h < 4; h += 2) kingwords<2>(a + h, b, kinghalves<2>(a + h, b, words, k + 4 * h), words, k + 4 * h);
 #else
-    int64_t c[4][4] = {};
-    for (int32_t w = 0; w < words; ++w) {
-        const uint64_t blo = b[2 * w], bhi = b[2 * w + 1];
-        const uint64_t bh = blo & bhi, bhom = blo ^ bhi, btyped = blo | bhi;
-        for (int q = 0; q < 4; ++q) {
-            const uint64_t alo = a[q][2 * w], ahi = a[q][2 * w + 1];
-            const uint64_t ah = alo & ahi;
-            c[q][0] += std::popcount(ah & bh);
-            c[q][1] += std::popcount((alo ^ ahi) & bhom & (alo ^ blo));
-            c[q][2] += std::popcount(ah & btyped);
-            c[q][3] += std::popcount(bh & (alo | ahi));
-        }
-    }
-    for (int q = 0; q < 4; ++q)
-        for (int t = 0; t < 4; ++t) k[4 * q + t] = c[q][t];
+    for (int t = 0; t < 16; ++t) k[t] = 0;
+    kingwords<4>(a, b, 0, words, k);
 #endif
 }
