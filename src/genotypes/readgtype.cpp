@@ -119,25 +119,27 @@ void readidentifiers(ffreader& r, gtypesurplus* look)
     if (look && ffvalueinline(r, id) != ffstatus::endofline) look->moreids = true;
 }
 
-// Layout 1: one row per locus, read in blocks of 16 rows that fill one
-// word of every individual.  Every process reads every row (all meet a
-// short file at the same block) and packs its own individuals' words; the
-// columns are then shared.
+// Layout 1: one row per locus, read in blocks of up to 256 rows that fill
+// up to 16 words of every individual (whose words are then stored
+// together).  Every process reads every row (all meet a short file at the
+// same locus) and packs its own individuals' words; the columns are then
+// shared.  A missing row is reported by its group of 16 loci.
 void readlayout1(ffreader& r, gtypesurplus* look)
 {
     const std::size_t n = std::size_t(vars.numindiv);
+    const std::size_t most = std::clamp<std::size_t>((std::size_t(32) << 20) / (16 * n), 1, 16);
     std::vector<char> block;
-    allocarray(block, 16 * n, ' ', vars.memerr, routine);
+    allocarray(block, 16 * most * n, ' ', vars.memerr, routine);
     say("  Reading genotypes for locus:");
     const bool whole = vars.numthreads <= 1;
     const int32_t i1 = whole ? 1 : vars.indivl1, i2 = whole ? vars.numindiv : vars.indivl2;
-    int32_t b = 0;
-    for (int32_t first = 1; first <= vars.numloci; first += 16) {
-        ++b;
-        const int32_t last = std::min(first + 15, vars.numloci);
+    for (int32_t first = 1; first <= vars.numloci; first += int32_t(16 * most)) {
+        const int32_t last = int32_t(std::min<int64_t>(first + 16 * int64_t(most) - 1, vars.numloci));
         for (int32_t l = first; l <= last; ++l) {
+            const int32_t group = l - (l - 1) % 16;
             if (!ffnextline(r))
-                readfailed(r, "Error in reading data for Locus = " + itod(first) + " to " + itod(last) + "!");
+                readfailed(r, "Error in reading data for Locus = " + itod(group) + " to " +
+                                  itod(std::min(group + 15, vars.numloci)) + "!");
             // A fixed-width row: longer lines are cut, shorter ones padded
             // with blanks (missing genotypes).
             lookatrow(r, n, look);
@@ -145,10 +147,11 @@ void readlayout1(ffreader& r, gtypesurplus* look)
             std::size_t m = std::min(r.len, n);
             std::memcpy(row, r.buf, m);
             std::memset(row + m, ' ', n - m);
+            // progress every 1000 groups, once a group is read
+            if ((l % 16 == 0 || l == vars.numloci) && ((l - 1) / 16 + 1) % 1000 == 0) sayopen("\r  " + itod(group));
         }
         packgtype2(block.data(), first, last, vars.numindiv, i1, i2);
         blockalleles(block.data(), first, last, vars.numindiv);
-        if (b % 1000 == 0) sayopen("\r  " + itod(first));
     }
     parshareindiv(vars.snp.data(), std::size_t(vars.snpwords) * sizeof(uint32_t));
 }

@@ -1,5 +1,6 @@
 // The packed SNP store: packing rows of genotype characters and unpacking
 // an individual's words into allele pairs.
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -77,22 +78,32 @@ void convertgtype2(const char* block, int32_t first, int32_t last, int32_t numin
 
 void packgtype2(const char* block, int32_t first, int32_t last, int32_t numindiv, int32_t i1, int32_t i2)
 {
+    // Word-major first, so that the loop over the individuals runs on
+    // vectors; then each individual's words go to its column together,
+    // one short run of the store per individual and not one word.
     static std::vector<uint32_t> word;
-    const std::size_t m = std::size_t(i2 - i1 + 1);
-    if (word.size() != m) allocarray(word, m, 0u, allocfailmessage("packing genotypes"), "ConvertGType2");
-    std::fill(word.begin(), word.end(), 0u);
-    uint32_t* out = word.data();
-    for (int32_t l = first; l <= last; ++l) {
-        const char* line = block + std::size_t(l - first) * std::size_t(numindiv) + std::size_t(i1 - 1);
-        const int shift = 2 * (l - first);
-        // the codes without a branch, so that the loop runs on vectors
-        for (std::size_t i = 0; i < m; ++i) {
-            const char c = line[i];
-            out[i] |= (uint32_t(c == '2') | uint32_t(c == '1') * 3u | uint32_t(c == '0') * 2u) << shift;
+    const std::size_t m = std::size_t(i2 - i1 + 1), words = std::size_t((last - first) / 16 + 1);
+    if (word.size() < m * words) allocarray(word, m * words, 0u, allocfailmessage("packing genotypes"), "ConvertGType2");
+    for (std::size_t k = 0; k < words; ++k) {
+        uint32_t* out = word.data() + k * m;
+        std::fill(out, out + m, 0u);
+        const int32_t l1 = first + int32_t(16 * k), l2 = std::min(l1 + 15, last);
+        for (int32_t l = l1; l <= l2; ++l) {
+            const char* line = block + std::size_t(l - first) * std::size_t(numindiv) + std::size_t(i1 - 1);
+            const int shift = 2 * (l - l1);
+            // the codes without a branch
+            for (std::size_t i = 0; i < m; ++i) {
+                const char c = line[i];
+                out[i] |= (uint32_t(c == '2') | uint32_t(c == '1') * 3u | uint32_t(c == '0') * 2u) << shift;
+            }
         }
     }
     const std::size_t w = std::size_t((first - 1) / 16);
-    for (int32_t i = i1; i <= i2; ++i) vars.snp[snpcol(i) + w] = word[std::size_t(i - i1)];
+    for (int32_t i = i1; i <= i2; ++i) {
+        uint32_t* col = vars.snp.data() + snpcol(i) + w;
+        const uint32_t* in = word.data() + std::size_t(i - i1);
+        for (std::size_t k = 0; k < words; ++k) col[k] = in[k * m];
+    }
 }
 
 void blockalleles(const char* block, int32_t first, int32_t last, int32_t numindiv)

@@ -72,9 +72,10 @@ void convertgtype1(const char* row, int32_t rowlen, int32_t lastword, uint32_t* 
 // individual; sets obsnumallele of the block's loci.
 void convertgtype2(const char* block, int32_t first, int32_t last, int32_t numindiv);
 
-// The two halves of convertgtype2: word k of individuals i1..i2 only (each
-// process packs its own individuals, whose columns are then shared), and
-// obsnumallele of the block's loci.
+// The two halves of convertgtype2: the words of individuals i1..i2 only
+// (each process packs its own individuals, whose columns are then shared),
+// and obsnumallele of the block's loci.  Both take blocks of any number of
+// rows from first = 16k + 1 on.
 void packgtype2(const char* block, int32_t first, int32_t last, int32_t numindiv, int32_t i1, int32_t i2);
 void blockalleles(const char* block, int32_t first, int32_t last, int32_t numindiv);
 

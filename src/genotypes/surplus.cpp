@@ -9,12 +9,14 @@
 
 bool nottextbytes(const char* p, std::size_t n)
 {
-    // Written as one reduction over the bytes so that the compiler can take
-    // many at a time; tab, vertical tab, form feed and CR are text.
-    unsigned bad = 0;
+    // Written as one reduction over the bytes, in bytes, so that the
+    // compiler takes a vector of them at a time; tab, line feed, vertical
+    // tab, form feed and CR (9 to 13) are text.
+    unsigned char bad = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        unsigned c = static_cast<unsigned char>(p[i]);
-        bad |= unsigned((c < 32u) & ((c < 9u) | (c > 13u))) | unsigned(c == 127u);
+        const unsigned char c = static_cast<unsigned char>(p[i]);
+        bad |= static_cast<unsigned char>((c < 32) & (static_cast<unsigned char>(c - 9) > 4)) |
+               static_cast<unsigned char>(c == 127);
     }
     return bad != 0;
 }

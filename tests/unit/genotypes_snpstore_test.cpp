@@ -98,6 +98,14 @@ TEST(snpstore, layoutsAgreeOnTheStore)
         packgtype2(block.data(), first, std::min(first + 15, 19), 3, 2, 3);
     }
     EXPECT_EQ(vars.snp, byrow);
+
+    // and in one block of two words
+    emptystore(3, 19);
+    std::string all;
+    for (const std::string& line : lines) all += line;
+    packgtype2(all.data(), 1, 19, 3, 1, 2);
+    packgtype2(all.data(), 1, 19, 3, 3, 3);
+    EXPECT_EQ(vars.snp, byrow);
 }
 
 TEST(snpstore, otherCharactersAreMissing)
