@@ -217,30 +217,39 @@ void classplanes(mleclassing& c, const std::vector<int32_t>& cls)
     for (int32_t k = 0; k < c.nclass; ++k)
         c.first[std::size_t(k + 1)] = c.first[std::size_t(k)] + int32_t((places[std::size_t(k)] + 63) / 64);
     c.words = c.first[std::size_t(c.nclass)];
-    // the place of every locus's first copy
-    std::vector<int64_t> next(std::size_t(c.nclass), 0), place;
-    allocarray(place, std::size_t(u) + 1, int64_t(0), message, routine);
+    // the store place of the locus at every bit of the planes, and how many
+    // bits of each word are in use (a class's last word may be short)
+    std::vector<int64_t> next(std::size_t(c.nclass), 0);
+    std::vector<uint32_t> at;
+    std::vector<uint8_t> fill;
+    allocarray(at, 64 * std::size_t(c.words), 0u, message, routine);
+    allocarray(fill, std::size_t(c.words), uint8_t(0), message, routine);
     for (int32_t k = 0; k < c.nclass; ++k) next[std::size_t(k)] = int64_t(c.first[std::size_t(k)]) * 64;
     for (int32_t l = 1; l <= u; ++l) {
-        const int32_t k = cls[std::size_t(l)];
-        place[std::size_t(l)] = next[std::size_t(k)];
-        next[std::size_t(k)] += vars.markercnt[std::size_t(l)];
+        int64_t& t = next[std::size_t(cls[std::size_t(l)])];
+        for (int32_t n = 0; n < vars.markercnt[std::size_t(l)]; ++n, ++t) {
+            at[std::size_t(t)] = snpplaceof(l);
+            ++fill[std::size_t(t >> 6)];
+        }
     }
     allocarray(c.planes, 2 * std::size_t(c.words) * std::size_t(vars.numindiv), uint64_t(0), message, routine);
-    // each process sets its block of individuals, then all are shared
-    const int32_t* cnt = vars.markercnt.data();
+    // each process sets its block of individuals, then all are shared;
+    // each word of the planes is made in registers from its loci's codes
     int32_t mine1 = 0, mine2 = 0;
     lociblock(vars.numindiv, vars.numthreads, vars.threadid, mine1, mine2);
     for (int32_t i = mine1; i <= mine2; ++i) {
         uint64_t* p = c.planes.data() + 2 * std::size_t(c.words) * std::size_t(i - 1);
         const uint32_t* column = snpcolumn(i);
-        for (int32_t l = 1; l <= u; ++l) {
-            // the bits set without a branch on the code
-            const uint64_t code = uint64_t(snpcodeat(column, l));
-            for (int64_t t = place[std::size_t(l)], e = t + cnt[l]; t < e; ++t) {
-                p[2 * (t >> 6)] |= (code & 1) << (t & 63);
-                p[2 * (t >> 6) + 1] |= (code >> 1) << (t & 63);
+        for (int32_t q = 0; q < c.words; ++q) {
+            const uint32_t* a = at.data() + 64 * std::size_t(q);
+            uint64_t lo = 0, hi = 0;
+            for (int b = 0, e = fill[std::size_t(q)]; b < e; ++b) {
+                const uint64_t code = uint64_t(snpcodeatplace(column, a[b]));
+                lo |= (code & 1) << b;
+                hi |= (code >> 1) << b;
             }
+            p[2 * std::size_t(q)] = lo;
+            p[2 * std::size_t(q) + 1] = hi;
         }
     }
     parshareindiv(c.planes.data(), 2 * std::size_t(c.words) * sizeof(uint64_t));
