@@ -88,6 +88,85 @@ KX_INLINE void gradstep(lanevec wv, const lanevec* c, const lanevec* uu, lanevec
     }
 }
 
+#if defined(KX_HALVES)
+// The AVX2 loops hold a lane vector as two halves of four, and the
+// gradient's K + K (K + 1) / 2 sums would need twice the sixteen registers
+// (the accumulators went through the stack at every entry).  So the pass
+// runs twice, over lanes 0-3 of every block of eight entries and then over
+// lanes 4-7, with the same operations: each lane adds the same entries in
+// the same order, and the sums are the same bits.
+KX_INLINE halfvec halfload(const double* p)
+{
+    halfvec v;
+    __builtin_memcpy(&v, p, sizeof v);
+    return v;
+}
+
+template <int N>
+KX_INLINE halfvec halftimes(const halfvec* c, int j, halfvec x)
+{
+    return j == N ? x : c[j] * x;
+}
+
+template <int K, int N, int half>
+void gradhalf(const double* w, const double* const* coef, int32_t count, const double* u, halfvec* gout,
+              halfvec* hout)
+{
+    constexpr int nh = K * (K + 1) / 2;
+    const halfvec one = {1.0, 1.0, 1.0, 1.0}, zero = {0.0, 0.0, 0.0, 0.0};
+    halfvec uu[K], g[K], h[nh];
+    for (int j = 0; j < K; ++j) {
+        uu[j] = halfvec{u[j], u[j], u[j], u[j]};
+        g[j] = zero;
+    }
+    for (int q = 0; q < nh; ++q) h[q] = zero;
+    for (int32_t k = 0; k < count; k += nlanes) {
+        const int32_t at = k + 4 * half;
+        halfvec wv, c[K];
+        if (k + nlanes <= count) {
+            wv = halfload(w + at);
+#pragma GCC unroll 9
+            for (int j = 0; j < K; ++j)
+                c[j] = j == N ? one : (N >= 0 || coef[j]) ? halfload(coef[j] + at) : one;
+        } else {
+            double wl[4], cl[4];
+            for (int q = 0; q < 4; ++q) wl[q] = at + q < count ? w[at + q] : 0.0;
+            __builtin_memcpy(&wv, wl, sizeof wv);
+            for (int j = 0; j < K; ++j) {
+                for (int q = 0; q < 4; ++q) cl[q] = (coef[j] && at + q < count) ? coef[j][at + q] : 1.0;
+                __builtin_memcpy(&c[j], cl, sizeof c[j]);
+            }
+        }
+        halfvec dot = halftimes<N>(c, 0, uu[0]);
+        for (int j = 1; j < K; ++j) dot += halftimes<N>(c, j, uu[j]);
+        const halfmask valid = (halfmask)(wv != zero);
+        const halfvec inv = one / dot;
+        const halfvec r = (halfvec)((halfmask)(wv * inv) & valid);
+        const halfvec sv = (halfvec)((halfmask)(r * inv) & valid);
+        int q = 0;
+#pragma GCC unroll 9
+        for (int j = 0; j < K; ++j) {
+            g[j] += halftimes<N>(c, j, r);
+            const halfvec sc = halftimes<N>(c, j, sv);
+#pragma GCC unroll 9
+            for (int l = j; l < K; ++l) h[q++] += halftimes<N>(c, l, sc);
+        }
+    }
+    for (int j = 0; j < K; ++j) gout[j] = g[j];
+    for (int q = 0; q < nh; ++q) hout[q] = h[q];
+}
+
+template <int K, int N>
+void gradpass(const double* w, const double* const* coef, int32_t count, const double* u, double* G, double* H)
+{
+    constexpr int nh = K * (K + 1) / 2;
+    halfvec g0[K], g1[K], h0[nh], h1[nh];
+    gradhalf<K, N, 0>(w, coef, count, u, g0, h0);
+    gradhalf<K, N, 1>(w, coef, count, u, g1, h1);
+    for (int j = 0; j < K; ++j) G[j] = lanesum(lanevec{g0[j], g1[j]});
+    for (int q = 0; q < nh; ++q) H[q] = lanesum(lanevec{h0[q], h1[q]});
+}
+#else
 template <int K, int N>
 void gradpass(const double* w, const double* const* coef, int32_t count, const double* u, double* G, double* H)
 {
@@ -105,6 +184,7 @@ void gradpass(const double* w, const double* const* coef, int32_t count, const d
     for (int j = 0; j < K; ++j) G[j] = lanesum(g[j]);
     for (int q = 0; q < nh; ++q) H[q] = lanesum(h[q]);
 }
+#endif
 
 // Along a direction with sums ud[j]: slope = sum of w (c.ud) / (c.u +
 // alpha c.ud), curv = - sum of w ((c.ud) / (c.u + alpha c.ud))^2; bad when a
