@@ -12,23 +12,41 @@
 // counts[9c + v] for way v (as twovariant numbers them).
 void countways(const uint64_t* a, const uint64_t* b, const int32_t* first, int32_t nclass, int32_t* counts)
 {
+    // Two runs over a class's words (in the cache after the first), five
+    // ways and then four: nine counters at once do not fit the registers,
+    // and counters on the stack chain every word's adds through memory.
     for (int32_t c = 0; c < nclass; ++c) {
-        int64_t v[9] = {};
-        for (int32_t w = first[c]; w < first[c + 1]; ++w) {
+        int64_t v0 = 0, v1 = 0, v2 = 0, v3 = 0, v4 = 0, v5 = 0, v6 = 0, v7 = 0, v8 = 0;
+        const int32_t w1 = first[c], w2 = first[c + 1];
+        for (int32_t w = w1; w < w2; ++w) {
             const uint64_t alo = a[2 * w], ahi = a[2 * w + 1], blo = b[2 * w], bhi = b[2 * w + 1];
-            const uint64_t a1 = alo & ~ahi, a2 = ahi & ~alo, ah = alo & ahi;
+            const uint64_t a1 = alo & ~ahi, a2 = ahi & ~alo;
             const uint64_t b1 = blo & ~bhi, b2 = bhi & ~blo, bh = blo & bhi;
-            v[0] += std::popcount(a1 & b1);
-            v[1] += std::popcount(a2 & b2);
-            v[2] += std::popcount(a1 & b2);
-            v[3] += std::popcount(a2 & b1);
-            v[4] += std::popcount(a1 & bh);
-            v[5] += std::popcount(a2 & bh);
-            v[6] += std::popcount(ah & b1);
-            v[7] += std::popcount(ah & b2);
-            v[8] += std::popcount(ah & bh);
+            v0 += std::popcount(a1 & b1);
+            v1 += std::popcount(a2 & b2);
+            v2 += std::popcount(a1 & b2);
+            v3 += std::popcount(a2 & b1);
+            v4 += std::popcount(a1 & bh);
         }
-        for (int q = 0; q < 9; ++q) counts[9 * c + q] = int32_t(v[q]);
+        for (int32_t w = w1; w < w2; ++w) {
+            const uint64_t alo = a[2 * w], ahi = a[2 * w + 1], blo = b[2 * w], bhi = b[2 * w + 1];
+            const uint64_t a2 = ahi & ~alo, ah = alo & ahi;
+            const uint64_t b1 = blo & ~bhi, b2 = bhi & ~blo, bh = blo & bhi;
+            v5 += std::popcount(a2 & bh);
+            v6 += std::popcount(ah & b1);
+            v7 += std::popcount(ah & b2);
+            v8 += std::popcount(ah & bh);
+        }
+        int32_t* out = counts + 9 * std::size_t(c);
+        out[0] = int32_t(v0);
+        out[1] = int32_t(v1);
+        out[2] = int32_t(v2);
+        out[3] = int32_t(v3);
+        out[4] = int32_t(v4);
+        out[5] = int32_t(v5);
+        out[6] = int32_t(v6);
+        out[7] = int32_t(v7);
+        out[8] = int32_t(v8);
     }
 }
 
