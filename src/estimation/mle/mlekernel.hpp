@@ -115,10 +115,12 @@ void gradhalf(const double* w, const double* const* coef, int32_t count, const d
     constexpr int nh = K * (K + 1) / 2;
     const halfvec one = {1.0, 1.0, 1.0, 1.0}, zero = {0.0, 0.0, 0.0, 0.0};
     halfvec uu[K], g[K], h[nh];
+#pragma GCC unroll 9
     for (int j = 0; j < K; ++j) {
         uu[j] = halfvec{u[j], u[j], u[j], u[j]};
         g[j] = zero;
     }
+#pragma GCC unroll 45
     for (int q = 0; q < nh; ++q) h[q] = zero;
     for (int32_t k = 0; k < count; k += nlanes) {
         const int32_t at = k + 4 * half;
@@ -152,7 +154,9 @@ void gradhalf(const double* w, const double* const* coef, int32_t count, const d
             for (int l = j; l < K; ++l) h[q++] += halftimes<N>(c, l, sc);
         }
     }
+#pragma GCC unroll 9
     for (int j = 0; j < K; ++j) gout[j] = g[j];
+#pragma GCC unroll 45
     for (int q = 0; q < nh; ++q) hout[q] = h[q];
 }
 
@@ -172,10 +176,13 @@ void gradpass(const double* w, const double* const* coef, int32_t count, const d
 {
     constexpr int nh = K * (K + 1) / 2;
     lanevec g[K], h[nh], uu[K], wv, c[K];
+    // the loops unrolled: as loops the arrays were zeroed in memory
+#pragma GCC unroll 9
     for (int j = 0; j < K; ++j) {
         g[j] = splat(0.0);
         uu[j] = splat(u[j]);
     }
+#pragma GCC unroll 45
     for (int q = 0; q < nh; ++q) h[q] = splat(0.0);
     for (int32_t k = 0; k < count; k += nlanes) {
         loadblock<K>(w, coef, k, count, wv, c);
@@ -338,8 +345,11 @@ void gradlivehalf(const double* const* coef, const double* w, int32_t count, con
     constexpr int K = NL + ND, nh = NL * (NL + 1) / 2;
     const halfvec one = {1.0, 1.0, 1.0, 1.0}, zero = {0.0, 0.0, 0.0, 0.0};
     halfvec uu[NL], g[K], h[nh];
+#pragma GCC unroll 9
     for (int j = 0; j < K; ++j) g[j] = zero;
+#pragma GCC unroll 9
     for (int j = 0; j < NL; ++j) uu[j] = halfvec{u[j], u[j], u[j], u[j]};
+#pragma GCC unroll 45
     for (int q = 0; q < nh; ++q) h[q] = zero;
     for (int32_t k = 0; k < count; k += nlanes) {
         const int32_t at = k + 4 * half;
@@ -374,7 +384,9 @@ void gradlivehalf(const double* const* coef, const double* w, int32_t count, con
             for (int l = j; l < NL; ++l) h[q++] += sc * c[l];
         }
     }
+#pragma GCC unroll 9
     for (int j = 0; j < K; ++j) gout[j] = g[j];
+#pragma GCC unroll 45
     for (int q = 0; q < nh; ++q) hout[q] = h[q];
 }
 
@@ -399,8 +411,11 @@ void gradlive(const double* w, const double* const* lc, const double* const* dc,
 {
     constexpr int nh = NL * (NL + 1) / 2;
     lanevec g[NL + ND], h[nh], uu[NL], wv, c[NL + ND];
+#pragma GCC unroll 9
     for (int j = 0; j < NL + ND; ++j) g[j] = splat(0.0);
+#pragma GCC unroll 9
     for (int j = 0; j < NL; ++j) uu[j] = splat(u[j]);
+#pragma GCC unroll 45
     for (int q = 0; q < nh; ++q) h[q] = splat(0.0);
     const double* coef[NL + ND];
     for (int j = 0; j < NL; ++j) coef[j] = lc[j];
