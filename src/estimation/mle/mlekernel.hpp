@@ -72,19 +72,21 @@ KX_INLINE void ratios(lanevec wv, lanevec dot, lanevec& r, lanevec& s)
 }
 
 // Gradient sums G[j] = sum of w c_j / (c.u) and negative Hessian sums
-// H[jl] = sum of w c_j c_l / (c.u)^2 for j <= l (row by row).
-template <int K, int N>
+// H[jl] = sum of w c_j c_l / (c.u)^2 for j <= l (row by row); c.u, and
+// the Hessian, over the NL live coordinates, the gradient over all NL + ND
+// (the others' states at 0).
+template <int NL, int ND, int N>
 KX_INLINE void gradstep(lanevec wv, const lanevec* c, const lanevec* uu, lanevec* g, lanevec* h)
 {
     lanevec dot = times<N>(c, 0, uu[0]);
-    for (int j = 1; j < K; ++j) dot += times<N>(c, j, uu[j]);
+    for (int j = 1; j < NL; ++j) dot += times<N>(c, j, uu[j]);
     lanevec r, s;
     ratios(wv, dot, r, s);
+    for (int j = 0; j < NL + ND; ++j) g[j] += times<N>(c, j, r);
     int q = 0;
-    for (int j = 0; j < K; ++j) {
-        g[j] += times<N>(c, j, r);
+    for (int j = 0; j < NL; ++j) {
         const lanevec sc = times<N>(c, j, s);
-        for (int l = j; l < K; ++l) h[q++] += times<N>(c, l, sc);
+        for (int l = j; l < NL; ++l) h[q++] += times<N>(c, l, sc);
     }
 }
 
@@ -108,18 +110,21 @@ KX_INLINE halfvec halftimes(const halfvec* c, int j, halfvec x)
     return j == N ? x : c[j] * x;
 }
 
-template <int K, int N, int half>
+// The sums of lanes 0-3 (half 0) or 4-7 (half 1): c.u over the NL live
+// coordinates, the gradient over all NL + ND, the negative Hessian over
+// the live ones; N the place of the constant coefficient (-1: any, a null
+// coef).  gradpass has every coordinate live.
+template <int NL, int ND, int N, int half>
 void gradhalf(const double* w, const double* const* coef, int32_t count, const double* u, halfvec* gout,
               halfvec* hout)
 {
-    constexpr int nh = K * (K + 1) / 2;
+    constexpr int K = NL + ND, nh = NL * (NL + 1) / 2;
     const halfvec one = {1.0, 1.0, 1.0, 1.0}, zero = {0.0, 0.0, 0.0, 0.0};
-    halfvec uu[K], g[K], h[nh];
+    halfvec uu[NL], g[K], h[nh];
 #pragma GCC unroll 9
-    for (int j = 0; j < K; ++j) {
-        uu[j] = halfvec{u[j], u[j], u[j], u[j]};
-        g[j] = zero;
-    }
+    for (int j = 0; j < K; ++j) g[j] = zero;
+#pragma GCC unroll 9
+    for (int j = 0; j < NL; ++j) uu[j] = halfvec{u[j], u[j], u[j], u[j]};
 #pragma GCC unroll 45
     for (int q = 0; q < nh; ++q) h[q] = zero;
     for (int32_t k = 0; k < count; k += nlanes) {
@@ -133,25 +138,27 @@ void gradhalf(const double* w, const double* const* coef, int32_t count, const d
         } else {
             double wl[4], cl[4];
             for (int q = 0; q < 4; ++q) wl[q] = at + q < count ? w[at + q] : 0.0;
-            __builtin_memcpy(&wv, wl, sizeof wv);
+            wv = halfload(wl);
             for (int j = 0; j < K; ++j) {
                 for (int q = 0; q < 4; ++q) cl[q] = (coef[j] && at + q < count) ? coef[j][at + q] : 1.0;
-                __builtin_memcpy(&c[j], cl, sizeof c[j]);
+                c[j] = halfload(cl);
             }
         }
         halfvec dot = halftimes<N>(c, 0, uu[0]);
-        for (int j = 1; j < K; ++j) dot += halftimes<N>(c, j, uu[j]);
+#pragma GCC unroll 9
+        for (int j = 1; j < NL; ++j) dot += halftimes<N>(c, j, uu[j]);
         const halfmask valid = (halfmask)(wv != zero);
         const halfvec inv = one / dot;
         const halfvec r = (halfvec)((halfmask)(wv * inv) & valid);
         const halfvec sv = (halfvec)((halfmask)(r * inv) & valid);
+#pragma GCC unroll 9
+        for (int j = 0; j < K; ++j) g[j] += halftimes<N>(c, j, r);
         int q = 0;
 #pragma GCC unroll 9
-        for (int j = 0; j < K; ++j) {
-            g[j] += halftimes<N>(c, j, r);
+        for (int j = 0; j < NL; ++j) {
             const halfvec sc = halftimes<N>(c, j, sv);
 #pragma GCC unroll 9
-            for (int l = j; l < K; ++l) h[q++] += halftimes<N>(c, l, sc);
+            for (int l = j; l < NL; ++l) h[q++] += halftimes<N>(c, l, sc);
         }
     }
 #pragma GCC unroll 9
@@ -160,38 +167,46 @@ void gradhalf(const double* w, const double* const* coef, int32_t count, const d
     for (int q = 0; q < nh; ++q) hout[q] = h[q];
 }
 
-template <int K, int N>
-void gradpass(const double* w, const double* const* coef, int32_t count, const double* u, double* G, double* H)
+// The gradient sums of a mode's entries (gradstep): both halves, and
+// their lanes added in order.
+template <int NL, int ND, int N>
+void gradsums(const double* w, const double* const* coef, int32_t count, const double* u, double* G, double* H)
 {
-    constexpr int nh = K * (K + 1) / 2;
+    constexpr int K = NL + ND, nh = NL * (NL + 1) / 2;
     halfvec g0[K], g1[K], h0[nh], h1[nh];
-    gradhalf<K, N, 0>(w, coef, count, u, g0, h0);
-    gradhalf<K, N, 1>(w, coef, count, u, g1, h1);
+    gradhalf<NL, ND, N, 0>(w, coef, count, u, g0, h0);
+    gradhalf<NL, ND, N, 1>(w, coef, count, u, g1, h1);
     for (int j = 0; j < K; ++j) G[j] = lanesum(lanevec{g0[j], g1[j]});
     for (int q = 0; q < nh; ++q) H[q] = lanesum(lanevec{h0[q], h1[q]});
 }
 #else
-template <int K, int N>
-void gradpass(const double* w, const double* const* coef, int32_t count, const double* u, double* G, double* H)
+// The gradient sums of a mode's entries (gradstep).
+template <int NL, int ND, int N>
+void gradsums(const double* w, const double* const* coef, int32_t count, const double* u, double* G, double* H)
 {
-    constexpr int nh = K * (K + 1) / 2;
-    lanevec g[K], h[nh], uu[K], wv, c[K];
+    constexpr int K = NL + ND, nh = NL * (NL + 1) / 2;
+    lanevec g[K], h[nh], uu[NL], wv, c[K];
     // the loops unrolled: as loops the arrays were zeroed in memory
 #pragma GCC unroll 9
-    for (int j = 0; j < K; ++j) {
-        g[j] = splat(0.0);
-        uu[j] = splat(u[j]);
-    }
+    for (int j = 0; j < K; ++j) g[j] = splat(0.0);
+#pragma GCC unroll 9
+    for (int j = 0; j < NL; ++j) uu[j] = splat(u[j]);
 #pragma GCC unroll 45
     for (int q = 0; q < nh; ++q) h[q] = splat(0.0);
     for (int32_t k = 0; k < count; k += nlanes) {
         loadblock<K>(w, coef, k, count, wv, c);
-        gradstep<K, N>(wv, c, uu, g, h);
+        gradstep<NL, ND, N>(wv, c, uu, g, h);
     }
     for (int j = 0; j < K; ++j) G[j] = lanesum(g[j]);
     for (int q = 0; q < nh; ++q) H[q] = lanesum(h[q]);
 }
 #endif
+
+template <int K, int N>
+void gradpass(const double* w, const double* const* coef, int32_t count, const double* u, double* G, double* H)
+{
+    gradsums<K, 0, N>(w, coef, count, u, G, H);
+}
 
 // Along a direction with sums ud[j]: slope = sum of w (c.ud) / (c.u +
 // alpha c.ud), curv = - sum of w ((c.ud) / (c.u + alpha c.ud))^2; bad when a
@@ -336,107 +351,15 @@ void logprodpass(const double* w, const double* const* coef, int32_t count, cons
 // coordinate (ND more, whose states are at 0), the negative Hessian only
 // over the live ones.  lc[0..NL-1] are the live coordinates' coefficient
 // arrays, dc[0..ND-1] the others' (null for the constant 1).
-#if defined(KX_HALVES)
-// As gradpass: two passes of four lanes on the AVX2 loops, the same bits.
-template <int NL, int ND, int half>
-void gradlivehalf(const double* const* coef, const double* w, int32_t count, const double* u, halfvec* gout,
-                  halfvec* hout)
-{
-    constexpr int K = NL + ND, nh = NL * (NL + 1) / 2;
-    const halfvec one = {1.0, 1.0, 1.0, 1.0}, zero = {0.0, 0.0, 0.0, 0.0};
-    halfvec uu[NL], g[K], h[nh];
-#pragma GCC unroll 9
-    for (int j = 0; j < K; ++j) g[j] = zero;
-#pragma GCC unroll 9
-    for (int j = 0; j < NL; ++j) uu[j] = halfvec{u[j], u[j], u[j], u[j]};
-#pragma GCC unroll 45
-    for (int q = 0; q < nh; ++q) h[q] = zero;
-    for (int32_t k = 0; k < count; k += nlanes) {
-        const int32_t at = k + 4 * half;
-        halfvec wv, c[K];
-        if (k + nlanes <= count) {
-            wv = halfload(w + at);
-#pragma GCC unroll 9
-            for (int j = 0; j < K; ++j) c[j] = coef[j] ? halfload(coef[j] + at) : one;
-        } else {
-            double wl[4], cl[4];
-            for (int q = 0; q < 4; ++q) wl[q] = at + q < count ? w[at + q] : 0.0;
-            wv = halfload(wl);
-            for (int j = 0; j < K; ++j) {
-                for (int q = 0; q < 4; ++q) cl[q] = (coef[j] && at + q < count) ? coef[j][at + q] : 1.0;
-                c[j] = halfload(cl);
-            }
-        }
-        halfvec dot = c[0] * uu[0];
-#pragma GCC unroll 9
-        for (int j = 1; j < NL; ++j) dot += c[j] * uu[j];
-        const halfmask valid = (halfmask)(wv != zero);
-        const halfvec inv = one / dot;
-        const halfvec r = (halfvec)((halfmask)(wv * inv) & valid);
-        const halfvec sv = (halfvec)((halfmask)(r * inv) & valid);
-#pragma GCC unroll 9
-        for (int j = 0; j < K; ++j) g[j] += r * c[j];
-        int q = 0;
-#pragma GCC unroll 9
-        for (int j = 0; j < NL; ++j) {
-            const halfvec sc = sv * c[j];
-#pragma GCC unroll 9
-            for (int l = j; l < NL; ++l) h[q++] += sc * c[l];
-        }
-    }
-#pragma GCC unroll 9
-    for (int j = 0; j < K; ++j) gout[j] = g[j];
-#pragma GCC unroll 45
-    for (int q = 0; q < nh; ++q) hout[q] = h[q];
-}
-
 template <int NL, int ND>
 void gradlive(const double* w, const double* const* lc, const double* const* dc, int32_t count, const double* u,
               double* G, double* H)
 {
-    constexpr int K = NL + ND, nh = NL * (NL + 1) / 2;
-    const double* coef[K];
-    for (int j = 0; j < NL; ++j) coef[j] = lc[j];
-    for (int j = 0; j < ND; ++j) coef[NL + j] = dc[j];
-    halfvec g0[K], g1[K], h0[nh], h1[nh];
-    gradlivehalf<NL, ND, 0>(coef, w, count, u, g0, h0);
-    gradlivehalf<NL, ND, 1>(coef, w, count, u, g1, h1);
-    for (int j = 0; j < K; ++j) G[j] = lanesum(lanevec{g0[j], g1[j]});
-    for (int q = 0; q < nh; ++q) H[q] = lanesum(lanevec{h0[q], h1[q]});
-}
-#else
-template <int NL, int ND>
-void gradlive(const double* w, const double* const* lc, const double* const* dc, int32_t count, const double* u,
-              double* G, double* H)
-{
-    constexpr int nh = NL * (NL + 1) / 2;
-    lanevec g[NL + ND], h[nh], uu[NL], wv, c[NL + ND];
-#pragma GCC unroll 9
-    for (int j = 0; j < NL + ND; ++j) g[j] = splat(0.0);
-#pragma GCC unroll 9
-    for (int j = 0; j < NL; ++j) uu[j] = splat(u[j]);
-#pragma GCC unroll 45
-    for (int q = 0; q < nh; ++q) h[q] = splat(0.0);
     const double* coef[NL + ND];
     for (int j = 0; j < NL; ++j) coef[j] = lc[j];
     for (int j = 0; j < ND; ++j) coef[NL + j] = dc[j];
-    for (int32_t k = 0; k < count; k += nlanes) {
-        loadblock<NL + ND>(w, coef, k, count, wv, c);
-        lanevec dot = c[0] * uu[0];
-        for (int j = 1; j < NL; ++j) dot += c[j] * uu[j];
-        lanevec r, s;
-        ratios(wv, dot, r, s);
-        for (int j = 0; j < NL + ND; ++j) g[j] += r * c[j];
-        int q = 0;
-        for (int j = 0; j < NL; ++j) {
-            const lanevec sc = s * c[j];
-            for (int l = j; l < NL; ++l) h[q++] += sc * c[l];
-        }
-    }
-    for (int j = 0; j < NL + ND; ++j) G[j] = lanesum(g[j]);
-    for (int q = 0; q < nh; ++q) H[q] = lanesum(h[q]);
+    gradsums<NL, ND, -1>(w, coef, count, u, G, H);
 }
-#endif
 
 // The slope and curvature along a direction over the live coordinates
 // only (the Deltas and the direction are 0 on the others).
