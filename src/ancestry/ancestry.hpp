@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // The ancestry step of a maximum-likelihood run, after the tallies and
 // with iisdyad allocated (all 0, left so): POP: or PCS: as asked, then the
@@ -50,6 +51,11 @@ void findcomponents();
 // components of the data show clear structure, so that a warning can
 // suggest PCS: (structure.cpp).
 bool structureshows();
+
+// The scales of the fitted deviations of the components used, pcshrink(1..
+// pcsused), as " 0.8755 0.8481" for the screen and the run record
+// (freqmodel.cpp).
+std::string shrinktext();
 
 // POP: file: the labels into popof, popname and numpops; a line that names
 // an unknown individual, one named twice, or an individual left out stops

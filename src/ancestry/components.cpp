@@ -84,8 +84,10 @@ void components()
                        " individuals (of " + itod(n) + "), variance explained:";
     for (int32_t c = 1; c <= k; ++c) line += " " + rtoc(vars.pcvar[std::size_t(c)], rlayout::fix74);
     say(line);
-    say("  " + itod(vars.pcsused) + " of them above the noise of a homogeneous sample give the individuals' " +
-        "allele frequencies");
+    std::string used = "  " + itod(vars.pcsused) + " of them above the noise of a homogeneous sample give the " +
+                       "individuals' allele frequencies";
+    if (vars.pcsused > 0) used += ", their deviations scaled for the noise of the fit by" + shrinktext();
+    say(used);
 }
 
 }  // namespace

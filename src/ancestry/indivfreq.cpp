@@ -18,8 +18,9 @@ void freqedges()
 
 namespace {
 
-// Individual i's frequencies before they are kept away from 0 and 1.
-void rawfreqs(int32_t i, double* f)
+// Individual i's frequencies before they are kept away from 0 and 1; with
+// scaled false the fit itself, without the scaling of the deviations.
+void rawfreqs(int32_t i, double* f, bool scaled = true)
 {
     const int32_t nu = vars.numloci2;
     if (vars.pcs > 0) {
@@ -31,7 +32,7 @@ void rawfreqs(int32_t i, double* f)
         for (int32_t u = 1; u <= nu; ++u) f[u] = b[u - 1];
         for (int32_t c = 1; c <= k; ++c) {
             const double* bc = vars.pcbeta.data() + betaat(c, 1);
-            const double zc = z[c - 1];
+            const double zc = (scaled ? vars.pcshrink[std::size_t(c)] : 1.0) * z[c - 1];
             for (int32_t u = 1; u <= nu; ++u) f[u] += bc[u - 1] * zc;
         }
     } else {
@@ -57,23 +58,29 @@ void indivfreqs(int32_t i, double* f)
 void ownfreqs(int32_t i, const int8_t* g, double* f)
 {
     rawfreqs(i, f);
-    const double h = vars.pcs > 0 && !vars.pclever.empty() ? vars.pclever[std::size_t(i)] : 0.0;
+    const bool set = vars.pcs > 0 && !vars.pclever.empty();
+    const double h = set ? vars.pclever[std::size_t(i)] : 0.0, hk = set ? vars.pcleverkept[std::size_t(i)] : 0.0;
     if (h > 0.0 && h < 1.0) {
         // The fitted frequency of an individual of the set errs two ways
         // for its own inbreeding: its own genotype in the fit (weight h)
         // makes its homozygotes look expected, and the noise of the
         // others' (variance h times the genotype's) makes them look
         // likelier than their frequency says.  To first order the two
-        // cancel when its own genotype y (allele-1 dosage / 2) weighs
-        // h / 2: half way from the fit to the fit without it,
-        // f - h (y - f) / (1 - h).  Outside the set the noise and the
-        // relatives in the set, whose genes enter its fit, are left as
-        // they are (they about cancel on simulated families).
-        const double s = 0.5 * h / (1.0 - h);
+        // cancel half way from the fit to the fit without its own row,
+        // both scaled: leaving the row out moves the coefficients by
+        // -(Z^T Z)^-1 z_i e / (1 - h), with e = y - fit its residual (y
+        // the allele-1 dosage / 2), and the scaled frequency by
+        // -hk e / (1 - h).  Outside the set the noise and the relatives in
+        // the set, whose genes enter its fit, are left as they are (they
+        // about cancel on simulated families).
+        std::vector<double> fit;
+        allocarray(fit, std::size_t(vars.numloci2) + 1, 0.0, vars.memerr, "EM_Delta");
+        rawfreqs(i, fit.data(), false);
+        const double s = 0.5 * hk / (1.0 - h);
         for (int32_t u = 1; u <= vars.numloci2; ++u, g += 2) {
             if (g[0] == 0) continue;
             const double y = 0.5 * double((g[0] == 1) + (g[1] == 1));
-            f[u] -= s * (y - f[u]);
+            f[u] -= s * (y - fit[std::size_t(u)]);
         }
     }
     keepinside(f);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ancestry/ancestry.hpp"
 #include "run/clock.hpp"
 #include "run/textconv.hpp"
 #include "run/variables.hpp"
@@ -69,7 +70,9 @@ void writerunrecord(textout& out)
         s += "  Ancestry = PCS:" + itod(vars.pcs) + " (unrelated set " + itod(vars.numunrel) + " of " +
              itod(vars.numindiv) + "; variance explained";
         for (int32_t c = 1; c <= vars.pcs; ++c) s += " " + rtoc(vars.pcvar[std::size_t(c)], rlayout::fix74);
-        s += "; " + itod(vars.pcsused) + " used for the allele frequencies)\n";
+        s += "; " + itod(vars.pcsused) + " used for the allele frequencies";
+        if (vars.pcsused > 0) s += ", deviations scaled by" + shrinktext();
+        s += ")\n";
     } else if (!vars.popfile.empty()) {
         s += "  Ancestry = POP:" + vars.popfile + " (" + itod(vars.numpops) + " populations)\n";
     }

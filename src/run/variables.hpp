@@ -118,12 +118,15 @@ struct variables {
     // i at SNP u follows from its scores by the regression of the dosage / 2
     // on 1 and the scores over the unrelated set (so that no relative's
     // genes enter another's frequencies), coefficients pcbeta(0..k, u),
-    // kept away from 0 and 1 (indivfreqs).
+    // each component's deviation scaled by pcshrink(c) for the noise of
+    // the fit, kept away from 0 and 1 (indivfreqs).
     std::vector<double> pcscore;        // k x N, pcat(c, i), c = 1..k
     std::vector<double> pcvar;          // 1..k: share of the variance explained
     std::vector<double> pcbeta;         // U x (k + 1), betaat(c, u), c = 0..k
     std::vector<int8_t> unrelset;       // 1..N: 1 in the set the components were found on
+    std::vector<double> pcshrink;       // 1..k: the scale of each component's fitted deviations (0..1)
     std::vector<double> pclever;        // 1..N: z_i^T (Z^T Z)^-1 z_i of the set in the frequency model, 0 outside
+    std::vector<double> pcleverkept;    // 1..N: the same after the scaling, z_i^T D (Z^T Z)^-1 z_i
     int32_t numunrel = 0;
     int32_t pcsused = 0;                // the leading components above the noise, used for the frequencies
     bool ownfreq = false;               // the likelihood uses each individual's own frequencies

@@ -184,9 +184,43 @@ TEST(AncestryComponents, agreeWithDenseEigenDecomposition)
         for (int32_t c = 0; c <= k; ++c) EXPECT_NEAR(vars.pcbeta[betaat(c, u)], beta(c), 1e-9) << u << " " << c;
     }
 
+    // Each component's deviations are scaled for the noise of the fit:
+    // sqrt(1 - N / S_c) over every locus of the file (an identical one
+    // counts as often as it stands), N the sum of the residual variances,
+    // S_c of the component's fitted sums of squares.
+    double noise = 0;
+    Eigen::VectorXd signal = Eigen::VectorXd::Zero(k + 1);
+    for (int32_t l = 1; l <= loci; ++l) {
+        if (vars.markeridx[std::size_t(l)] == 0) continue;
+        std::vector<int32_t> typed;
+        for (int32_t i : set)
+            if (copies(rows[std::size_t(i - 1)][std::size_t(l - 1)]) >= 0) typed.push_back(i);
+        const Eigen::Index t = Eigen::Index(typed.size());
+        Eigen::MatrixXd z(t, k + 1);
+        Eigen::VectorXd y(t);
+        for (Eigen::Index r = 0; r < t; ++r) {
+            z(r, 0) = 1;
+            for (int32_t c = 1; c <= k; ++c) z(r, c) = vars.pcscore[pcat(c, typed[std::size_t(r)])];
+            y(r) = copies(rows[std::size_t(typed[std::size_t(r)] - 1)][std::size_t(l - 1)]) / 2.0;
+        }
+        const Eigen::VectorXd beta = z.colPivHouseholderQr().solve(y);
+        noise += (y - z * beta).squaredNorm() / double(t - k - 1);
+        for (int32_t c = 1; c <= k; ++c) {
+            Eigen::VectorXd s(m);
+            for (Eigen::Index r = 0; r < m; ++r) s(r) = vars.pcscore[pcat(c, set[std::size_t(r)])];
+            signal(c) += beta(c) * beta(c) * (s.array() - s.mean()).square().sum();
+        }
+    }
+    for (int32_t c = 1; c <= k; ++c) {
+        EXPECT_NEAR(vars.pcshrink[std::size_t(c)], std::sqrt(1 - noise / signal(c)), 1e-9) << c;
+        EXPECT_GT(vars.pcshrink[std::size_t(c)], 0.5) << c;
+        EXPECT_LT(vars.pcshrink[std::size_t(c)], 0.99) << c;
+    }
+
     // An individual's frequencies for its own inbreeding: for one of the
     // set half way between the fit and the fit without it (refitted here
-    // at loci typed in the whole set), for one outside the fit itself.
+    // at loci typed in the whole set), both with the deviations scaled; for
+    // one outside its frequencies themselves.
     freqedges();
     std::vector<double> own(std::size_t(vars.numloci2) + 1), fit(own.size());
     std::vector<int8_t> buf;
@@ -220,9 +254,11 @@ TEST(AncestryComponents, agreeWithDenseEigenDecomposition)
                     ++r;
                 }
             }
-            const double without = zi.dot(z.colPivHouseholderQr().solve(y));
+            Eigen::VectorXd scale = Eigen::VectorXd::Ones(k + 1);
+            for (int32_t c = 1; c <= k; ++c) scale(c) = vars.pcshrink[std::size_t(c)];
+            const double without = zi.cwiseProduct(scale).dot(z.colPivHouseholderQr().solve(y));
             double with = 0;
-            for (int32_t c = 0; c <= k; ++c) with += zi(c) * vars.pcbeta[betaat(c, u)];
+            for (int32_t c = 0; c <= k; ++c) with += zi(c) * scale(c) * vars.pcbeta[betaat(c, u)];
             const double low = vars.freqlow[std::size_t(u)];
             EXPECT_NEAR(own[std::size_t(u)], std::clamp(0.5 * (with + without), low, 1 - low), 1e-9) << i << " " << u;
             EXPECT_GT(std::abs(with - without), 1e-4) << i << " " << u;
