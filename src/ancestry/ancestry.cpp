@@ -23,13 +23,21 @@ std::string popsizes()
 
 }  // namespace
 
+std::string popscaletext()
+{
+    std::string s;
+    for (int32_t k = 1; k <= vars.numpops; ++k) s += " " + rtoc(vars.popshrink[std::size_t(k)], rlayout::fix74);
+    return s;
+}
+
 void findancestry()
 {
     if (!vars.popfile.empty()) {
         readpopfile();
         popfrequencies();
         say("Ancestry from population labels: " + itod(vars.numpops) + " populations in " + vars.popfile +
-            " (individuals " + popsizes() + ")");
+            " (individuals " + popsizes() + "), their deviations from the sample scaled for the noise of the " +
+            "counts by" + popscaletext());
     } else if (vars.pcs > 0) {
         findcomponents();
         // no component above the noise: the sample frequencies, as without PCS:

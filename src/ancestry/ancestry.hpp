@@ -57,13 +57,17 @@ bool structureshows();
 // (freqmodel.cpp).
 std::string shrinktext();
 
+// The same for the populations of POP:, popshrink(1..numpops)
+// (ancestry.cpp).
+std::string popscaletext();
+
 // POP: file: the labels into popof, popname and numpops; a line that names
 // an unknown individual, one named twice, or an individual left out stops
 // the run with the line's number (popfile.cpp).
 void readpopfile();
 
 // The allele frequencies of every population, popfreq, from the genotypes
-// of its members (popfile.cpp).
+// of its members, and their scales popshrink (popfile.cpp).
 void popfrequencies();
 
 // Individual frequencies are kept this far from 0 and 1, or half a gene

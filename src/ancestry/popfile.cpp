@@ -4,6 +4,7 @@
 // population's label, separated by blanks or tabs; quotes as in the
 // parameter file; blank lines are passed over.
 #include <algorithm>
+#include <cmath>
 #include <map>
 
 #include "ancestry/ancestry.hpp"
@@ -82,6 +83,59 @@ void readpopfile()
     vars.numpops = int32_t(vars.popname.size()) - 1;
 }
 
+namespace {
+
+// The frequency of allele x (lo..hi, one locus) in the whole sample.
+double wholefreq(int32_t x, int32_t lo, int32_t hi)
+{
+    int64_t all = 0;
+    for (int32_t y = lo; y <= hi; ++y) all += vars.numa[std::size_t(y)];
+    return double(vars.numa[std::size_t(x)]) / double(std::max<int64_t>(all, 1));
+}
+
+// A population's frequencies carry the noise of its counts, and a small
+// population's differ from the others' more than its ancestry does: two
+// members of different populations then share more alleles than their
+// frequencies let them, which looks like identity by descent.  The
+// deviations of population p from the whole sample are therefore scaled
+// so that their spread is the true one: popshrink(p) = sqrt(1 - N / S),
+// S the sum of the squared deviations over every allele and locus, N the
+// sum of their noise, f (1 - f) (1/n - 1/n_all) for an allele of
+// frequency f at a locus where the members have n gene copies typed and
+// the sample n_all (each unique locus weighted by the loci it stands
+// for).  count holds the members' allele counts, popfreqat(a, p).
+void popscale(int32_t p, const std::vector<int32_t>& count)
+{
+    double signal = 0.0, noise = 0.0;
+    for (int32_t l = 1; l <= vars.numloci2; ++l) {
+        const int32_t lo = vars.locusloc[std::size_t(l - 1)] + 1, hi = vars.locusloc[std::size_t(l)];
+        int64_t n = 0, all = 0;
+        for (int32_t x = lo; x <= hi; ++x) {
+            n += count[popfreqat(x, p)];
+            all += vars.numa[std::size_t(x)];
+        }
+        if (n == 0) continue;
+        const double w = double(vars.markercnt[std::size_t(l)]);
+        for (int32_t x = lo; x <= hi; ++x) {
+            const double f = vars.popfreq[popfreqat(x, p)], d = f - wholefreq(x, lo, hi);
+            signal += w * d * d;
+            noise += w * f * (1.0 - f) * (1.0 / double(n) - 1.0 / double(all));
+        }
+    }
+    const double s = signal > noise ? std::sqrt(1.0 - noise / signal) : 0.0;
+    vars.popshrink[std::size_t(p)] = s;
+    for (int32_t l = 1; l <= vars.numloci2; ++l) {
+        const int32_t lo = vars.locusloc[std::size_t(l - 1)] + 1, hi = vars.locusloc[std::size_t(l)];
+        for (int32_t x = lo; x <= hi; ++x) {
+            const double whole = wholefreq(x, lo, hi);
+            double& f = vars.popfreq[popfreqat(x, p)];
+            f = whole + s * (f - whole);
+        }
+    }
+}
+
+}  // namespace
+
 void popfrequencies()
 {
     const int32_t k = vars.numpops, a = vars.numallallele;
@@ -120,4 +174,6 @@ void popfrequencies()
                     (double(count[popfreqat(x, p)]) + popprior * whole) / (double(n) + popprior);
             }
         }
+    allocarray(vars.popshrink, std::size_t(k) + 1, 1.0, vars.memerr, "EM_Delta");
+    for (int32_t p = 1; p <= k; ++p) popscale(p, count);
 }

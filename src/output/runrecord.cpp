@@ -74,7 +74,8 @@ void writerunrecord(textout& out)
         if (vars.pcsused > 0) s += ", deviations scaled by" + shrinktext();
         s += ")\n";
     } else if (!vars.popfile.empty()) {
-        s += "  Ancestry = POP:" + vars.popfile + " (" + itod(vars.numpops) + " populations)\n";
+        s += "  Ancestry = POP:" + vars.popfile + " (" + itod(vars.numpops) + " populations, deviations scaled by" +
+             popscaletext() + ")\n";
     }
     if (!vars.gtypewarning.empty()) s += "  " + vars.gtypewarning + "\n";
 

@@ -132,11 +132,14 @@ struct variables {
     bool ownfreq = false;               // the likelihood uses each individual's own frequencies
     bool structure = false;             // without own frequencies: the data showed structure
     // Populations (POP: file): individual i belongs to popof[i] (1..numpops);
-    // popfreq(a, k) is the frequency of allele a (1..A) in population k.
+    // popfreq(a, k) is the frequency of allele a (1..A) in population k,
+    // its deviation from the whole sample's scaled by popshrink(k) for the
+    // noise of the counts.
     int32_t numpops = 0;
     std::vector<int32_t> popof;         // 1..N
     std::vector<std::string> popname;   // 1..numpops
     std::vector<double> popfreq;        // A x numpops, popfreqat(a, k)
+    std::vector<double> popshrink;      // 1..numpops: the scale of each population's deviations (0..1)
     std::vector<double> freqlow;        // 1..U: individual frequencies stay in [freqlow, 1 - freqlow]
     // Per individual, inbreeding by maximum likelihood at its own allele
     // frequencies (MLE not 0).

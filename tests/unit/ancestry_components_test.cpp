@@ -322,6 +322,63 @@ TEST(AncestryUnrelated, oneOfEveryRelatedPairLeaves)
     EXPECT_EQ(vars.numunrel, most);
 }
 
+TEST(AncestryPopulations, deviationsAreScaledForTheNoiseOfTheCounts)
+{
+    // Two subpopulations, their labels as kinex-sim writes them: each
+    // label's scale is sqrt(1 - N / S) of its counts (recounted here from
+    // the rows), its frequencies the sample's plus the scaled deviation of
+    // its counts leaning one gene copy to the sample's.  One label for
+    // everybody leaves the sample's frequencies.
+    tempdir dir;
+    const int32_t n = 90, loci = 2000;
+    simulate(dir, {"--individuals", "90", "--loci", "2000", "--subpops", "2", "--fst", "0.05", "--missing", "0.02",
+                   "--seed", "5"});
+    const std::vector<std::string> rows = genorows(dir, n);
+    for (const bool one : {false, true}) {
+        readsim(dir, n, loci);
+        vars.popfile = dir.file("sim.pop");
+        if (one) {
+            std::string text;
+            for (const std::string& line : linesof(dir.file("sim.pop")))
+                text += line.substr(0, line.find_first_of(" \t")) + " x\n";
+            vars.popfile = dir.file("one.pop");
+            writefile(vars.popfile, text);
+        }
+        readpopfile();
+        popfrequencies();
+        ASSERT_EQ(vars.numpops, one ? 1 : 2);
+        for (int32_t p = 1; p <= vars.numpops; ++p) {
+            double signal = 0, noise = 0;
+            for (int32_t l = 1; l <= loci; ++l) {
+                const int32_t u = vars.markeridx[std::size_t(l)];
+                if (u == 0) continue;
+                double c = 0, m = 0, call = 0, mall = 0;  // allele-1 copies and genes typed: members, all
+                for (int32_t i = 1; i <= n; ++i) {
+                    const int g = copies(rows[std::size_t(i - 1)][std::size_t(l - 1)]);
+                    if (g < 0) continue;
+                    call += g, mall += 2;
+                    if (vars.popof[std::size_t(i)] == p) c += g, m += 2;
+                }
+                const double whole = call / mall, f = (c + whole) / (m + 1);
+                signal += 2 * (f - whole) * (f - whole);
+                noise += 2 * f * (1 - f) * (1 / m - 1 / mall);
+                const double s = vars.popshrink[std::size_t(p)];
+                const double a = vars.popfreq[popfreqat(vars.locusloc[std::size_t(u - 1)] + 1, p)];
+                const double b = vars.popfreq[popfreqat(vars.locusloc[std::size_t(u - 1)] + 2, p)];
+                EXPECT_NEAR(a + b, 1, 1e-12) << l;
+                EXPECT_NEAR(std::min(std::abs(a - whole - s * (f - whole)), std::abs(b - whole - s * (f - whole))), 0,
+                            1e-12)
+                    << l;
+            }
+            const double s = signal > noise ? std::sqrt(1 - noise / signal) : 0;
+            EXPECT_NEAR(vars.popshrink[std::size_t(p)], s, 1e-9) << p;
+            if (!one) {
+                EXPECT_GT(s, 0.5) << p;
+            }
+        }
+    }
+}
+
 TEST(AncestryStructure, showsOnlyWhereThere)
 {
     const std::vector<std::pair<std::vector<std::string>, bool>> cases = {
