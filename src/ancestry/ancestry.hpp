@@ -85,14 +85,11 @@ void freqedges();
 
 // Allele-1 frequencies of individual i at every unique SNP locus into
 // f[1..U] (PCS: from its scores, POP: its population's), kept within the
-// edges; and the frequency of allele a (1..A) of individual i's population
-// (POP:, any marker), kept within the edges (indivfreq.cpp).
+// edges, the same in every likelihood of the run (with components an
+// individual of the unrelated set has half of its own genotypes' weight
+// taken out of its fitted frequencies, which would otherwise lean towards
+// them and hide part of its homozygosity and of what it shares with its
+// relatives); and the frequency of allele a (1..A) of individual i's
+// population (POP:, any marker), kept within the edges (indivfreq.cpp).
 void indivfreqs(int32_t i, double* f);
 double popallelefreq(int32_t i, int32_t a);
-
-// The allele-1 frequencies of indivfreqs for i's own inbreeding, g its
-// allele pairs at loci 1..numloci2: with components, an individual of the
-// unrelated set has half of its own genotypes' weight taken out of its
-// fitted frequencies, which would otherwise lean towards them and hide
-// part of its homozygosity.
-void ownfreqs(int32_t i, const int8_t* g, double* f);

@@ -4,6 +4,7 @@
 
 #include "ancestry/ancestry.hpp"
 #include "estimation/common/common.hpp"
+#include "genotypes/snpstore.hpp"
 #include "run/alloc.hpp"
 #include "run/variables.hpp"
 
@@ -18,9 +19,13 @@ void freqedges()
 
 namespace {
 
+// Dosage / 2 of allele 1 of each SNP code (0 missing).
+constexpr double halfdosage[4] = {0.0, 1.0, 0.0, 0.5};
+
 // Individual i's frequencies before they are kept away from 0 and 1; with
-// scaled false the fit itself, without the scaling of the deviations.
-void rawfreqs(int32_t i, double* f, bool scaled = true)
+// d, d[u] receives the part of the fit the scaling took away (the fit
+// without scaling is f[u] + d[u]).
+void rawfreqs(int32_t i, double* f, double* d)
 {
     const int32_t nu = vars.numloci2;
     if (vars.pcs > 0) {
@@ -30,10 +35,14 @@ void rawfreqs(int32_t i, double* f, bool scaled = true)
         const double* z = vars.pcscore.data() + pcat(1, i);
         const double* b = vars.pcbeta.data() + betaat(0, 1);
         for (int32_t u = 1; u <= nu; ++u) f[u] = b[u - 1];
+        if (d != nullptr)
+            for (int32_t u = 1; u <= nu; ++u) d[u] = 0.0;
         for (int32_t c = 1; c <= k; ++c) {
             const double* bc = vars.pcbeta.data() + betaat(c, 1);
-            const double zc = (scaled ? vars.pcshrink[std::size_t(c)] : 1.0) * z[c - 1];
+            const double s = vars.pcshrink[std::size_t(c)], zc = s * z[c - 1], dc = (1.0 - s) * z[c - 1];
             for (int32_t u = 1; u <= nu; ++u) f[u] += bc[u - 1] * zc;
+            if (d != nullptr)
+                for (int32_t u = 1; u <= nu; ++u) d[u] += bc[u - 1] * dc;
         }
     } else {
         const int32_t p = vars.popof[std::size_t(i)];
@@ -51,36 +60,40 @@ void keepinside(double* f)
 
 void indivfreqs(int32_t i, double* f)
 {
-    rawfreqs(i, f);
-    keepinside(f);
-}
-
-void ownfreqs(int32_t i, const int8_t* g, double* f)
-{
-    rawfreqs(i, f);
     const bool set = vars.pcs > 0 && !vars.pclever.empty();
     const double h = set ? vars.pclever[std::size_t(i)] : 0.0, hk = set ? vars.pcleverkept[std::size_t(i)] : 0.0;
-    if (h > 0.0 && h < 1.0) {
-        // The fitted frequency of an individual of the set errs two ways
-        // for its own inbreeding: its own genotype in the fit (weight h)
-        // makes its homozygotes look expected, and the noise of the
-        // others' (variance h times the genotype's) makes them look
-        // likelier than their frequency says.  To first order the two
-        // cancel half way from the fit to the fit without its own row,
-        // both scaled: leaving the row out moves the coefficients by
-        // -(Z^T Z)^-1 z_i e / (1 - h), with e = y - fit its residual (y
-        // the allele-1 dosage / 2), and the scaled frequency by
-        // -hk e / (1 - h).  Outside the set the noise and the relatives in
-        // the set, whose genes enter its fit, are left as they are (they
-        // about cancel on simulated families).
-        std::vector<double> fit;
-        allocarray(fit, std::size_t(vars.numloci2) + 1, 0.0, vars.memerr, "EM_Delta");
-        rawfreqs(i, fit.data(), false);
-        const double s = 0.5 * hk / (1.0 - h);
-        for (int32_t u = 1; u <= vars.numloci2; ++u, g += 2) {
-            if (g[0] == 0) continue;
-            const double y = 0.5 * double((g[0] == 1) + (g[1] == 1));
-            f[u] -= s * (y - fit[std::size_t(u)]);
+    if (!(h > 0.0 && h < 1.0)) {
+        rawfreqs(i, f, nullptr);
+        keepinside(f);
+        return;
+    }
+    // The fitted frequency of an individual of the set errs two ways: its
+    // own genotype in the fit (weight h) makes its homozygotes, and the
+    // alleles it shares with its relatives, look expected, and the noise of
+    // the others' (variance h times the genotype's) makes them look
+    // likelier than their frequency says.  To first order the two cancel
+    // half way from the fit to the fit without its own row, both scaled:
+    // leaving the row out moves the coefficients by -(Z^T Z)^-1 z_i e /
+    // (1 - h), with e = y - fit its residual (y the allele-1 dosage / 2 of
+    // its genotype), and the scaled frequency by -hk e / (1 - h).  Outside
+    // the set the noise and the relatives in the set, whose genes enter its
+    // fit, are left as they are (they about cancel on simulated families).
+    static thread_local std::vector<double> d;
+    if (d.size() != std::size_t(vars.numloci2) + 1)
+        allocarray(d, std::size_t(vars.numloci2) + 1, 0.0, vars.memerr, "EM_Delta");
+    rawfreqs(i, f, d.data());
+    const double s = 0.5 * hk / (1.0 - h);
+    const double weight[4] = {0.0, s, s, s};  // a missing genotype moves nothing
+    const uint32_t* column = snpcolumn(i);
+    const int32_t nu = vars.numloci2;
+    for (int32_t w = 0, u0 = 1; u0 <= nu; ++w, u0 += 16) {
+        const uint32_t x = column[w];
+        const int32_t n = std::min(16, nu - u0 + 1);
+        double* fw = f + u0;
+        const double* dw = d.data() + u0;
+        for (int32_t t = 0; t < n; ++t) {
+            const uint32_t code = (x >> (2 * t)) & 3u;
+            fw[t] -= weight[code] * (halfdosage[code] - fw[t] - dw[t]);
         }
     }
     keepinside(f);

@@ -245,7 +245,7 @@ void inbreedingml()
     allocarray(x.w, std::size_t(nu), 0.0, message, routine);
     for (int32_t i = vars.indivl1; i <= vars.indivl2; ++i) {
         const int8_t* g = fetchgtype(i, buf);
-        if (s.own) ownfreqs(i, g, s.f.data());
+        if (s.own) indivfreqs(i, s.f.data());
         if (!s.ratio.empty()) plainloci(g, s.ratio, x);
         else otherloci(i, g, s, x);
         inbfit(x, vars.inbml[std::size_t(i)], vars.inblrt[std::size_t(i)], vars.inbse[std::size_t(i)]);
