@@ -31,9 +31,6 @@
 
 namespace {
 
-// Dosage / 2 of each code; a missing genotype adds nothing.
-constexpr double halfdosage[4] = {0.0, 1.0, 0.0, 0.5};
-
 // The rows of the fit's individuals missing at each locus of a block
 // (offset 0..count - 1); rowof[i] is individual i's row, -1 outside.
 void missingof(int32_t first, int32_t count, const std::vector<int32_t>& rowof,
@@ -166,7 +163,7 @@ void freqmodel()
     Eigen::MatrixXd rhs(blockloci, p);
     for (int32_t first = 1; first <= nloc; first += blockloci) {
         const int32_t count = std::min(blockloci, nloc - first + 1);
-        decodeblock(first, count, fit, halfdosage, 0, block.data());
+        decodeblock(first, count, fit, snphalfdosage, 0, block.data());
         const Eigen::Map<const Eigen::MatrixXd> b(block.data(), count, nf);
         auto r = rhs.topRows(count);
         r.noalias() = b * z;

@@ -19,9 +19,6 @@ void freqedges()
 
 namespace {
 
-// Dosage / 2 of allele 1 of each SNP code (0 missing).
-constexpr double halfdosage[4] = {0.0, 1.0, 0.0, 0.5};
-
 // Individual i's frequencies before they are kept away from 0 and 1; with
 // d, d[u] receives the part of the fit the scaling took away (the fit
 // without scaling is f[u] + d[u]).
@@ -93,7 +90,7 @@ void indivfreqs(int32_t i, double* f)
         const double* dw = d.data() + u0;
         for (int32_t t = 0; t < n; ++t) {
             const uint32_t code = (x >> (2 * t)) & 3u;
-            fw[t] -= weight[code] * (halfdosage[code] - fw[t] - dw[t]);
+            fw[t] -= weight[code] * (snphalfdosage[code] - fw[t] - dw[t]);
         }
     }
     keepinside(f);

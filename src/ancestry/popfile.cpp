@@ -85,11 +85,27 @@ void readpopfile()
 
 namespace {
 
-// The frequency of allele x (lo..hi, one locus) in the whole sample.
-double wholefreq(int32_t x, int32_t lo, int32_t hi)
+// Locus l's alleles lo..hi, the gene copies typed there in the members of
+// population p (n; count holds their allele counts, popfreqat(a, p)) and
+// in the whole sample (all).
+struct locustotals {
+    int32_t lo, hi;
+    int64_t n, all;
+};
+
+locustotals totalsat(int32_t p, int32_t l, const std::vector<int32_t>& count)
 {
-    int64_t all = 0;
-    for (int32_t y = lo; y <= hi; ++y) all += vars.numa[std::size_t(y)];
+    locustotals t{vars.locusloc[std::size_t(l - 1)] + 1, vars.locusloc[std::size_t(l)], 0, 0};
+    for (int32_t x = t.lo; x <= t.hi; ++x) {
+        t.n += count[popfreqat(x, p)];
+        t.all += vars.numa[std::size_t(x)];
+    }
+    return t;
+}
+
+// The frequency of allele x in the whole sample, of all gene copies.
+double wholefreq(int32_t x, int64_t all)
+{
     return double(vars.numa[std::size_t(x)]) / double(std::max<int64_t>(all, 1));
 }
 
@@ -108,28 +124,22 @@ void popscale(int32_t p, const std::vector<int32_t>& count)
 {
     double signal = 0.0, noise = 0.0;
     for (int32_t l = 1; l <= vars.numloci2; ++l) {
-        const int32_t lo = vars.locusloc[std::size_t(l - 1)] + 1, hi = vars.locusloc[std::size_t(l)];
-        int64_t n = 0, all = 0;
-        for (int32_t x = lo; x <= hi; ++x) {
-            n += count[popfreqat(x, p)];
-            all += vars.numa[std::size_t(x)];
-        }
-        if (n == 0) continue;
+        const locustotals t = totalsat(p, l, count);
+        if (t.n == 0) continue;
         const double w = double(vars.markercnt[std::size_t(l)]);
-        for (int32_t x = lo; x <= hi; ++x) {
-            const double f = vars.popfreq[popfreqat(x, p)], d = f - wholefreq(x, lo, hi);
+        for (int32_t x = t.lo; x <= t.hi; ++x) {
+            const double f = vars.popfreq[popfreqat(x, p)], d = f - wholefreq(x, t.all);
             signal += w * d * d;
-            noise += w * f * (1.0 - f) * (1.0 / double(n) - 1.0 / double(all));
+            noise += w * f * (1.0 - f) * (1.0 / double(t.n) - 1.0 / double(t.all));
         }
     }
     const double s = signal > noise ? std::sqrt(1.0 - noise / signal) : 0.0;
     vars.popshrink[std::size_t(p)] = s;
     for (int32_t l = 1; l <= vars.numloci2; ++l) {
-        const int32_t lo = vars.locusloc[std::size_t(l - 1)] + 1, hi = vars.locusloc[std::size_t(l)];
-        for (int32_t x = lo; x <= hi; ++x) {
-            const double whole = wholefreq(x, lo, hi);
+        const locustotals t = totalsat(p, l, count);
+        for (int32_t x = t.lo; x <= t.hi; ++x) {
             double& f = vars.popfreq[popfreqat(x, p)];
-            f = whole + s * (f - whole);
+            f = wholefreq(x, t.all) + s * (f - wholefreq(x, t.all));
         }
     }
 }
@@ -162,17 +172,10 @@ void popfrequencies()
     allocarray(vars.popfreq, std::size_t(a) * std::size_t(k), 0.0, vars.memerr, "EM_Delta");
     for (int32_t p = 1; p <= k; ++p)
         for (int32_t l = 1; l <= vars.numloci2; ++l) {
-            const int32_t lo = vars.locusloc[std::size_t(l - 1)] + 1, hi = vars.locusloc[std::size_t(l)];
-            int64_t n = 0, all = 0;
-            for (int32_t x = lo; x <= hi; ++x) {
-                n += count[popfreqat(x, p)];
-                all += vars.numa[std::size_t(x)];
-            }
-            for (int32_t x = lo; x <= hi; ++x) {
-                const double whole = double(vars.numa[std::size_t(x)]) / double(std::max<int64_t>(all, 1));
+            const locustotals t = totalsat(p, l, count);
+            for (int32_t x = t.lo; x <= t.hi; ++x)
                 vars.popfreq[popfreqat(x, p)] =
-                    (double(count[popfreqat(x, p)]) + popprior * whole) / (double(n) + popprior);
-            }
+                    (double(count[popfreqat(x, p)]) + popprior * wholefreq(x, t.all)) / (double(t.n) + popprior);
         }
     allocarray(vars.popshrink, std::size_t(k) + 1, 1.0, vars.memerr, "EM_Delta");
     for (int32_t p = 1; p <= k; ++p) popscale(p, count);

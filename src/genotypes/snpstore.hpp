@@ -15,6 +15,9 @@
 // Allele pair of each code.
 inline constexpr int8_t snppair[4][2] = {{0, 0}, {1, 1}, {2, 2}, {1, 2}};
 
+// Allele-1 dosage / 2 of each code (0 for a missing genotype).
+inline constexpr double snphalfdosage[4] = {0.0, 1.0, 0.0, 0.5};
+
 // 2-bit code of a genotype character: "2" -> 1, "1" -> 3, "0" -> 2, else 0.
 inline uint32_t snpcode(char c)
 {
