@@ -37,8 +37,9 @@ void kinestimation(emwork& w)
     findancestry();
     if (vars.generr > 0.0) say("Genotyping errors in the likelihood: rate " + gtod(vars.generr));
     say("Maximum likelihood Deltas, streamed (KIN:" + gtod(vars.kinmin) + ")");
-    emcount.dyads = kindyads(w);
     inbreedingml();
+    decideautozygous();
+    emcount.dyads = kindyads(w);
     for (int32_t i = 1; i <= vars.numindiv; ++i) {
         vars.inb[std::size_t(i)] = vars.inbml[std::size_t(i)];
         vars.fsd[std::size_t(i)] = vars.inbse[std::size_t(i)];
@@ -82,6 +83,9 @@ void em_delta()
     if (mle) findancestry();
     if (mle && vars.generr > 0.0) say("Genotyping errors in the likelihood: rate " + gtod(vars.generr));
     if (mle) say("Maximum likelihood Deltas");
+    // the pairs' fits take each individual's inbreeding (autozygous.cpp)
+    if (mle) inbreedingml();
+    if (mle) decideautozygous();
     else say(vars.rnddelta0 != 1 ? "Performming EM for Delta" : "Finding IIS across loci ");
 
     // 4. the dyads; with MLE not 0 every dyad gets its fit, also when the
@@ -93,7 +97,6 @@ void em_delta()
     if (vars.numthreads > 1) sumdyadresults(routine);
     if (mle) mlesummary();
     if (mle) dyaderrors();
-    if (mle) inbreedingml();
 
     // 6.-8. allele counts, the second orientation, inbreeding
     allocarray(vars.allelecnt, std::size_t(vars.numallallele) + 1, 0.0, vars.memerr, routine);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "ancestry/ancestry.hpp"
+#include "estimation/mle/mle.hpp"
 #include "run/clock.hpp"
 #include "run/textconv.hpp"
 #include "run/variables.hpp"
@@ -56,6 +57,7 @@ void writerunrecord(textout& out)
         s += "  Maximum likelihood table = " + vars.sidefile[0] + " (run " + vars.runid +
              (vars.updatep == 1 ? "; at the sample allele frequencies, not the joint estimate of this file)\n"
                                 : ")\n");
+    if (vars.mle != 0 && vars.inbreed == 1 && vars.numautoz >= 0) s += "  " + autozygoustext() + "\n";
     if (vars.generr > 0.0) s += "  Genotyping error rate = " + gtod(vars.generr) + "\n";
     if (!vars.errline.empty()) s += "  " + vars.errline + "\n";
     if (vars.kin) {

@@ -3,6 +3,7 @@
 // conditions at the point it returns, and its boundary cases.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <vector>
 
@@ -109,14 +110,16 @@ struct problem {
         return w;
     }
     // Plain EM: D_s <- D_s g_s / W, which never lowers L.
-    void slowmax(int from, double* d, int iterations) const
+    // by the EM's multiplicative steps over the states of the bit mask
+    void slowmax(uint32_t states, double* d, int iterations) const
     {
-        for (int s = 0; s <= 9; ++s) d[s] = s >= from ? 1.0 / double(10 - from) : 0.0;
+        const int n = std::popcount(states);
+        for (int s = 0; s <= 9; ++s) d[s] = (states >> s & 1u) ? 1.0 / double(n) : 0.0;
         const double w = weight();
         double g[10];
         for (int it = 0; it < iterations; ++it) {
             gradient(d, g);
-            for (int s = from; s <= 9; ++s) d[s] = d[s] * g[s] / w;
+            for (int s = 1; s <= 9; ++s) d[s] = d[s] * g[s] / w;
         }
     }
 };
@@ -177,15 +180,15 @@ problem adjustedproblem(esttest::rng& r)
     return p;
 }
 
-void expectmaximum(const problem& p, int inbreed, const char* what)
+void expectmaximum(const problem& p, int inbreed, const char* what, uint32_t states = allstates)
 {
     vars.inbreed = inbreed;
     const termentries te = entriesof(p.list, p.w9, p.adjusted);
     mlefit fit;
-    mlesolve(te, fit);
-    const int from = inbreed == 1 ? 1 : 7;
+    mlesolve(te, fit, states);
+    if (inbreed != 1) states &= outbredstates;
     double slow[10];
-    p.slowmax(from, slow, 20000);
+    p.slowmax(states, slow, 20000);
     const double l = p.loglik(fit.d), ls = p.loglik(slow);
     EXPECT_TRUE(fit.conv) << what;
     EXPECT_GE(l, ls - 1e-9 * std::fabs(ls)) << what;
@@ -197,7 +200,7 @@ void expectmaximum(const problem& p, int inbreed, const char* what)
     for (int s = 1; s <= 9; ++s) {
         sum += fit.d[s];
         EXPECT_GE(fit.d[s], 0.0);
-        if (s < from) EXPECT_EQ(fit.d[s], 0.0) << what;
+        if (!(states >> s & 1u)) EXPECT_EQ(fit.d[s], 0.0) << what;
         else if (fit.d[s] > 0.0) EXPECT_NEAR(g[s] / w, 1.0, 1e-8) << what << " state " << s;
         else EXPECT_LE(g[s], w * (1.0 + 1e-9)) << what << " state " << s;
     }
@@ -214,12 +217,31 @@ TEST(estimation_mle, reachesTheMaximumOfRandomDyads)
         const problem p = randomproblem(r, k % 2 == 1);
         expectmaximum(p, 1, k % 2 ? "two-allele, Inbreed 1" : "any, Inbreed 1");
         expectmaximum(p, 0, k % 2 ? "two-allele, Inbreed 0" : "any, Inbreed 0");
+        // one or the other individual not autozygous
+        expectmaximum(p, 1, "first not autozygous", allstates & ~firstautozygous);
+        expectmaximum(p, 1, "second not autozygous", allstates & ~secondautozygous);
         // each individual's own frequencies: a whole step must not end
         // where the genotypes of some mode have no state in use
         const problem a = adjustedproblem(r);
         expectmaximum(a, 1, "adjusted, Inbreed 1");
         expectmaximum(a, 0, "adjusted, Inbreed 0");
     }
+}
+
+// An individual not inbred beyond chance keeps its own genes apart in
+// every pair, from whichever side; at the threshold it is inbred.
+TEST(estimation_mle, pairsOfIndividualsNotInbredBeyondChanceHoldTheirAutozygousStatesAtZero)
+{
+    esttest::freshstate(1);
+    vars.numindiv = 3;
+    vars.inblrt = {0.0, 0.4, 31.0, autozygouslrt};
+    EXPECT_EQ(dyadstates(1, 2), allstates);  // not decided yet
+    decideautozygous();
+    EXPECT_EQ(vars.numautoz, 2);
+    EXPECT_EQ(dyadstates(1, 2), allstates & ~firstautozygous);
+    EXPECT_EQ(dyadstates(2, 1), allstates & ~secondautozygous);
+    EXPECT_EQ(dyadstates(2, 3), allstates);
+    EXPECT_EQ(allstates & ~firstautozygous & ~secondautozygous, outbredstates);
 }
 
 TEST(estimation_mle, boundaryCases)

@@ -149,7 +149,7 @@ void kinpair(kinwork& k, emwork& w, int32_t i, int32_t j, std::string& s, double
         entrymoment(w.entries) < least)
         return;
     mlefit fit;
-    mlesolve(*k.te, fit);
+    mlesolve(*k.te, fit, dyadstates(i, j));
     ++k.fitted;
     k.most = std::max(k.most, fit.iter);
     k.notconv += !fit.conv;

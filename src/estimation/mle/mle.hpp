@@ -22,6 +22,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "estimation/entries/entries.hpp"
@@ -65,8 +66,35 @@ constexpr double kinmargin = 0.03;
 // converged.
 constexpr int32_t mlemaxiter = 200;
 
-// The fit of the dyad whose entries are te (mlesolve.cpp).
-void mlesolve(const termentries& te, mlefit& fit);
+// The states a fit may use, bit s for Delta s (1..9).
+constexpr uint32_t allstates = 0x3feu;
+constexpr uint32_t outbredstates = 0x380u;  // Delta7..Delta9
+// The states in which the first individual's two genes are identical by
+// descent (Delta1..Delta4), and the second's (Delta1, Delta2, Delta5,
+// Delta6).
+constexpr uint32_t firstautozygous = 0x1eu;
+constexpr uint32_t secondautozygous = 0x66u;
+
+// The fit of the dyad whose entries are te over the states `states`
+// (mlesolve.cpp).
+void mlesolve(const termentries& te, mlefit& fit, uint32_t states = allstates);
+
+// An individual whose inbreeding by maximum likelihood is not significant
+// (its likelihood-ratio statistic against F = 0 below autozygouslrt, the
+// 5% point of the half chi-square with one degree of freedom that it
+// follows at F = 0) is taken as not autozygous in its pairs: the states in
+// which its two genes are identical by descent are held at 0.  Its own
+// genotypes say about as much about its autozygosity as any of its pairs
+// do; left free in every pair, those states take up the noise of each
+// pair's fit (measured: docs/VALIDATION.md).  With Inbreed 0 no pair has
+// them anyway (autozygous.cpp).
+constexpr double autozygouslrt = 2.7055;
+// The individuals taken as possibly autozygous counted into numautoz, and
+// their line on screen (after inbreedingml).
+void decideautozygous();
+std::string autozygoustext();
+// The states dyad (i, j), i < j, may use.
+uint32_t dyadstates(int32_t i, int32_t j);
 
 // True when the log-likelihood of the entries te is flat along Delta2 +
 // 2 Delta8 - Delta4 - Delta6 - Delta7 (two-allele loci whose two

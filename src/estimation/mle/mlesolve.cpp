@@ -326,17 +326,19 @@ bool newtonstart(mlestate& z, const double* g, const double (*m)[10])
 // a sample are unrelated and their maximum lies on a small face near that
 // point, which this reaches in fewer steps than a start inside the simplex
 // (10.0 to 6.7 steps a pair on 400 x 50000 SNPs with the shared start
-// alone, the same printed results).  True when no state enters: L is
-// concave, so the unrelated point is the maximum.
-bool warmstart(const termentries& te, mlestate& z, int from, double* g, double (*m)[10])
+// alone, the same printed results).  Only the states of the mask `states`
+// (bit s for Delta s; Delta9 always) ever take part.  True when no state
+// enters: L is concave, so the unrelated point is the maximum.
+bool warmstart(const termentries& te, mlestate& z, uint32_t states, double* g, double (*m)[10])
 {
-    for (int s = from; s <= 9; ++s) z.allowed[s] = true;
+    for (int s = 1; s <= 9; ++s) z.allowed[s] = (states >> s & 1u) != 0;
+    z.allowed[9] = true;
     z.d[9] = 1.0;
     z.free[9] = true;
     mlegradient(te, z.d, g, m, z.free);
     int enter = 0;
-    for (int s = from; s <= 8; ++s)
-        if (g[s] > z.w * (1.0 + 1e-9)) {
+    for (int s = 1; s <= 8; ++s)
+        if (z.allowed[s] && g[s] > z.w * (1.0 + 1e-9)) {
             z.free[s] = true;
             ++enter;
         }
@@ -345,7 +347,7 @@ bool warmstart(const termentries& te, mlestate& z, int from, double* g, double (
     // the entering ones
     if (te.adjusted) mlegradient(te, z.d, g, m, z.free);
     if (newtonstart(z, g, m)) return false;
-    for (int s = from; s <= 8; ++s)
+    for (int s = 1; s <= 8; ++s)
         if (z.free[s]) z.d[s] = 0.1 / double(enter);
     z.d[9] = 0.9;
     return false;
@@ -471,13 +473,13 @@ void finishfit(const termentries& te, mlestate& z, const double* before, bool do
 }  // namespace
 
 
-void mlesolve(const termentries& te, mlefit& fit)
+void mlesolve(const termentries& te, mlefit& fit, uint32_t states)
 {
     mlestate z;
     z.w = totalweight(te);
     z.flat = vars.inbreed == 1 && (te.flat >= 0 ? te.flat == 1 : flatdirection(te));
     double g[10], m[10][10], dir[10], before[10];
-    bool done = warmstart(te, z, vars.inbreed == 1 ? 1 : 7, g, m);
+    bool done = warmstart(te, z, vars.inbreed == 1 ? states : states & outbredstates, g, m);
     std::copy(z.d, z.d + 10, before);
     int32_t it = done ? 1 : 0;  // the unrelated point's pass is its one step
     bool fresh = done;          // g is the gradient at z.d
