@@ -82,11 +82,14 @@ void em_delta()
     const bool mle = vars.mle != 0;
     if (mle) findancestry();
     if (mle && vars.generr > 0.0) say("Genotyping errors in the likelihood: rate " + gtod(vars.generr));
-    if (mle) say("Maximum likelihood Deltas");
-    // the pairs' fits take each individual's inbreeding (autozygous.cpp)
-    if (mle) inbreedingml();
-    if (mle) decideautozygous();
-    else say(vars.rnddelta0 != 1 ? "Performming EM for Delta" : "Finding IIS across loci ");
+    if (mle) {
+        say("Maximum likelihood Deltas");
+        // the pairs' fits take each individual's inbreeding (autozygous.cpp)
+        inbreedingml();
+        decideautozygous();
+    } else {
+        say(vars.rnddelta0 != 1 ? "Performming EM for Delta" : "Finding IIS across loci ");
+    }
 
     // 4. the dyads; with MLE not 0 every dyad gets its fit, also when the
     // joint EM then starts from random Deltas
