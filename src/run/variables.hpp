@@ -111,6 +111,7 @@ struct variables {
     std::vector<int32_t> mleiter;       // iterations; negative when not converged
     int32_t mlemost = 0;                // most iterations of a dyad
     int32_t mlenotconv = 0;             // dyads not converged
+    int64_t mleunrelated = 0;           // pairs called unrelated and not related beyond chance
 
     // ---- ancestry: individual-specific allele frequencies (PCS:, POP:) ----
     // Components (PCS: k): found on a set of mutually unrelated individuals,

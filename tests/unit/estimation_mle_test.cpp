@@ -244,6 +244,52 @@ TEST(estimation_mle, pairsOfIndividualsNotInbredBeyondChanceHoldTheirAutozygousS
     EXPECT_EQ(allstates & ~firstautozygous & ~secondautozygous, outbredstates);
 }
 
+// A pair called unrelated takes the best point without kinship exactly
+// when its fit beats that point by less than kinshiplrt; a pair called
+// related, or beyond the threshold, keeps its maximum.
+TEST(estimation_mle, pairsNotRelatedBeyondChanceTakeTheBestPointWithoutKinship)
+{
+    esttest::freshstate(1);
+    esttest::rng r{31};
+    int replaced = 0, kept = 0;
+    for (int k = 0; k < 120; ++k) {
+        const problem p = k % 2 ? adjustedproblem(r) : randomproblem(r, k % 4 == 0);
+        const uint32_t states = k % 3 == 0 ? outbredstates : k % 3 == 1 ? allstates & ~secondautozygous : allstates;
+        vars.inbreed = 1;
+        const termentries te = entriesof(p.list, p.w9, p.adjusted);
+        mlefit fit;
+        mlesolve(te, fit, states);
+        fit.call = 1;
+        mlefit asis = fit;
+        EXPECT_FALSE(unrelatedfit(te, asis, states));
+        fit.call = nrelations;
+        double none[10];
+        p.slowmax(states & nokinshipstates, none, 20000);
+        const double stat = 2.0 * (fit.lnl - p.loglik(none)), d8 = fit.d[8];
+        if (std::fabs(stat - kinshiplrt) < 1e-6) continue;
+        const bool beyond = stat > kinshiplrt;
+        ASSERT_EQ(unrelatedfit(te, fit, states), !beyond) << k << " statistic " << stat;
+        if (beyond) {
+            ++kept;
+            EXPECT_EQ(fit.d[8], d8);
+            continue;
+        }
+        ++replaced;
+        double sum = 0.0;
+        for (int s = 1; s <= 9; ++s) {
+            sum += fit.d[s];
+            if (!(states & nokinshipstates & (1u << s))) {
+                EXPECT_EQ(fit.d[s], 0.0) << k << " state " << s;
+            }
+        }
+        EXPECT_NEAR(sum, 1.0, 1e-12);
+        const double l = p.loglik(fit.d), ls = p.loglik(none);
+        EXPECT_GE(l, ls - 1e-9 * std::fabs(ls)) << k;
+    }
+    EXPECT_GT(replaced, 10);
+    EXPECT_GT(kept, 10);
+}
+
 TEST(estimation_mle, boundaryCases)
 {
     esttest::freshstate(1);

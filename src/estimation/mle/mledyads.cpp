@@ -46,7 +46,9 @@ int64_t mledyads(emwork& w, int64_t dyads)
         } else walkentries(w, d, iis);
         if (nocommon(d, iis)) continue;
         mlefit fit;
-        mlesolve(te, fit, dyadstates(d.i, d.j));
+        const uint32_t states = dyadstates(d.i, d.j);
+        mlesolve(te, fit, states);
+        vars.mleunrelated += unrelatedfit(te, fit, states);
         float stored[9];
         for (int s = 1; s <= 9; ++s) stored[s - 1] = float(fit.d[s]);
         setdeltas(d.j, d.i, stored);

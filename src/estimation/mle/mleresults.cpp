@@ -57,6 +57,7 @@ void mlestart(int64_t dyads)
     allocarray(vars.mlegap, n, 0.0, message, routine);
     allocarray(vars.mlecall, n, 0, message, routine);
     allocarray(vars.mleiter, n, 0, message, routine);
+    vars.mleunrelated = 0;
     progress.start = progress.last = std::chrono::steady_clock::now();
     // dyad k is this process's when k mod P is its rank
     const int64_t p = vars.numthreads, r = vars.threadid;
@@ -98,6 +99,8 @@ void mlesummary()
         sumover(vars.mlegap, parsumdouble);
         sumover(vars.mlecall, parsumint);
         sumover(vars.mleiter, parsumint);
+        int64_t mine = vars.mleunrelated;
+        parsumlong(&mine, &vars.mleunrelated, 1);
     }
     vars.mlemost = 0;
     vars.mlenotconv = 0;
@@ -108,4 +111,5 @@ void mlesummary()
     }
     say("  Maximum likelihood Deltas: most iterations " + itod(vars.mlemost) + ", dyads not converged " +
         itod(vars.mlenotconv));
+    say("  " + unrelatedtext());
 }

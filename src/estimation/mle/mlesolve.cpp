@@ -430,10 +430,11 @@ bool choosedirection(mlestate& z, const double* g, const double (*m)[10], double
 // known when fresh), L there, at the point before the last step (for the
 // convergence check, unless the step's rise bounds it, the point is the
 // same or the fit has not converged anyway) and at the six relationships,
-// in one pass, and the call.  With adjusted terms (relative to Delta9's)
-// L at the unrelated point is 0 exactly.
+// in one pass, and the call (without calls, L at the two points only).
+// With adjusted terms (relative to Delta9's) L at the unrelated point is 0
+// exactly.
 void finishfit(const termentries& te, mlestate& z, const double* before, bool done, bool fresh, double rise,
-               double* g, double (*m)[10], mlefit& fit)
+               double* g, double (*m)[10], bool calls, mlefit& fit)
 {
     for (int s = 1; s <= 9; ++s) z.free[s] = z.d[s] > 0.0;
     if (!fresh) mlegradient(te, z.d, g, m, z.free);
@@ -445,8 +446,10 @@ void finishfit(const termentries& te, mlestate& z, const double* before, bool do
     const int own = measure ? 2 : 1;
     std::copy(z.d, z.d + 10, points[0]);
     std::copy(before, before + 10, points[1]);
-    relationpoints(points + own);
-    if (te.reltable != nullptr) {
+    if (calls) relationpoints(points + own);
+    if (!calls) {
+        mlelogliks(te, points, own, l);
+    } else if (te.reltable != nullptr) {
         mlelogliks(te, points, own, l);
         mlerelationliks(te, points + own, l + own);
     } else if (te.adjusted) {
@@ -457,7 +460,7 @@ void finishfit(const termentries& te, mlestate& z, const double* before, bool do
         mlelogliks(te, points, own + nrelations, l);
     }
     if (!measure) {  // the relationships to their places, l[2..7]
-        std::copy_backward(l + 1, l + 1 + nrelations, l + 2 + nrelations);
+        if (calls) std::copy_backward(l + 1, l + 1 + nrelations, l + 2 + nrelations);
         l[1] = l[0];
     }
     fit.lnl = l[0];
@@ -467,13 +470,13 @@ void finishfit(const termentries& te, mlestate& z, const double* before, bool do
     const double last = measure || still ? std::fabs(fit.lnl - l[1]) : rise;
     fit.conv = done && kkt && std::isfinite(fit.lnl) && last < 1e-12 * scale;
     std::copy(z.d, z.d + 10, fit.d);
-    callrelation(l + 1, fit);
+    if (calls) callrelation(l + 1, fit);
 }
 
 }  // namespace
 
 
-void mlesolve(const termentries& te, mlefit& fit, uint32_t states)
+void mlesolve(const termentries& te, mlefit& fit, uint32_t states, bool calls)
 {
     mlestate z;
     z.w = totalweight(te);
@@ -526,5 +529,5 @@ void mlesolve(const termentries& te, mlefit& fit, uint32_t states)
     }
     if (z.flat && leastautozygous(z)) fresh = false;
     fit.iter = it;
-    finishfit(te, z, before, done, fresh, rise, g, m, fit);
+    finishfit(te, z, before, done, fresh, rise, g, m, calls, fit);
 }
