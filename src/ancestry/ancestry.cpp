@@ -11,11 +11,13 @@
 
 namespace {
 
-// "70 65 65": the size of every population.
-std::string popsizes()
+// "70 65 65": the size of every population (inset: its members in the
+// unrelated set).
+std::string popsizes(bool inset)
 {
     std::vector<int32_t> size(std::size_t(vars.numpops) + 1, 0);
-    for (int32_t i = 1; i <= vars.numindiv; ++i) ++size[std::size_t(vars.popof[std::size_t(i)])];
+    for (int32_t i = 1; i <= vars.numindiv; ++i)
+        if (!inset || vars.unrelset[std::size_t(i)]) ++size[std::size_t(vars.popof[std::size_t(i)])];
     std::string s;
     for (int32_t k = 1; k <= vars.numpops; ++k) s += (k > 1 ? " " : "") + itod(size[std::size_t(k)]);
     return s;
@@ -36,8 +38,9 @@ void findancestry()
         readpopfile();
         popfrequencies();
         say("Ancestry from population labels: " + itod(vars.numpops) + " populations in " + vars.popfile +
-            " (individuals " + popsizes() + "), their deviations from the sample scaled for the noise of the " +
-            "counts by" + popscaletext());
+            " (individuals " + popsizes(false) +
+            (vars.numunrel > 0 ? "; counted over the unrelated set, " + popsizes(true) : std::string()) +
+            "), their deviations from the sample scaled for the noise of the counts by" + popscaletext());
     } else if (vars.pcs > 0) {
         findcomponents();
         // no component above the noise: the sample frequencies, as without PCS:

@@ -77,8 +77,11 @@ void writerunrecord(textout& out)
         if (vars.pcsused > 0) s += ", deviations scaled by" + shrinktext();
         s += ")\n";
     } else if (!vars.popfile.empty()) {
-        s += "  Ancestry = POP:" + vars.popfile + " (" + itod(vars.numpops) + " populations, deviations scaled by" +
-             popscaletext() + ")\n";
+        s += "  Ancestry = POP:" + vars.popfile + " (" + itod(vars.numpops) + " populations, " +
+             (vars.numunrel > 0 ? "counted over the unrelated set " + itod(vars.numunrel) + " of " +
+                                      itod(vars.numindiv) + ", "
+                                : std::string()) +
+             "deviations scaled by" + popscaletext() + ")\n";
     }
     if (!vars.gtypewarning.empty()) s += "  " + vars.gtypewarning + "\n";
 

@@ -124,7 +124,7 @@ struct variables {
     std::vector<double> pcscore;        // k x N, pcat(c, i), c = 1..k
     std::vector<double> pcvar;          // 1..k: share of the variance explained
     std::vector<double> pcbeta;         // U x (k + 1), betaat(c, u), c = 0..k
-    std::vector<int8_t> unrelset;       // 1..N: 1 in the set the components were found on
+    std::vector<int8_t> unrelset;       // 1..N: 1 in the unrelated set (PCS:, and POP: on SNP data)
     std::vector<double> pcshrink;       // 1..k: the scale of each component's fitted deviations (0..1)
     std::vector<double> pclever;        // 1..N: z_i^T (Z^T Z)^-1 z_i of the set in the frequency model, 0 outside
     std::vector<double> pcleverkept;    // 1..N: the same after the scaling, z_i^T D (Z^T Z)^-1 z_i

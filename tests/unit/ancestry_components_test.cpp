@@ -321,10 +321,11 @@ TEST(AncestryUnrelated, oneOfEveryRelatedPairLeaves)
 TEST(AncestryPopulations, deviationsAreScaledForTheNoiseOfTheCounts)
 {
     // Two subpopulations, their labels as kinex-sim writes them: each
-    // label's scale is sqrt(1 - N / S) of its counts (recounted here from
-    // the rows), its frequencies the sample's plus the scaled deviation of
-    // its counts leaning one gene copy to the sample's.  One label for
-    // everybody leaves the sample's frequencies.
+    // label's scale is sqrt(1 - N / S) of its counts over the unrelated set
+    // (recounted here from the rows), its frequencies the sample's plus the
+    // scaled deviation from the set's of its counts leaning one gene copy
+    // to the set's.  One label for everybody leaves the sample's
+    // frequencies.
     tempdir dir;
     const int32_t n = 90, loci = 2000;
     simulate(dir, {"--individuals", "90", "--loci", "2000", "--subpops", "2", "--fst", "0.05", "--missing", "0.02",
@@ -343,28 +344,36 @@ TEST(AncestryPopulations, deviationsAreScaledForTheNoiseOfTheCounts)
         readpopfile();
         popfrequencies();
         ASSERT_EQ(vars.numpops, one ? 1 : 2);
+        ASSERT_GT(vars.numunrel, 0);
+        ASSERT_LT(vars.numunrel, n);  // the simulated families have relatives
         for (int32_t p = 1; p <= vars.numpops; ++p) {
             double signal = 0, noise = 0;
             for (int32_t l = 1; l <= loci; ++l) {
                 const int32_t u = vars.markeridx[std::size_t(l)];
                 if (u == 0) continue;
-                double c = 0, m = 0, call = 0, mall = 0;  // allele-1 copies and genes typed: members, all
+                // allele-1 copies and genes typed: members in the set, the set, all
+                double c = 0, m = 0, cset = 0, mset = 0, call = 0, mall = 0;
                 for (int32_t i = 1; i <= n; ++i) {
                     const int g = copies(rows[std::size_t(i - 1)][std::size_t(l - 1)]);
                     if (g < 0) continue;
                     call += g, mall += 2;
+                    if (!vars.unrelset[std::size_t(i)]) continue;
+                    cset += g, mset += 2;
                     if (vars.popof[std::size_t(i)] == p) c += g, m += 2;
                 }
-                const double whole = call / mall, f = (c + whole) / (m + 1);
-                signal += 2 * (f - whole) * (f - whole);
-                noise += 2 * f * (1 - f) * (1 / m - 1 / mall);
+                const double whole = call / mall, set = cset / mset, f = (c + set) / (m + 1);
+                signal += 2 * (f - set) * (f - set);
+                noise += 2 * f * (1 - f) * (1 / m - 1 / mset);
                 const double s = vars.popshrink[std::size_t(p)];
                 const double a = vars.popfreq[popfreqat(vars.locusloc[std::size_t(u - 1)] + 1, p)];
                 const double b = vars.popfreq[popfreqat(vars.locusloc[std::size_t(u - 1)] + 2, p)];
                 EXPECT_NEAR(a + b, 1, 1e-12) << l;
-                EXPECT_NEAR(std::min(std::abs(a - whole - s * (f - whole)), std::abs(b - whole - s * (f - whole))), 0,
+                EXPECT_NEAR(std::min(std::abs(a - whole - s * (f - set)), std::abs(b - whole - s * (f - set))), 0,
                             1e-12)
                     << l;
+                if (one) {
+                    EXPECT_NEAR(std::min(std::abs(a - whole), std::abs(b - whole)), 0, 1e-12) << l;
+                }
             }
             const double s = signal > noise ? std::sqrt(1 - noise / signal) : 0;
             EXPECT_NEAR(vars.popshrink[std::size_t(p)], s, 1e-9) << p;
