@@ -398,6 +398,7 @@ int64_t kindyads(emwork& w)
     vars.kinfitted = sum[0];
     vars.kinwritten = sum[1];
     vars.mleunrelated = sum[3];
+    vars.mlefitted = sum[0];
     say("  Pairs written " + std::to_string(sum[1]) + " of " + std::to_string(all) +
         ", fitted " + std::to_string(sum[0]) + "; most iterations " + itod(vars.mlemost) + ", not converged " +
         itod(vars.mlenotconv));

@@ -104,8 +104,10 @@ void mlesummary()
     }
     vars.mlemost = 0;
     vars.mlenotconv = 0;
+    vars.mlefitted = 0;
     for (std::size_t k = 1; k < vars.mleiter.size(); ++k) {
         const int32_t it = vars.mleiter[k];
+        vars.mlefitted += it != 0;
         vars.mlemost = std::max(vars.mlemost, it < 0 ? -it : it);
         if (it < 0) ++vars.mlenotconv;
     }

@@ -31,6 +31,6 @@ bool unrelatedfit(const termentries& te, mlefit& fit, uint32_t states)
 std::string unrelatedtext()
 {
     return "Pairs called unrelated and not related beyond chance (likelihood-ratio statistic below " +
-           gtod(kinshiplrt) + " against no kinship): " + std::to_string(vars.mleunrelated) +
-           "; their Deltas are those of the best point without kinship";
+           gtod(kinshiplrt) + " against no kinship): " + std::to_string(vars.mleunrelated) + " of " +
+           std::to_string(vars.mlefitted) + " pairs fitted; their Deltas are those of the best point without kinship";
 }
