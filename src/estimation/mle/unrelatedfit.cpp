@@ -1,6 +1,6 @@
-// Pairs not related beyond chance: a pair called unrelated whose fit is
-// no better than the best point without kinship, by less than kinshiplrt,
-// takes that point's Deltas.
+// Pairs not related beyond chance: a pair called unrelated whose maximum
+// beats the best point without kinship by a likelihood-ratio statistic
+// below kinshiplrt takes that point's Deltas.
 #include "estimation/mle/mle.hpp"
 #include "run/textconv.hpp"
 #include "run/variables.hpp"
