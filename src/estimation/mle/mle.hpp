@@ -104,7 +104,7 @@ uint32_t dyadstates(int32_t i, int32_t j);
 // chi-square with one degree of freedom, a quarter with two), is not
 // related beyond chance: its Deltas are those of that point, where the
 // boundary of maximum likelihood would leave them spread above 0 (kinship
-// RMSE of unrelated pairs 0.0022 to about 0.0013 on 200 x 20000 SNPs,
+// RMSE of unrelated pairs 0.0022 to 0.0011 on 200 x 20000 SNPs,
 // measured: docs/VALIDATION.md).  Its LNL, LRT, call and gap stay those of
 // the maximum.
 constexpr double kinshiplrt = 4.2306;

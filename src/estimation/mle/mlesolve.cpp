@@ -447,11 +447,9 @@ void finishfit(const termentries& te, mlestate& z, const double* before, bool do
     std::copy(z.d, z.d + 10, points[0]);
     std::copy(before, before + 10, points[1]);
     if (calls) relationpoints(points + own);
-    if (!calls) {
+    if (!calls || te.reltable != nullptr) {
         mlelogliks(te, points, own, l);
-    } else if (te.reltable != nullptr) {
-        mlelogliks(te, points, own, l);
-        mlerelationliks(te, points + own, l + own);
+        if (calls) mlerelationliks(te, points + own, l + own);
     } else if (te.adjusted) {
         mlelogliks(te, points, own, l);
         mlerelationprods(te, points + own, nrelations - 1, l + own);
