@@ -59,6 +59,7 @@ void writerunrecord(textout& out)
                                 : ")\n");
     if (vars.mle != 0 && vars.inbreed == 1 && vars.numautoz >= 0) s += "  " + autozygoustext() + "\n";
     if (vars.mle != 0) s += "  " + unrelatedtext() + "\n";
+    if (vars.mle != 0) s += "  " + unilinealtext() + "\n";
     if (vars.generr > 0.0) s += "  Genotyping error rate = " + gtod(vars.generr) + "\n";
     if (!vars.errline.empty()) s += "  " + vars.errline + "\n";
     if (vars.kin) {

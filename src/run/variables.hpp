@@ -112,6 +112,7 @@ struct variables {
     int32_t mlemost = 0;                // most iterations of a dyad
     int32_t mlenotconv = 0;             // dyads not converged
     int64_t mleunrelated = 0;           // pairs called unrelated and not related beyond chance
+    int64_t mleunilineal = 0;           // pairs called PO, second- or third-degree without Delta7 beyond chance
     int64_t mlefitted = 0;              // pairs fitted (typed at a locus in common)
 
     // ---- ancestry: individual-specific allele frequencies (PCS:, POP:) ----

@@ -290,6 +290,49 @@ TEST(estimation_mle, pairsNotRelatedBeyondChanceTakeTheBestPointWithoutKinship)
     EXPECT_GT(kept, 10);
 }
 
+// A pair called a relationship without Delta7 takes the best point with
+// Delta7 = 0 exactly when its fit beats that point by less than
+// unilineallrt; a pair called full-sib or unrelated keeps its maximum.
+TEST(estimation_mle, unilinealRelativesWithoutDelta7BeyondChanceTakeTheBestPointWithoutIt)
+{
+    esttest::freshstate(1);
+    esttest::rng r{47};
+    constexpr uint32_t delta7 = 1u << 7;
+    int replaced = 0, kept = 0;
+    for (int k = 0; k < 160; ++k) {
+        const problem p = k % 2 ? adjustedproblem(r) : randomproblem(r, k % 4 == 0);
+        const uint32_t states = k % 3 == 0 ? outbredstates : k % 3 == 1 ? allstates & ~firstautozygous : allstates;
+        vars.inbreed = 1;
+        const termentries te = entriesof(p.list, p.w9, p.adjusted);
+        mlefit fit;
+        mlesolve(te, fit, states);
+        for (int call : {3, nrelations}) {
+            mlefit asis = fit;
+            asis.call = call;
+            EXPECT_FALSE(unilinealfit(te, asis, states)) << k;
+        }
+        const int unilineal[3] = {parentoffspring, 4, 5};  // second- and third-degree
+        fit.call = unilineal[k / 3 % 3];
+        double without[10];
+        p.slowmax(states & ~delta7, without, 20000);
+        const double stat = 2.0 * (fit.lnl - p.loglik(without)), d7 = fit.d[7];
+        if (std::fabs(stat - unilineallrt) < 1e-6) continue;
+        const bool beyond = !(d7 > 0.0) || stat > unilineallrt;
+        ASSERT_EQ(unilinealfit(te, fit, states), !beyond) << k << " statistic " << stat;
+        if (beyond) {
+            kept += d7 > 0.0;
+            EXPECT_EQ(fit.d[7], d7);
+            continue;
+        }
+        ++replaced;
+        EXPECT_EQ(fit.d[7], 0.0);
+        const double l = p.loglik(fit.d), ls = p.loglik(without);
+        EXPECT_GE(l, ls - 1e-9 * std::fabs(ls)) << k;
+    }
+    EXPECT_GT(replaced, 10);
+    EXPECT_GT(kept, 10);
+}
+
 TEST(estimation_mle, boundaryCases)
 {
     esttest::freshstate(1);

@@ -48,7 +48,7 @@ struct kinwork {
     std::vector<int8_t> bi, bj;
     const termentries* te = nullptr;
     const int8_t* gi = nullptr;  // the first individual's allele pairs (per-locus entries)
-    int64_t pairs = 0, fitted = 0, written = 0, notconv = 0, unrelated = 0;
+    int64_t pairs = 0, fitted = 0, written = 0, notconv = 0, unrelated = 0, unilineal = 0;
     int32_t most = 0;
 };
 
@@ -153,6 +153,7 @@ void kinpair(kinwork& k, emwork& w, int32_t i, int32_t j, std::string& s, double
     mlesolve(*k.te, fit, states);
     ++k.fitted;
     k.unrelated += unrelatedfit(*k.te, fit, states);
+    k.unilineal += unilinealfit(*k.te, fit, states);
     k.most = std::max(k.most, fit.iter);
     k.notconv += !fit.conv;
     if (k.measure && fit.call == parentoffspring) tallyerrors(k.errors, fetchgtype(i, k.bi), fetchgtype(j, k.bj));
@@ -383,26 +384,29 @@ int64_t kindyads(emwork& w)
     w.entries.reltable = nullptr;  // the table goes with k
 
     // the counts of all processes: fitted and written pairs, not converged,
-    // not related beyond chance, the most iterations (each process's in its
-    // own place)
-    std::vector<int64_t> send(std::size_t(4 + p), 0), sum(std::size_t(4 + p), 0);
+    // not related beyond chance, without Delta7 beyond chance, the most
+    // iterations (each process's in its own place)
+    std::vector<int64_t> send(std::size_t(5 + p), 0), sum(std::size_t(5 + p), 0);
     send[0] = k.fitted;
     send[1] = k.written;
     send[2] = k.notconv;
     send[3] = k.unrelated;
-    send[std::size_t(4 + vars.threadid)] = k.most;
+    send[4] = k.unilineal;
+    send[std::size_t(5 + vars.threadid)] = k.most;
     parsumlong(send.data(), sum.data(), send.size());
     vars.mlenotconv = int32_t(std::min<int64_t>(sum[2], 2147483647));
     vars.mlemost = 0;
-    for (int32_t r = 0; r < p; ++r) vars.mlemost = std::max(vars.mlemost, int32_t(sum[std::size_t(4 + r)]));
+    for (int32_t r = 0; r < p; ++r) vars.mlemost = std::max(vars.mlemost, int32_t(sum[std::size_t(5 + r)]));
     vars.kinfitted = sum[0];
     vars.kinwritten = sum[1];
     vars.mleunrelated = sum[3];
+    vars.mleunilineal = sum[4];
     vars.mlefitted = sum[0];
     say("  Pairs written " + std::to_string(sum[1]) + " of " + std::to_string(all) +
         ", fitted " + std::to_string(sum[0]) + "; most iterations " + itod(vars.mlemost) + ", not converged " +
         itod(vars.mlenotconv));
     say("  " + unrelatedtext());
+    say("  " + unilinealtext());
     if (k.measure) errorsseen(k.errors);
     return k.pairs;
 }

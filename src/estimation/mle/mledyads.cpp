@@ -49,6 +49,7 @@ int64_t mledyads(emwork& w, int64_t dyads)
         const uint32_t states = dyadstates(d.i, d.j);
         mlesolve(te, fit, states);
         vars.mleunrelated += unrelatedfit(te, fit, states);
+        vars.mleunilineal += unilinealfit(te, fit, states);
         float stored[9];
         for (int s = 1; s <= 9; ++s) stored[s - 1] = float(fit.d[s]);
         setdeltas(d.j, d.i, stored);

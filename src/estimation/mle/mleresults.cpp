@@ -58,6 +58,7 @@ void mlestart(int64_t dyads)
     allocarray(vars.mlecall, n, 0, message, routine);
     allocarray(vars.mleiter, n, 0, message, routine);
     vars.mleunrelated = 0;
+    vars.mleunilineal = 0;
     progress.start = progress.last = std::chrono::steady_clock::now();
     // dyad k is this process's when k mod P is its rank
     const int64_t p = vars.numthreads, r = vars.threadid;
@@ -99,8 +100,10 @@ void mlesummary()
         sumover(vars.mlegap, parsumdouble);
         sumover(vars.mlecall, parsumint);
         sumover(vars.mleiter, parsumint);
-        int64_t mine = vars.mleunrelated;
-        parsumlong(&mine, &vars.mleunrelated, 1);
+        int64_t mine[2] = {vars.mleunrelated, vars.mleunilineal}, all[2];
+        parsumlong(mine, all, 2);
+        vars.mleunrelated = all[0];
+        vars.mleunilineal = all[1];
     }
     vars.mlemost = 0;
     vars.mlenotconv = 0;
@@ -114,4 +117,5 @@ void mlesummary()
     say("  Maximum likelihood Deltas: most iterations " + itod(vars.mlemost) + ", dyads not converged " +
         itod(vars.mlenotconv));
     say("  " + unrelatedtext());
+    say("  " + unilinealtext());
 }
