@@ -46,7 +46,6 @@ instead of being made anew.  Prints a markdown report.  Standard library
 only; the programs run under /usr/bin/time -v (bench/measure.py).
 """
 import argparse
-import math
 import os
 import sys
 
@@ -55,7 +54,7 @@ sys.dont_write_bytecode = True
 sys.path.insert(0, HERE)
 import measure  # noqa: E402
 import score  # noqa: E402
-from score import BIAS, D4, D6, D8, D9, EXPECTED, INBRED, OUTBRED, R, RMSE, callcounts, kr, line, num, pct  # noqa: E402
+from score import BIAS, D4, D6, D8, D9, EXPECTED, INBRED, OUTBRED, R, RMSE, callcounts, kr, line, num, pct, ratio  # noqa: E402
 
 SEEDS = {"E": 25101, "C": 25102}
 DESIGNS = {"E": ["--error", "0.01"], "C": []}
@@ -224,14 +223,6 @@ def biasrmse(s):
 
 def yesno(ok):
     return "–" if ok is None else ("yes" if ok else "no")
-
-
-def ratio(x, y):
-    if x is None or y is None:
-        return None
-    if y == 0:
-        return 1.0 if x == 0 else math.inf
-    return x / y
 
 
 def part1(a, out):

@@ -213,6 +213,16 @@ def line(cells):
     return "| " + " | ".join(str(c) for c in cells) + " |"
 
 
+def ratio(x, y):
+    """x / y, where 0 / 0 is 1 (both exact) and x / 0 infinite; None if
+    either is missing."""
+    if x is None or y is None:
+        return None
+    if y == 0:
+        return 1.0 if x == 0 else math.inf
+    return x / y
+
+
 def pct(k, n):
     return f"{100.0 * k / n:.2f}% ({k}/{n})" if n else "–"
 

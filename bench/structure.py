@@ -46,7 +46,6 @@ made anew.  Prints a markdown report.  Standard library only; the programs
 run under /usr/bin/time -v (bench/measure.py).
 """
 import argparse
-import math
 import os
 import sys
 
@@ -56,7 +55,7 @@ sys.path.insert(0, HERE)
 import measure  # noqa: E402
 import peers  # noqa: E402
 import score  # noqa: E402
-from score import BIAS, EXPECTED, INBRED, OUTBRED, RMSE, callcounts, kr, line, num, pct  # noqa: E402
+from score import BIAS, EXPECTED, INBRED, OUTBRED, RMSE, callcounts, kr, line, num, pct, ratio  # noqa: E402
 
 SEEDS = {"S": 24101, "H": 24102}
 DESIGNS = {"S": ["--subpops", "3", "--fst", "0.05", "--admixed", "0.2"], "H": []}
@@ -289,9 +288,9 @@ def part3(a, out):
                 elif t is None:
                     cells.append(f"{num(s[RMSE])} / –")
                 else:
-                    ratio = s[RMSE] / t[RMSE] if t[RMSE] > 0 else math.inf
-                    worst = max(worst, ratio)
-                    cells.append(f"{num(s[RMSE])} / {num(t[RMSE])} = {ratio:.2f}")
+                    q = ratio(s[RMSE], t[RMSE])
+                    worst = max(worst, q)
+                    cells.append(f"{num(s[RMSE])} / {num(t[RMSE])} = {q:.2f}")
             verdict = "no H run" if h is None else ("yes" if worst <= 1.25 else f"no ({worst:.2f})")
             out.append(line([label(est, adj)] + cells + [verdict]))
         out += [""] + notes + ([""] if notes else [])
@@ -368,8 +367,8 @@ def part6(a, out):
                     cp = (p.rel[c][0].stats()[0], p.rel[c][1].get(EXPECTED[c], 0), p.rel[c][0].n)
                 else:
                     continue
-                kr_ = cp[0][RMSE] / cu[0][RMSE] if cu[0][RMSE] > 0 else math.inf
-                sr = (cp[1] / cp[2]) / (cu[1] / cu[2]) if cu[1] else (1.0 if cp[1] == 0 else math.inf)
+                kr_ = ratio(cp[0][RMSE], cu[0][RMSE])
+                sr = ratio(cp[1] / cp[2], cu[1] / cu[2])
                 ok = kr_ <= 1.10 and sr >= 0.90
                 out.append(line([c, cu[2], num(cu[0][RMSE]), num(cp[0][RMSE]), f"{kr_:.3f}",
                                  f"{100.0 * cu[1] / cu[2]:.2f}%", f"{100.0 * cp[1] / cp[2]:.2f}%", f"{sr:.3f}",

@@ -229,15 +229,24 @@ TEST(estimation_mle, reachesTheMaximumOfRandomDyads)
 }
 
 // An individual not inbred beyond chance keeps its own genes apart in
-// every pair, from whichever side; at the threshold it is inbred.
+// every pair, from whichever side; at the threshold it is inbred.  With
+// many typed loci the threshold is the logarithm of their number.
 TEST(estimation_mle, pairsOfIndividualsNotInbredBeyondChanceHoldTheirAutozygousStatesAtZero)
 {
     esttest::freshstate(1);
-    vars.numindiv = 3;
-    vars.inblrt = {0.0, 0.4, 31.0, autozygouslrt};
+    vars.numindiv = 5;
+    vars.inblrt = {0.0, 0.4, 31.0, autozygouslrt, 5.0, 5.0};
+    vars.indvar.assign(15, 0);
+    vars.indvar[indvarat(2, 3)] = 8;  // 8 typed loci: log below 2.7055
+    vars.indvar[indvarat(2, 4)] = 40;
+    vars.indvar[indvarat(3, 4)] = 20;   // 60 loci: 4.09
+    vars.indvar[indvarat(3, 5)] = 20000;  // 9.90
+    EXPECT_EQ(autozygousbound(3), autozygouslrt);
+    EXPECT_NEAR(autozygousbound(4), std::log(60.0), 1e-12);
     EXPECT_EQ(dyadstates(1, 2), allstates);  // not decided yet
     decideautozygous();
-    EXPECT_EQ(vars.numautoz, 2);
+    EXPECT_EQ(vars.numautoz, 3);
+    EXPECT_EQ(dyadstates(4, 5), allstates & ~secondautozygous);
     EXPECT_EQ(dyadstates(1, 2), allstates & ~firstautozygous);
     EXPECT_EQ(dyadstates(2, 1), allstates & ~secondautozygous);
     EXPECT_EQ(dyadstates(2, 3), allstates);

@@ -1,21 +1,36 @@
 // The states each dyad's fit may use, from its two individuals'
 // inbreeding by maximum likelihood (see mle.hpp).
+#include <algorithm>
+#include <cmath>
+
 #include "estimation/mle/mle.hpp"
 #include "run/screen.hpp"
 #include "run/textconv.hpp"
 #include "run/variables.hpp"
 
+double autozygousbound(int32_t i)
+{
+    const double loci = double(vars.indvar[indvarat(2, i)]) + vars.indvar[indvarat(3, i)];
+    return loci > 1.0 ? std::max(autozygouslrt, std::log(loci)) : autozygouslrt;
+}
+
+bool autozygous(int32_t i)
+{
+    return vars.inblrt[std::size_t(i)] >= autozygousbound(i);
+}
+
 void decideautozygous()
 {
     vars.numautoz = 0;
     if (vars.inbreed != 1) return;
-    for (int32_t i = 1; i <= vars.numindiv; ++i) vars.numautoz += vars.inblrt[std::size_t(i)] >= autozygouslrt;
+    for (int32_t i = 1; i <= vars.numindiv; ++i) vars.numautoz += autozygous(i);
     say("  " + autozygoustext());
 }
 
 std::string autozygoustext()
 {
-    return "Inbred beyond chance (likelihood-ratio statistic " + gtod(autozygouslrt) + " or more): " +
+    return "Inbred beyond chance (likelihood-ratio statistic " + gtod(autozygouslrt) +
+           " or more, and at least the logarithm of the number of typed loci): " +
            itod(vars.numautoz) + " of " + itod(vars.numindiv) +
            " individuals; the others' own two genes are taken as not identical by descent in their pairs";
 }
@@ -24,7 +39,7 @@ uint32_t dyadstates(int32_t i, int32_t j)
 {
     if (vars.inbreed != 1 || vars.numautoz < 0) return allstates;
     uint32_t states = allstates;
-    if (vars.inblrt[std::size_t(i)] < autozygouslrt) states &= ~firstautozygous;
-    if (vars.inblrt[std::size_t(j)] < autozygouslrt) states &= ~secondautozygous;
+    if (!autozygous(i)) states &= ~firstautozygous;
+    if (!autozygous(j)) states &= ~secondautozygous;
     return states;
 }
