@@ -299,19 +299,21 @@ TEST(estimation_mle, pairsNotRelatedBeyondChanceTakeTheBestPointWithoutKinship)
     EXPECT_GT(kept, 10);
 }
 
-// A pair called a relationship without Delta7 takes the best point with
-// Delta7 = 0 exactly when its fit beats that point by less than
-// unilineallrt; a pair called full-sib or unrelated keeps its maximum.
+// A pair of members not autozygous called a relationship without Delta7
+// takes the best point with Delta7 = 0 exactly when its fit beats that
+// point by less than unilineallrt; a pair called full-sib or unrelated, or
+// with a member that may be autozygous, keeps its maximum.
 TEST(estimation_mle, unilinealRelativesWithoutDelta7BeyondChanceTakeTheBestPointWithoutIt)
 {
     esttest::freshstate(1);
     esttest::rng r{47};
     constexpr uint32_t delta7 = 1u << 7;
     int replaced = 0, kept = 0;
-    for (int k = 0; k < 160; ++k) {
+    for (int k = 0; k < 240; ++k) {
         const problem p = k % 2 ? adjustedproblem(r) : randomproblem(r, k % 4 == 0);
-        const uint32_t states = k % 3 == 0 ? outbredstates : k % 3 == 1 ? allstates & ~firstautozygous : allstates;
-        vars.inbreed = 1;
+        const int kind = k % 3;  // both outbred, Inbreed 0, the first may be autozygous
+        vars.inbreed = kind == 1 ? 0 : 1;
+        const uint32_t states = kind == 0 ? outbredstates : kind == 1 ? allstates : allstates & ~secondautozygous;
         const termentries te = entriesof(p.list, p.w9, p.adjusted);
         mlefit fit;
         mlesolve(te, fit, states);
@@ -322,8 +324,12 @@ TEST(estimation_mle, unilinealRelativesWithoutDelta7BeyondChanceTakeTheBestPoint
         }
         const int unilineal[3] = {parentoffspring, 4, 5};  // second- and third-degree
         fit.call = unilineal[k / 3 % 3];
+        if (kind == 2) {
+            EXPECT_FALSE(unilinealfit(te, fit, states)) << k;
+            continue;
+        }
         double without[10];
-        p.slowmax(states & ~delta7, without, 20000);
+        p.slowmax(outbredstates & ~delta7, without, 20000);
         const double stat = 2.0 * (fit.lnl - p.loglik(without)), d7 = fit.d[7];
         if (std::fabs(stat - unilineallrt) < 1e-6) continue;
         const bool beyond = !(d7 > 0.0) || stat > unilineallrt;

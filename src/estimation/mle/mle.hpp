@@ -127,17 +127,19 @@ bool unrelatedfit(const termentries& te, mlefit& fit, uint32_t states);
 // Their number (vars.mleunrelated, all processes) as said on screen.
 std::string unrelatedtext();
 
-// A pair called parent-offspring, second- or third-degree (relatives
-// through one line of descent, who share at most one gene identical by
-// descent) whose likelihood-ratio statistic against the best point with
-// Delta7 = 0 lies below unilineallrt, the 1% point of the half chi-square
-// with one degree of freedom, takes that point's Deltas.  Two-allele loci
-// tell the direction Delta7 + 1, Delta8 - 2, Delta9 + 1 (which keeps the
-// kinship) apart only weakly, and the bound Delta7 >= 0 left Delta7 above
-// 0 in most such pairs, Delta8 twice as far below (outbred relatives'
-// Delta8 RMSE 0.0168 to 0.0142 on 200 x 20000 SNPs; at the 5% point 6 of
-// 60 of them kept Delta7, where 3 were due: measured, docs/VALIDATION.md).
-// Its LNL, LRT, call and gap stay those of the maximum.
+// A pair of two members not taken as autozygous (dyadstates) that is
+// called parent-offspring, second- or third-degree (relatives through one
+// line of descent, who share at most one gene identical by descent where
+// the pedigree has no loop) and whose likelihood-ratio statistic against
+// the best point with Delta7 = 0 lies below unilineallrt, the 1% point of
+// the half chi-square with one degree of freedom, takes that point's
+// Deltas.  Two-allele loci tell the direction Delta7 + 1, Delta8 - 2,
+// Delta9 + 1 (which keeps the kinship) apart only weakly, and the bound
+// Delta7 >= 0 left Delta7 above 0 in most such pairs, Delta8 twice as far
+// below (outbred relatives' Delta8 RMSE 0.0168 to 0.0142 on 200 x 20000
+// SNPs; at the 5% point 6 of 60 of them kept Delta7, where 3 were due:
+// measured, docs/VALIDATION.md).  Its LNL, LRT, call and gap stay those of
+// the maximum.
 constexpr double unilineallrt = 5.4119;
 // True when fit's Deltas were replaced so (unilinealfit.cpp).
 bool unilinealfit(const termentries& te, mlefit& fit, uint32_t states);

@@ -1,7 +1,7 @@
-// Relatives through one line of descent: a pair called parent-offspring,
-// second- or third-degree whose Delta7 beats the best point without it by
-// a likelihood-ratio statistic below unilineallrt takes that point's
-// Deltas.
+// Relatives through one line of descent: a pair of members not autozygous
+// called parent-offspring, second- or third-degree whose Delta7 beats the
+// best point without it by a likelihood-ratio statistic below
+// unilineallrt takes that point's Deltas.
 #include "estimation/estimation.hpp"
 #include "estimation/mle/mle.hpp"
 #include "run/textconv.hpp"
@@ -11,6 +11,10 @@ bool unilinealfit(const termentries& te, mlefit& fit, uint32_t states)
 {
     // the relationships without Delta7, unrelated apart (unrelatedfit)
     if (fit.call < 1 || fit.call >= nrelations || relations[fit.call].d7 != 0.0) return false;
+    // a member that may be autozygous has a loop in its pedigree, through
+    // which its relatives may share both genes
+    if (vars.inbreed != 1) states &= outbredstates;
+    if ((states & ~outbredstates) != 0) return false;
     constexpr uint32_t delta7 = 1u << 7;
     if (!(fit.d[7] > 0.0) || !(states & delta7)) return false;
     mlefit without;
