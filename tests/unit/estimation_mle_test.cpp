@@ -302,10 +302,12 @@ TEST(estimation_mle, pairsNotRelatedBeyondChanceTakeTheBestPointWithoutKinship)
 // A pair of members not autozygous called a relationship without Delta7
 // takes the best point with Delta7 = 0 exactly when its fit beats that
 // point by less than unilineallrt; a pair called full-sib or unrelated, or
-// with a member that may be autozygous, keeps its maximum.
+// with a member that may be autozygous, or of multi-allelic data, keeps its
+// maximum.
 TEST(estimation_mle, unilinealRelativesWithoutDelta7BeyondChanceTakeTheBestPointWithoutIt)
 {
     esttest::freshstate(1);
+    vars.dataform = 2;
     esttest::rng r{47};
     constexpr uint32_t delta7 = 1u << 7;
     int replaced = 0, kept = 0;
@@ -328,6 +330,10 @@ TEST(estimation_mle, unilinealRelativesWithoutDelta7BeyondChanceTakeTheBestPoint
             EXPECT_FALSE(unilinealfit(te, fit, states)) << k;
             continue;
         }
+        vars.dataform = 0;
+        mlefit multi = fit;
+        EXPECT_FALSE(unilinealfit(te, multi, states)) << k;
+        vars.dataform = 2;
         double without[10];
         p.slowmax(outbredstates & ~delta7, without, 20000);
         const double stat = 2.0 * (fit.lnl - p.loglik(without)), d7 = fit.d[7];

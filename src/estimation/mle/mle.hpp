@@ -127,8 +127,8 @@ bool unrelatedfit(const termentries& te, mlefit& fit, uint32_t states);
 // Their number (vars.mleunrelated, all processes) as said on screen.
 std::string unrelatedtext();
 
-// A pair of two members not taken as autozygous (dyadstates) that is
-// called parent-offspring, second- or third-degree (relatives through one
+// On SNP data (DataForm 1, 2) a pair of two members not taken as
+// autozygous (dyadstates) that is called parent-offspring, second- or third-degree (relatives through one
 // line of descent, who share at most one gene identical by descent where
 // the pedigree has no loop) and whose likelihood-ratio statistic against
 // the best point with Delta7 = 0 lies below unilineallrt, the 1% point of

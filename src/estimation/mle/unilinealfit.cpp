@@ -1,6 +1,6 @@
-// Relatives through one line of descent: a pair of members not autozygous
-// called parent-offspring, second- or third-degree whose Delta7 beats the
-// best point without it by a likelihood-ratio statistic below
+// Relatives through one line of descent: on SNP data a pair of members not
+// autozygous called parent-offspring, second- or third-degree whose Delta7
+// beats the best point without it by a likelihood-ratio statistic below
 // unilineallrt takes that point's Deltas.
 #include "estimation/estimation.hpp"
 #include "estimation/mle/mle.hpp"
@@ -9,6 +9,10 @@
 
 bool unilinealfit(const termentries& te, mlefit& fit, uint32_t states)
 {
+    // two-allele loci only: multi-allelic ones tell Delta7 apart better,
+    // and at a few dozen loci the inbred their inbreeding test misses lost
+    // more by the rule than the others gained (docs/VALIDATION.md)
+    if (vars.dataform == 0) return false;
     // the relationships without Delta7, unrelated apart (unrelatedfit)
     if (fit.call < 1 || fit.call >= nrelations || relations[fit.call].d7 != 0.0) return false;
     // a member that may be autozygous has a loop in its pedigree, through
