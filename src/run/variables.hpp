@@ -150,6 +150,7 @@ struct variables {
     std::vector<double> inblrt;         // 1..N: 2 (L at F - L at 0)
     std::vector<double> inbse;          // 1..N: standard error of inbml
     int32_t numautoz = -1;              // individuals whose own genes may be identical by descent in their pairs (-1: not decided)
+    std::vector<int8_t> autoz;          // 1..N: 1 if so (decideautozygous)
 };
 
 extern variables vars;

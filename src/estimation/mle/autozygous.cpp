@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "estimation/mle/mle.hpp"
+#include "run/alloc.hpp"
 #include "run/screen.hpp"
 #include "run/textconv.hpp"
 #include "run/variables.hpp"
@@ -23,7 +24,11 @@ void decideautozygous()
 {
     vars.numautoz = 0;
     if (vars.inbreed != 1) return;
-    for (int32_t i = 1; i <= vars.numindiv; ++i) vars.numautoz += autozygous(i);
+    allocarray(vars.autoz, std::size_t(vars.numindiv) + 1, int8_t(0), vars.memerr, "EM_Delta");
+    for (int32_t i = 1; i <= vars.numindiv; ++i) {
+        vars.autoz[std::size_t(i)] = autozygous(i);
+        vars.numautoz += vars.autoz[std::size_t(i)];
+    }
     say("  " + autozygoustext());
 }
 
@@ -39,7 +44,7 @@ uint32_t dyadstates(int32_t i, int32_t j)
 {
     if (vars.inbreed != 1 || vars.numautoz < 0) return allstates;
     uint32_t states = allstates;
-    if (!autozygous(i)) states &= ~firstautozygous;
-    if (!autozygous(j)) states &= ~secondautozygous;
+    if (!vars.autoz[std::size_t(i)]) states &= ~firstautozygous;
+    if (!vars.autoz[std::size_t(j)]) states &= ~secondautozygous;
     return states;
 }

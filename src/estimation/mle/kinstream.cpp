@@ -149,11 +149,8 @@ void kinpair(kinwork& k, emwork& w, int32_t i, int32_t j, std::string& s, double
         entrymoment(w.entries) < least)
         return;
     mlefit fit;
-    const uint32_t states = dyadstates(i, j);
-    mlesolve(*k.te, fit, states);
+    fitdyad(*k.te, i, j, fit, k.unrelated, k.unilineal);
     ++k.fitted;
-    k.unrelated += unrelatedfit(*k.te, fit, states);
-    k.unilineal += unilinealfit(*k.te, fit, states);
     k.most = std::max(k.most, fit.iter);
     k.notconv += !fit.conv;
     if (k.measure && fit.call == parentoffspring) tallyerrors(k.errors, fetchgtype(i, k.bi), fetchgtype(j, k.bj));

@@ -103,8 +103,8 @@ double autozygousbound(int32_t i);
 // True when individual i may be autozygous in its pairs (the statistic
 // at or above the bound).
 bool autozygous(int32_t i);
-// The individuals taken as possibly autozygous counted into numautoz, and
-// their line on screen (after inbreedingml).
+// The individuals taken as possibly autozygous marked in autoz and counted
+// into numautoz, and their line on screen (after inbreedingml).
 void decideautozygous();
 std::string autozygoustext();
 // The states dyad (i, j), i < j, may use.
@@ -128,9 +128,10 @@ bool unrelatedfit(const termentries& te, mlefit& fit, uint32_t states);
 std::string unrelatedtext();
 
 // On SNP data (DataForm 1, 2) a pair of two members not taken as
-// autozygous (dyadstates) that is called parent-offspring, second- or third-degree (relatives through one
-// line of descent, who share at most one gene identical by descent where
-// the pedigree has no loop) and whose likelihood-ratio statistic against
+// autozygous (dyadstates) that is called parent-offspring, second- or
+// third-degree (relatives through one line of descent, who share at most
+// one gene identical by descent where the pedigree has no loop) and whose
+// likelihood-ratio statistic against
 // the best point with Delta7 = 0 lies below unilineallrt, the 1% point of
 // the half chi-square with one degree of freedom, takes that point's
 // Deltas.  Two-allele loci tell the direction Delta7 + 1, Delta8 - 2,
@@ -145,6 +146,11 @@ constexpr double unilineallrt = 5.4119;
 bool unilinealfit(const termentries& te, mlefit& fit, uint32_t states);
 // Their number (vars.mleunilineal, all processes) as said on screen.
 std::string unilinealtext();
+
+// The fit of dyad (i, j), i < j, over the states its members allow, with
+// the two rules above applied after it; the pairs each rule replaced are
+// added to unrelated and unilineal (mledyads.cpp).
+void fitdyad(const termentries& te, int32_t i, int32_t j, mlefit& fit, int64_t& unrelated, int64_t& unilineal);
 
 // True when the log-likelihood of the entries te is flat along Delta2 +
 // 2 Delta8 - Delta4 - Delta6 - Delta7 (two-allele loci whose two

@@ -6,6 +6,14 @@
 #include "estimation/mle/mle.hpp"
 #include "run/variables.hpp"
 
+void fitdyad(const termentries& te, int32_t i, int32_t j, mlefit& fit, int64_t& unrelated, int64_t& unilineal)
+{
+    const uint32_t states = dyadstates(i, j);
+    mlesolve(te, fit, states);
+    unrelated += unrelatedfit(te, fit, states);
+    unilineal += unilinealfit(te, fit, states);
+}
+
 int64_t mledyads(emwork& w, int64_t dyads)
 {
     mlestart(dyads);
@@ -46,10 +54,7 @@ int64_t mledyads(emwork& w, int64_t dyads)
         } else walkentries(w, d, iis);
         if (nocommon(d, iis)) continue;
         mlefit fit;
-        const uint32_t states = dyadstates(d.i, d.j);
-        mlesolve(te, fit, states);
-        vars.mleunrelated += unrelatedfit(te, fit, states);
-        vars.mleunilineal += unilinealfit(te, fit, states);
+        fitdyad(te, d.i, d.j, fit, vars.mleunrelated, vars.mleunilineal);
         float stored[9];
         for (int s = 1; s <= 9; ++s) stored[s - 1] = float(fit.d[s]);
         setdeltas(d.j, d.i, stored);
