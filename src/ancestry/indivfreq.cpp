@@ -55,8 +55,33 @@ void keepinside(double* f)
 
 }  // namespace
 
+namespace {
+
+// Individual i of the unrelated set (POP: on SNP data): half of its own
+// gene copies out of its population's counts, as the set's members of the
+// components have half of their row out of the fit (see below).
+void popselfhalf(int32_t i, double* f)
+{
+    const int32_t p = vars.popof[std::size_t(i)], nu = vars.numloci2;
+    const uint32_t* column = snpcolumn(i);
+    for (int32_t u = 1; u <= nu; ++u) {
+        const uint32_t code = (column[(u - 1) / 16] >> (2 * ((u - 1) % 16))) & 3u;
+        if (code == 0) continue;
+        const std::size_t at = popfreqat(vars.locusloc[std::size_t(u - 1)] + 1, p);
+        f[u] -= 0.5 * (vars.popselfw[at] * snphalfdosage[code] - vars.popselfv[at]);
+    }
+}
+
+}  // namespace
+
 void indivfreqs(int32_t i, double* f)
 {
+    if (vars.pcs == 0 && !vars.popselfw.empty() && vars.unrelset[std::size_t(i)]) {
+        rawfreqs(i, f, nullptr);
+        popselfhalf(i, f);
+        keepinside(f);
+        return;
+    }
     const bool set = vars.pcs > 0 && !vars.pclever.empty();
     const double h = set ? vars.pclever[std::size_t(i)] : 0.0, hk = set ? vars.pcleverkept[std::size_t(i)] : 0.0;
     if (!(h > 0.0 && h < 1.0)) {

@@ -152,11 +152,22 @@ void popscale(int32_t p, const popcounts& c)
     }
     const double s = signal > noise ? std::sqrt(1.0 - noise / signal) : 0.0;
     vars.popshrink[std::size_t(p)] = s;
+    const bool self = !vars.popselfw.empty();
     for (int32_t l = 1; l <= vars.numloci2; ++l) {
         const locustotals t = totalsat(p, l, c);
         for (int32_t x = t.lo; x <= t.hi; ++x) {
             double& f = vars.popfreq[popfreqat(x, p)];
-            f = wholefreq(x, t.all) + s * (f - setfreq(c, x, t.set));
+            const double sf = setfreq(c, x, t.set);
+            if (self && t.n > 0) {
+                // without a counted member's two copies (y of them allele x,
+                // times 2) its population's count moves by 2 (y - f) / (n -
+                // 2 + popprior) and all counted by 2 (y - sf) / (set - 2)
+                const double wp = 2.0 / (double(t.n) - 2.0 + popprior);
+                const double ws = t.set > 2 ? 2.0 / (double(t.set) - 2.0) : 0.0;
+                vars.popselfw[popfreqat(x, p)] = s * (wp - ws);
+                vars.popselfv[popfreqat(x, p)] = s * (wp * f - ws * sf);
+            }
+            f = wholefreq(x, t.all) + s * (f - sf);
         }
     }
 }
@@ -207,5 +218,9 @@ void popfrequencies()
                     (double(c.count[popfreqat(x, p)]) + popprior * setfreq(c, x, t.set)) / (double(t.n) + popprior);
         }
     allocarray(vars.popshrink, std::size_t(k) + 1, 1.0, vars.memerr, "EM_Delta");
+    if (setonly) {
+        allocarray(vars.popselfw, std::size_t(a) * std::size_t(k), 0.0, vars.memerr, "EM_Delta");
+        allocarray(vars.popselfv, std::size_t(a) * std::size_t(k), 0.0, vars.memerr, "EM_Delta");
+    }
     for (int32_t p = 1; p <= k; ++p) popscale(p, c);
 }

@@ -143,6 +143,11 @@ struct variables {
     std::vector<std::string> popname;   // 1..numpops
     std::vector<double> popfreq;        // A x numpops, popfreqat(a, k)
     std::vector<double> popshrink;      // 1..numpops: the scale of each population's deviations (0..1)
+    // SNP data: a counted member's own gene copies move its population's
+    // frequency of allele a by popselfw(a, k) y - popselfv(a, k), y its
+    // copies of a / 2 (what leaving it out of the counts would take away).
+    std::vector<double> popselfw;       // A x numpops, popfreqat(a, k)
+    std::vector<double> popselfv;       // A x numpops, popfreqat(a, k)
     std::vector<double> freqlow;        // 1..U: individual frequencies stay in [freqlow, 1 - freqlow]
     // Per individual, inbreeding by maximum likelihood at its own allele
     // frequencies (MLE not 0).

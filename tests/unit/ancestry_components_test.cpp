@@ -325,7 +325,8 @@ TEST(AncestryPopulations, deviationsAreScaledForTheNoiseOfTheCounts)
     // (recounted here from the rows), its frequencies the sample's plus the
     // scaled deviation from the set's of its counts leaning one gene copy
     // to the set's.  One label for everybody leaves the sample's
-    // frequencies.
+    // frequencies.  A member of the set takes the frequencies half way
+    // between its label's and its label's without its own genes.
     tempdir dir;
     const int32_t n = 90, loci = 2000;
     simulate(dir, {"--individuals", "90", "--loci", "2000", "--subpops", "2", "--fst", "0.05", "--missing", "0.02",
@@ -346,6 +347,12 @@ TEST(AncestryPopulations, deviationsAreScaledForTheNoiseOfTheCounts)
         ASSERT_EQ(vars.numpops, one ? 1 : 2);
         ASSERT_GT(vars.numunrel, 0);
         ASSERT_LT(vars.numunrel, n);  // the simulated families have relatives
+        freqedges();
+        std::vector<double> own(std::size_t(vars.numloci2) + 1);
+        int32_t member = 0;
+        while (!vars.unrelset[std::size_t(++member)]) {
+        }
+        indivfreqs(member, own.data());
         for (int32_t p = 1; p <= vars.numpops; ++p) {
             double signal = 0, noise = 0;
             for (int32_t l = 1; l <= loci; ++l) {
@@ -373,6 +380,12 @@ TEST(AncestryPopulations, deviationsAreScaledForTheNoiseOfTheCounts)
                     << l;
                 if (one) {
                     EXPECT_NEAR(std::min(std::abs(a - whole), std::abs(b - whole)), 0, 1e-12) << l;
+                }
+                const int g = copies(rows[std::size_t(member - 1)][std::size_t(l - 1)]);
+                const double fout = (c - g + set) / (m - 2 + 1), setout = (cset - g) / (mset - 2);
+                const double half = whole + s * ((f + fout) / 2 - (set + setout) / 2), x = own[std::size_t(u)];
+                if (p == vars.popof[std::size_t(member)] && g >= 0 && half > 0.01 && half < 0.99) {
+                    EXPECT_NEAR(std::min(std::abs(x - half), std::abs(x - (1 - half))), 0, 1e-12) << l;
                 }
             }
             const double s = signal > noise ? std::sqrt(1 - noise / signal) : 0;
