@@ -6,7 +6,7 @@ simulated population labels), on kinex-sim data (all family types, 13%
 inbred, 1% missing):
 
     python3 bench/structure.py [--build build] [--work /tmp/kinex-structure] [--only 1,2,3,4,5,6]
-                               [--peers] [--with-mle1-large] [--small] [--reuse]
+                               [--peers] [--samples K] [--with-mle1-large] [--small] [--reuse]
 
 Designs: S, three subpopulations (--subpops 3 --fst 0.05 --admixed 0.2),
 and H, the same without structure (another seed), each at 200 x 20000 and
@@ -38,6 +38,10 @@ has its PCS: runs left out, with a note.
    kinship) and PLINK 1.9 --genome (PI_HAT/2) on S at the smaller size,
    share of the unrelated pairs of each group with kinship >= 0.0442
    (third degree or closer) and their kinship bias.
+
+8. With --samples K (K > 1): the relatives' kinship RMSE on S against H
+   of part 3 at the smaller size, over the pairs of K samples of each
+   design (each class has 10 to 20 pairs in one sample).
 
 Runs are shared by the parts and made once, when a part first needs them.
 With --reuse, a run that an earlier invocation finished in --work (results,
@@ -89,9 +93,14 @@ def sizename(size):
     return f"{size[0]} x {size[1]}"
 
 
-def simulate(a, design, size):
-    folder = os.path.join(a.work, f"{design}-{size[0]}x{size[1]}-{SEEDS[design]}")
-    return score.simulate(a.sim, folder, size, SEEDS[design], DESIGNS[design])
+def seed(design, sample):
+    """The seed of a design's sample: 0 the one of parts 1-7, others for part 8."""
+    return SEEDS[design] + 100 * sample
+
+
+def simulate(a, design, size, sample=0):
+    folder = os.path.join(a.work, f"{design}-{size[0]}x{size[1]}-{seed(design, sample)}")
+    return score.simulate(a.sim, folder, size, seed(design, sample), DESIGNS[design])
 
 
 class Skipped:
@@ -101,13 +110,13 @@ class Skipped:
         self.why = why
 
 
-def kinex(a, design, size, est, adj):
+def kinex(a, design, size, est, adj, sample=0):
     """A measured kinex run (made once): its measure.Run and its scores, or
     a Skipped."""
-    key = (design, size, est, adj)
+    key = (design, size, est, adj) + ((sample,) if sample else ())
     if key in a.done:
         return a.done[key]
-    folder = simulate(a, design, size)
+    folder = simulate(a, design, size, sample)
     sub = os.path.join(folder, (est + ("-" + adj if adj else "")).lower().replace(":", ""))
     os.makedirs(sub, exist_ok=True)
     res = os.path.join(sub, "results.out")
@@ -415,6 +424,49 @@ def part7(a, out):
     out.append("")
 
 
+def pooled(tallies):
+    """One kr.Tally of several samples' tallies of a class."""
+    t = kr.Tally(1)
+    for x in tallies:
+        t.n += x.n
+        for f in ("k", "t", "e", "d", "d2"):
+            getattr(t, f)[0] += getattr(x, f)[0]
+    return t
+
+
+def part8(a, out):
+    size, n = a.sizes[0], a.samples
+    classes = OUTBRED + INBRED
+    out += [f"## 8. Relatives over {n} samples, {sizename(size)} SNPs", "",
+            f"Kinship RMSE of each relative class on S / on H as in part 3, over the pairs of {n} samples of "
+            f"each design (seeds {seed('S', 0)} + 100 k and {seed('H', 0)} + 100 k, k = 0..{n - 1}; a class "
+            "of ten pairs in one sample leaves its RMSE uncertain by about a fifth); in brackets the "
+            "lowest and highest of the single samples' ratios and the pairs pooled.  Target at most 1.25.", "",
+            "| Run | " + " | ".join(classes) + " | All at most 1.25 |", "|---|" + "--:|" * len(classes) + "---|"]
+    for est, adj in runs(a, "S", size):
+        hadj = None if adj == "POP" else adj
+        if (est, hadj) not in runs(a, "H", size):
+            continue
+        got = [(kinex(a, "S", size, est, adj, k), kinex(a, "H", size, est, hadj, k)) for k in range(n)]
+        if any(isinstance(x, Skipped) for pair in got for x in pair):
+            out.append(line([label(est, adj)] + ["–"] * len(classes) + ["a run skipped"]))
+            continue
+        cells, worst = [], 0.0
+        for c in classes:
+            both = [(s[1].rel[c][0], h[1].rel[c][0]) for s, h in got if c in s[1].rel and c in h[1].rel]
+            if not both:
+                cells.append("–")
+                continue
+            ps, ph = (pooled(x[side] for x in both).stats()[0][RMSE] for side in (0, 1))
+            q = ratio(ps, ph)
+            worst = max(worst, q)
+            each_ = [ratio(x[0].stats()[0][RMSE], x[1].stats()[0][RMSE]) for x in both]
+            cells.append(f"{num(ps)} / {num(ph)} = {q:.2f} ({min(each_):.2f}-{max(each_):.2f}, "
+                         f"{sum(x[0].n for x in both)} pairs)")
+        out.append(line([label(est, adj)] + cells + ["yes" if worst <= 1.25 else f"no ({worst:.2f})"]))
+    out.append("")
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--build", default="/work/main/build")
@@ -424,6 +476,8 @@ def main():
     ap.add_argument("--peers", action="store_true", help="part 7 as well: PLINK 2 KING-robust and PLINK 1.9 --genome")
     ap.add_argument("--with-mle1-large", dest="withmle1large", action="store_true",
                     help="also MLE:1 PCS:10 on S at the larger size")
+    ap.add_argument("--samples", type=int, default=1,
+                    help="part 8 as well: the relatives' kinship ratios over this many samples of each design")
     ap.add_argument("--small", action="store_true", help="60 x 2000 and 120 x 4000 SNPs: a smoke test")
     ap.add_argument("--reuse", action="store_true", help="read again the runs an earlier invocation finished")
     a = ap.parse_args()
@@ -434,13 +488,15 @@ def main():
     a.sizes = SMALLSIZES if a.small else SIZES
     if a.peers:
         a.only += ",7"
+    if a.samples > 1:
+        a.only += ",8"
     a.done = {}
     out = measure.header("Structure and admixture: MLE:1 and MLE:2 with PCS: and POP:", "structure.py",
                          sys.argv[1:])
     at = next(k for k, w in enumerate(out) if w.startswith("- Machine:"))
     out[at + 1:at + 1] = [measure.vectorloops(), f"- kinex: `{a.kinex}`, kinex-sim: `{a.sim}`, work folder `{a.work}`"]
     measure.runtargets(a, out, ((1, part1), (2, part2), (3, part3), (4, part4), (5, part5), (6, part6),
-                                (7, part7)))
+                                (7, part7), (8, part8)))
 
 
 if __name__ == "__main__":
