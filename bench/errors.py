@@ -404,19 +404,9 @@ def part4(a, out):
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    ap.add_argument("--build", default="/work/main/build")
-    ap.add_argument("--work", default="/tmp/kinex-errors")
-    ap.add_argument("--limit", type=int, default=7200)
-    ap.add_argument("--only", default="1,2,3,4")
-    ap.add_argument("--small", action="store_true", help="60 x 2000 and 120 x 4000 SNPs: a smoke test")
-    ap.add_argument("--reuse", action="store_true", help="read again the runs an earlier invocation finished")
+    measure.designoptions(ap, "/tmp/kinex-errors", "1,2,3,4")
     a = ap.parse_args()
-    a.build = os.path.abspath(a.build)
-    a.work = os.path.abspath(a.work)
-    a.kinex = os.path.join(a.build, "kinex")
-    a.sim = os.path.join(a.build, "tools", "sim", "kinex-sim")
-    a.sizes = SMALLSIZES if a.small else SIZES
-    a.done = {}
+    measure.designsetup(a, SIZES, SMALLSIZES)
     out = measure.header("Genotyping errors: MLE:1 and MLE:2 with ERR:", "errors.py", sys.argv[1:])
     at = next(k for k, w in enumerate(out) if w.startswith("- Machine:"))
     out[at + 1:at + 1] = [measure.vectorloops(), f"- kinex: `{a.kinex}`, kinex-sim: `{a.sim}`, work folder `{a.work}`"]

@@ -213,6 +213,27 @@ def header(title, script, args):
             f"- Load before: `{uptime()}`", ""]
 
 
+def designoptions(ap, work, only):
+    """The options of the design benchmarks (errors.py, structure.py)."""
+    ap.add_argument("--build", default="/work/main/build")
+    ap.add_argument("--work", default=work)
+    ap.add_argument("--limit", type=int, default=7200)
+    ap.add_argument("--only", default=only)
+    ap.add_argument("--small", action="store_true", help="60 x 2000 and 120 x 4000 SNPs: a smoke test")
+    ap.add_argument("--reuse", action="store_true", help="read again the runs an earlier invocation finished")
+
+
+def designsetup(a, sizes, smallsizes):
+    """The parsed options of designoptions made ready: absolute folders, the
+    programs, the sizes and no run done yet."""
+    a.build = os.path.abspath(a.build)
+    a.work = os.path.abspath(a.work)
+    a.kinex = os.path.join(a.build, "kinex")
+    a.sim = os.path.join(a.build, "tools", "sim", "kinex-sim")
+    a.sizes = smallsizes if a.small else sizes
+    a.done = {}
+
+
 def runtargets(a, out, targets):
     """Runs the numbered targets that a.only names, printing each one's lines
     as soon as it is done, then the load after."""

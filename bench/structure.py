@@ -469,28 +469,18 @@ def part8(a, out):
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    ap.add_argument("--build", default="/work/main/build")
-    ap.add_argument("--work", default="/tmp/kinex-structure")
-    ap.add_argument("--limit", type=int, default=7200)
-    ap.add_argument("--only", default="1,2,3,4,5,6")
+    measure.designoptions(ap, "/tmp/kinex-structure", "1,2,3,4,5,6")
     ap.add_argument("--peers", action="store_true", help="part 7 as well: PLINK 2 KING-robust and PLINK 1.9 --genome")
     ap.add_argument("--with-mle1-large", dest="withmle1large", action="store_true",
                     help="also MLE:1 PCS:10 on S at the larger size")
     ap.add_argument("--samples", type=int, default=1,
                     help="part 8 as well: the relatives' kinship ratios over this many samples of each design")
-    ap.add_argument("--small", action="store_true", help="60 x 2000 and 120 x 4000 SNPs: a smoke test")
-    ap.add_argument("--reuse", action="store_true", help="read again the runs an earlier invocation finished")
     a = ap.parse_args()
-    a.build = os.path.abspath(a.build)
-    a.work = os.path.abspath(a.work)
-    a.kinex = os.path.join(a.build, "kinex")
-    a.sim = os.path.join(a.build, "tools", "sim", "kinex-sim")
-    a.sizes = SMALLSIZES if a.small else SIZES
+    measure.designsetup(a, SIZES, SMALLSIZES)
     if a.peers:
         a.only += ",7"
     if a.samples > 1:
         a.only += ",8"
-    a.done = {}
     out = measure.header("Structure and admixture: MLE:1 and MLE:2 with PCS: and POP:", "structure.py",
                          sys.argv[1:])
     at = next(k for k, w in enumerate(out) if w.startswith("- Machine:"))
