@@ -99,6 +99,13 @@ put("fuzz_rawallele", "sixcommas", b"\x00" + six.replace("   ", ",").encode())
 put("fuzz_rawallele", "sixshort", b"\x00" + six[:40].encode())
 put("fuzz_rawallele", "fourloci", b"\x00" + read(os.path.join(root, "tests", "data", "output", "fourloci.RawAllele")))
 
+# ---- population labels of the six individuals a..f ----
+put("fuzz_popfile", "three", "a p1\nb p1\nc p2\nd p2\ne p3\nf p3\n")
+put("fuzz_popfile", "one", "a x\r\nb x\r\nc x\r\nd x\r\ne x\r\nf x\r\n")
+put("fuzz_popfile", "quoted", "'a' \"site one\"\n\nb\tp2\nc 'site one'\nd p2\ne p2\nf \"p2\"\n")
+put("fuzz_popfile", "faults", "a p1\nb p1 extra\nc\nz p2\na p2\n'd p3\n")
+put("fuzz_popfile", "missing", "a p1\nb p1\nc p2\n")
+
 # ---- results files for kinex-report ----
 kinex = os.environ.get("KINEX")
 if kinex:
