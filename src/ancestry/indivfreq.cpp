@@ -67,7 +67,7 @@ void popselfhalf(int32_t i, double* f)
     for (int32_t u = 1; u <= nu; ++u) {
         const uint32_t code = (column[(u - 1) / 16] >> (2 * ((u - 1) % 16))) & 3u;
         if (code == 0) continue;
-        const std::size_t at = popfreqat(vars.locusloc[std::size_t(u - 1)] + 1, p);
+        const std::size_t at = popselfat(u, p);
         f[u] -= 0.5 * (vars.popselfw[at] * snphalfdosage[code] - vars.popselfv[at]);
     }
 }

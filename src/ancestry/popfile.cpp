@@ -158,14 +158,14 @@ void popscale(int32_t p, const popcounts& c)
         for (int32_t x = t.lo; x <= t.hi; ++x) {
             double& f = vars.popfreq[popfreqat(x, p)];
             const double sf = setfreq(c, x, t.set);
-            if (self && t.n > 0) {
-                // without a counted member's two copies (y of them allele x,
+            if (self && x == t.lo && t.n > 0) {
+                // without a counted member's two copies (y of them allele 1,
                 // times 2) its population's count moves by 2 (y - f) / (n -
                 // 2 + popprior) and all counted by 2 (y - sf) / (set - 2)
                 const double wp = 2.0 / (double(t.n) - 2.0 + popprior);
                 const double ws = t.set > 2 ? 2.0 / (double(t.set) - 2.0) : 0.0;
-                vars.popselfw[popfreqat(x, p)] = s * (wp - ws);
-                vars.popselfv[popfreqat(x, p)] = s * (wp * f - ws * sf);
+                vars.popselfw[popselfat(l, p)] = s * (wp - ws);
+                vars.popselfv[popselfat(l, p)] = s * (wp * f - ws * sf);
             }
             f = wholefreq(x, t.all) + s * (f - sf);
         }
@@ -219,8 +219,9 @@ void popfrequencies()
         }
     allocarray(vars.popshrink, std::size_t(k) + 1, 1.0, vars.memerr, "EM_Delta");
     if (setonly) {
-        allocarray(vars.popselfw, std::size_t(a) * std::size_t(k), 0.0, vars.memerr, "EM_Delta");
-        allocarray(vars.popselfv, std::size_t(a) * std::size_t(k), 0.0, vars.memerr, "EM_Delta");
+        const std::size_t size = std::size_t(vars.numloci2) * std::size_t(k);
+        allocarray(vars.popselfw, size, 0.0, vars.memerr, "EM_Delta");
+        allocarray(vars.popselfv, size, 0.0, vars.memerr, "EM_Delta");
     }
     for (int32_t p = 1; p <= k; ++p) popscale(p, c);
 }

@@ -144,10 +144,11 @@ struct variables {
     std::vector<double> popfreq;        // A x numpops, popfreqat(a, k)
     std::vector<double> popshrink;      // 1..numpops: the scale of each population's deviations (0..1)
     // SNP data: a counted member's own gene copies move its population's
-    // frequency of allele a by popselfw(a, k) y - popselfv(a, k), y its
-    // copies of a / 2 (what leaving it out of the counts would take away).
-    std::vector<double> popselfw;       // A x numpops, popfreqat(a, k)
-    std::vector<double> popselfv;       // A x numpops, popfreqat(a, k)
+    // frequency of allele 1 at unique locus u by popselfw(u, k) y -
+    // popselfv(u, k), y its allele-1 copies / 2 (what leaving it out of the
+    // counts would take away).
+    std::vector<double> popselfw;       // U x numpops, popselfat(u, k)
+    std::vector<double> popselfv;       // U x numpops, popselfat(u, k)
     std::vector<double> freqlow;        // 1..U: individual frequencies stay in [freqlow, 1 - freqlow]
     // Per individual, inbreeding by maximum likelihood at its own allele
     // frequencies (MLE not 0).
@@ -199,6 +200,13 @@ inline std::size_t betaat(int c, int u) { return std::size_t(u - 1) + std::size_
 inline std::size_t popfreqat(int a, int k)
 {
     return std::size_t(a - 1) + std::size_t(vars.numallallele) * std::size_t(k - 1);
+}
+
+// popselfw(u, k), popselfv(u, k): unique locus u (1..numloci2) in
+// population k (1..numpops).
+inline std::size_t popselfat(int u, int k)
+{
+    return std::size_t(u - 1) + std::size_t(vars.numloci2) * std::size_t(k - 1);
 }
 
 // delta(k, j, i): Delta k of the pair seen with i as first individual.
