@@ -53,10 +53,6 @@ void keepinside(double* f)
     for (int32_t u = 1; u <= vars.numloci2; ++u) f[u] = std::min(std::max(f[u], low[u]), 1.0 - low[u]);
 }
 
-}  // namespace
-
-namespace {
-
 // Individual i of the unrelated set (POP: on SNP data): half of its own
 // gene copies out of its population's counts, as the set's members of the
 // components have half of their row out of the fit (see below).
