@@ -1,5 +1,5 @@
 // Population labels (POP: file) and the frequencies of every population.
-// A small layout 0 run (six individuals a..f at eight loci) is read and
+// A small layout 0 run (sixbyeight of fuzzrun.hpp) is read and
 // tallied once; for every input its run state is restored, the input
 // becomes the labels file, and the labels and the populations' allele
 // frequencies are made from it.
@@ -14,16 +14,6 @@
 #include "run/variables.hpp"
 
 namespace {
-
-// Six individuals at eight loci: a monomorphic locus (2), a locus with
-// every genotype missing (4), two loci with one pattern, merged (6, 7).
-const char* const sixbyeight =
-    "a 5 7 1 1 10 20 0 0 999 1 3 3 5 5 2 4\n"
-    "b 7 7 1 1 20 20 0 0 1 2 3 4 5 6 4 4\n"
-    "c 0 3 1 1 10 10 0 0 2 999 4 4 6 6 2 2\n"
-    "d 5 5 1 1 20 10 0 0 3 3 3 3 5 5 2 4\n"
-    "e 7 5 1 1 10 20 0 0 999 999 4 3 6 5 4 2\n"
-    "f 5 7 1 1 10 20 0 0 1 1 3 3 5 5 2 4\n";
 
 const variables& prepared()
 {

@@ -11,6 +11,14 @@
 
 namespace fs = std::filesystem;
 
+const char* const sixbyeight =
+    "a 5 7 1 1 10 20 0 0 999 1 3 3 5 5 2 4\n"
+    "b 7 7 1 1 20 20 0 0 1 2 3 4 5 6 4 4\n"
+    "c 0 3 1 1 10 10 0 0 2 999 4 4 6 6 2 2\n"
+    "d 5 5 1 1 20 10 0 0 3 3 3 3 5 5 2 4\n"
+    "e 7 5 1 1 10 20 0 0 999 999 4 3 6 5 4 2\n"
+    "f 5 7 1 -1 10 20 0 0 1 1 3 3 5 5 2 4\n";
+
 static std::string workdir;
 
 static void removeworkdir()

@@ -15,6 +15,12 @@
 // once, from LLVMFuzzerInitialize.
 void fuzzsetup();
 
+// Six individuals a..f at eight loci of a layout 0 genotype file:
+// identifiers up to 999, a monomorphic locus (2), a locus with every
+// genotype missing (4), two loci with the same pattern of alleles that are
+// merged (6 and 7).
+extern const char* const sixbyeight;
+
 // A fresh run state on the master process, no wait after a stop.
 void fuzzreset();
 
