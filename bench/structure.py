@@ -40,7 +40,7 @@ has its PCS: runs left out, with a note.
    (third degree or closer) and their kinship bias.
 
 8. With --samples K (K > 1): the relatives' kinship RMSE on S against H
-   of part 3 at the smaller size, over the pairs of K samples of each
+   of the kinship table at the smaller size, over the pairs of K samples of each
    design (each class has 10 to 20 pairs in one sample).
 
 Runs are shared by the parts and made once, when a part first needs them.
@@ -94,7 +94,8 @@ def sizename(size):
 
 
 def seed(design, sample):
-    """The seed of a design's sample: 0 the one of parts 1-7, others for part 8."""
+    """The seed of a design's sample: sample 0 is the one every table uses, the
+    others serve only the pooled ratios of the last table."""
     return SEEDS[design] + 100 * sample
 
 
@@ -438,7 +439,7 @@ def part8(a, out):
     size, n = a.sizes[0], a.samples
     classes = OUTBRED + INBRED
     out += [f"## 8. Relatives over {n} samples, {sizename(size)} SNPs", "",
-            f"Kinship RMSE of each relative class on S / on H as in part 3, over the pairs of {n} samples of "
+            f"Kinship RMSE of each relative class on S / on H as in the kinship table, over the pairs of {n} samples of "
             f"each design (seeds {seed('S', 0)} + 100 k and {seed('H', 0)} + 100 k, k = 0..{n - 1}; a class "
             "of ten pairs in one sample leaves its RMSE uncertain by about a fifth); in brackets the "
             "lowest and highest of the single samples' ratios and the pairs pooled.  Target at most 1.25.", "",
@@ -474,7 +475,7 @@ def main():
     ap.add_argument("--with-mle1-large", dest="withmle1large", action="store_true",
                     help="also MLE:1 PCS:10 on S at the larger size")
     ap.add_argument("--samples", type=int, default=1,
-                    help="part 8 as well: the relatives' kinship ratios over this many samples of each design")
+                    help="also the relatives' kinship ratios pooled over this many samples of each design")
     a = ap.parse_args()
     measure.designsetup(a, SIZES, SMALLSIZES)
     if a.peers:

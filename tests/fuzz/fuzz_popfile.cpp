@@ -20,15 +20,7 @@ const variables& prepared()
     static variables state;
     static bool made = false;
     if (!made) {
-        fuzzreset();
-        vars.dataform = 0;
-        vars.numindiv = 6;
-        vars.numloci = 8;
-        vars.idum = -7;
-        vars.iseed = -7;
-        vars.gtypefile = "geno.txt";
-        vars.outfile = "out.txt";
-        fuzzwrite(vars.gtypefile, std::string(sixbyeight));
+        fuzzlayout0(sixbyeight, 6, 8);
         fuzzcheck(fuzzstages([] {
                       initialpara();
                       readgtype();

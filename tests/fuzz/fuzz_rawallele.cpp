@@ -33,19 +33,11 @@ const variables& prepared(bool big)
     static variables state[2];
     static bool made[2] = {false, false};
     if (!made[big]) {
-        fuzzreset();
-        vars.dataform = 0;
-        vars.numindiv = big ? 20 : 6;
-        vars.numloci = big ? 3 : 8;
+        fuzzlayout0(big ? twentybythree() : std::string(sixbyeight), big ? 20 : 6, big ? 3 : 8);
         vars.inbreed = 1;
         vars.updatep = 0;
         vars.outallelefre = 1;
-        vars.idum = -7;
-        vars.iseed = -7;
         vars.parfile = "VARN.par";
-        vars.gtypefile = "geno.txt";
-        vars.outfile = "out.txt";
-        fuzzwrite(vars.gtypefile, big ? twentybythree() : std::string(sixbyeight));
         bool ok = fuzzstages([] {
             initialpara();
             readgtype();

@@ -50,6 +50,19 @@ void fuzzreset()
     stopwaitseconds = 0;
 }
 
+void fuzzlayout0(const std::string& text, int32_t n, int32_t loci)
+{
+    fuzzreset();
+    vars.dataform = 0;
+    vars.numindiv = n;
+    vars.numloci = loci;
+    vars.idum = -7;
+    vars.iseed = -7;
+    vars.gtypefile = "geno.txt";
+    vars.outfile = "out.txt";
+    fuzzwrite(vars.gtypefile, text);
+}
+
 void fuzzwrite(const std::string& name, const uint8_t* data, std::size_t size)
 {
     std::FILE* f = std::fopen(name.c_str(), "wb");

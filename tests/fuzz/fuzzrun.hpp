@@ -21,6 +21,11 @@ void fuzzsetup();
 // merged (6 and 7).
 extern const char* const sixbyeight;
 
+// A fresh run state for a layout 0 genotype file geno.txt holding text, of
+// n individuals at the given loci (seed -7, results out.txt): what the
+// targets that start from a fixed data set set up before reading it.
+void fuzzlayout0(const std::string& text, int32_t n, int32_t loci);
+
 // A fresh run state on the master process, no wait after a stop.
 void fuzzreset();
 
