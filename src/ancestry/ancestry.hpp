@@ -93,3 +93,11 @@ void freqedges();
 // population (POP:, any marker), kept within the edges (indivfreq.cpp).
 void indivfreqs(int32_t i, double* f);
 double popallelefreq(int32_t i, int32_t a);
+
+// Whether individual i takes other frequencies in a pair found related
+// (POP: on SNP data, a member of the unrelated set, counted in its
+// label), and those frequencies: its label's without its own two gene
+// copies, so that what it shares with its relatives is not taken as
+// expected; everybody else's as indivfreqs (indivfreq.cpp).
+bool selfcounted(int32_t i);
+void relativefreqs(int32_t i, double* f);

@@ -53,10 +53,12 @@ void keepinside(double* f)
     for (int32_t u = 1; u <= vars.numloci2; ++u) f[u] = std::min(std::max(f[u], low[u]), 1.0 - low[u]);
 }
 
-// Individual i of the unrelated set (POP: on SNP data): half of its own
-// gene copies out of its population's counts, as the set's members of the
-// components have half of their row out of the fit (see below).
-void popselfhalf(int32_t i, double* f)
+// Individual i of the unrelated set (POP: on SNP data): a share of its own
+// gene copies out of its population's counts; half in its own inbreeding
+// and in every pair at first, as the set's members of the components have
+// half of their row out of the fit (see below), all of them in a pair
+// found related.
+void popselfout(int32_t i, double share, double* f)
 {
     const int32_t p = vars.popof[std::size_t(i)], nu = vars.numloci2;
     const uint32_t* column = snpcolumn(i);
@@ -64,17 +66,30 @@ void popselfhalf(int32_t i, double* f)
         const uint32_t code = (column[(u - 1) / 16] >> (2 * ((u - 1) % 16))) & 3u;
         if (code == 0) continue;
         const std::size_t at = popselfat(u, p);
-        f[u] -= 0.5 * (vars.popselfw[at] * snphalfdosage[code] - vars.popselfv[at]);
+        f[u] -= share * (vars.popselfw[at] * snphalfdosage[code] - vars.popselfv[at]);
     }
 }
 
 }  // namespace
 
+bool selfcounted(int32_t i) { return vars.pcs == 0 && !vars.popselfw.empty() && vars.unrelset[std::size_t(i)]; }
+
+void relativefreqs(int32_t i, double* f)
+{
+    if (!selfcounted(i)) {
+        indivfreqs(i, f);
+        return;
+    }
+    rawfreqs(i, f, nullptr);
+    popselfout(i, 1.0, f);
+    keepinside(f);
+}
+
 void indivfreqs(int32_t i, double* f)
 {
-    if (vars.pcs == 0 && !vars.popselfw.empty() && vars.unrelset[std::size_t(i)]) {
+    if (selfcounted(i)) {
         rawfreqs(i, f, nullptr);
-        popselfhalf(i, f);
+        popselfout(i, 0.5, f);
         keepinside(f);
         return;
     }

@@ -112,6 +112,8 @@ def main():
         # each individual's own frequencies: populations, components
         ("snp-mle-populations", ["--individuals", "36", "--loci", "600", "--missing", "0.01", "--subpops", "2",
                                  "--admixed", "0.3"], [1, 2, 3], [1], 0.0, ["MLE:1", "POP:case.pop"]),
+        ("snp-mle-pooled-populations", ["--individuals", "36", "--loci", "800", "--missing", "0.01", "--subpops",
+                                        "2"], [1, 3], [1], 0.0, ["MLE:2", "POP:case.pop"]),
         ("multi-mle-populations", ["--individuals", "24", "--loci", "60", "--markers", "multi", "--subpops",
                                    "3"], [1, 3], [1], 0.0, ["MLE:1", "POP:case.pop"]),
         ("snp-mle-pooled-components", ["--individuals", "60", "--loci", "2000", "--missing", "0.01",

@@ -326,7 +326,9 @@ TEST(AncestryPopulations, deviationsAreScaledForTheNoiseOfTheCounts)
     // scaled deviation from the set's of its counts leaning one gene copy
     // to the set's.  One label for everybody leaves the sample's
     // frequencies.  A member of the set takes the frequencies half way
-    // between its label's and its label's without its own genes.
+    // between its label's and its label's without its own genes, in a pair
+    // found related the latter; an individual outside the set its label's
+    // in both.
     tempdir dir;
     const int32_t n = 90, loci = 2000;
     simulate(dir, {"--individuals", "90", "--loci", "2000", "--subpops", "2", "--fst", "0.05", "--missing", "0.02",
@@ -348,11 +350,19 @@ TEST(AncestryPopulations, deviationsAreScaledForTheNoiseOfTheCounts)
         ASSERT_GT(vars.numunrel, 0);
         ASSERT_LT(vars.numunrel, n);  // the simulated families have relatives
         freqedges();
-        std::vector<double> own(std::size_t(vars.numloci2) + 1);
-        int32_t member = 0;
+        std::vector<double> own(std::size_t(vars.numloci2) + 1), related(own), other(own), otherrel(own);
+        int32_t member = 0, outside = 0;
         while (!vars.unrelset[std::size_t(++member)]) {
         }
+        while (vars.unrelset[std::size_t(++outside)]) {
+        }
         indivfreqs(member, own.data());
+        relativefreqs(member, related.data());
+        indivfreqs(outside, other.data());
+        relativefreqs(outside, otherrel.data());
+        EXPECT_TRUE(selfcounted(member));
+        EXPECT_FALSE(selfcounted(outside));
+        EXPECT_TRUE(other == otherrel);
         for (int32_t p = 1; p <= vars.numpops; ++p) {
             double signal = 0, noise = 0;
             for (int32_t l = 1; l <= loci; ++l) {
@@ -384,8 +394,10 @@ TEST(AncestryPopulations, deviationsAreScaledForTheNoiseOfTheCounts)
                 const int g = copies(rows[std::size_t(member - 1)][std::size_t(l - 1)]);
                 const double fout = (c - g + set) / (m - 2 + 1), setout = (cset - g) / (mset - 2);
                 const double half = whole + s * ((f + fout) / 2 - (set + setout) / 2), x = own[std::size_t(u)];
+                const double without = whole + s * (fout - setout), y = related[std::size_t(u)];
                 if (p == vars.popof[std::size_t(member)] && g >= 0 && half > 0.01 && half < 0.99) {
                     EXPECT_NEAR(std::min(std::abs(x - half), std::abs(x - (1 - half))), 0, 1e-12) << l;
+                    EXPECT_NEAR(std::min(std::abs(y - without), std::abs(y - (1 - without))), 0, 1e-12) << l;
                 }
             }
             const double s = signal > noise ? std::sqrt(1 - noise / signal) : 0;

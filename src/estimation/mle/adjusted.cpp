@@ -94,11 +94,14 @@ void adjustedentries(adjwork& a, int32_t i, int32_t j, const int8_t* gi, const i
         return;
     }
     const bool own = vars.ownfreq && a.twoallele;
-    if (own && a.rowi != i) {
-        indivfreqs(i, a.fi.data());
-        a.rowi = i;
+    // a related dyad's frequencies are its own: row i's made again after it
+    if (own && (a.related || a.rowi != i)) {
+        if (a.related) relativefreqs(i, a.fi.data());
+        else indivfreqs(i, a.fi.data());
+        a.rowi = a.related ? 0 : i;
     }
-    if (own) indivfreqs(j, a.fj.data());
+    if (own && a.related) relativefreqs(j, a.fj.data());
+    else if (own) indivfreqs(j, a.fj.data());
     termentries& te = a.te;
     // with errors every compared locus is an entry of every state, all in
     // mode 1's group

@@ -39,6 +39,29 @@ double meanfreq(const adjclassing& c, int32_t sum, double n)
     return 1.0 / (1.0 + std::exp(-(c.lo + c.step * double(sum) / n)));
 }
 
+// Frequencies f[1..U] as codes q[0..U-1].
+void freqcodes(const adjclassing& c, const double* f, uint8_t* q)
+{
+    for (int32_t u = 1; u <= vars.numloci2; ++u) {
+        const long code = std::lround((logit(f[std::size_t(u)]) - c.lo) / c.step);
+        q[u - 1] = uint8_t(std::min<long>(std::max<long>(code, 0), ncodes - 1));
+    }
+}
+
+// The codes of individual i in a dyad: its row of c.codes, or those of its
+// relativefreqs in c.qi / c.qj (into) when the dyad was found related and
+// they differ.
+const uint8_t* dyadcodes(adjclassing& c, int32_t i, std::vector<uint8_t>& into)
+{
+    const int32_t nu = vars.numloci2;
+    if (!c.related || !selfcounted(i)) return c.codes.data() + std::size_t(i - 1) * std::size_t(nu);
+    static thread_local std::vector<double> f;
+    if (f.size() != std::size_t(nu) + 1) allocarray(f, std::size_t(nu) + 1, 0.0, vars.memerr, routine);
+    relativefreqs(i, f.data());
+    freqcodes(c, f.data(), into.data());
+    return into.data();
+}
+
 }  // namespace
 
 void adjclasssetup(adjclassing& c)
@@ -54,12 +77,10 @@ void adjclasssetup(adjclassing& c)
     allocarray(f, std::size_t(nu) + 1, 0.0, message, routine);
     for (int32_t i = 1; i <= n; ++i) {
         indivfreqs(i, f.data());
-        uint8_t* q = c.codes.data() + std::size_t(i - 1) * std::size_t(nu);
-        for (int32_t u = 1; u <= nu; ++u) {
-            const long code = std::lround((logit(f[std::size_t(u)]) - c.lo) / c.step);
-            q[u - 1] = uint8_t(std::min<long>(std::max<long>(code, 0), ncodes - 1));
-        }
+        freqcodes(c, f.data(), c.codes.data() + std::size_t(i - 1) * std::size_t(nu));
     }
+    allocarray(c.qi, std::size_t(nu), uint8_t(0), message, routine);
+    allocarray(c.qj, std::size_t(nu), uint8_t(0), message, routine);
     // one more key, the spare one of the loci not compared
     allocarray(c.sums, std::size_t(nkeys) + 1, adjclassing::keysums{0, 0, 0}, message, routine);
     allocarray(c.touched, std::size_t(nkeys) + 1, 0, message, routine);
@@ -75,8 +96,8 @@ void adjclassentries(adjclassing& c, int32_t i, int32_t j, int32_t* iis)
     const int32_t nu = vars.numloci2;
     const uint32_t* coli = snpcolumn(i);
     const uint32_t* colj = snpcolumn(j);
-    const uint8_t* qi = c.codes.data() + std::size_t(i - 1) * std::size_t(nu);
-    const uint8_t* qj = c.codes.data() + std::size_t(j - 1) * std::size_t(nu);
+    const uint8_t* qi = dyadcodes(c, i, c.qi);
+    const uint8_t* qj = dyadcodes(c, j, c.qj);
     const int32_t* weight = vars.markercnt.data();
     // every locus in turn, without a branch: the loci not typed in both
     // fall on the spare key nkeys, dropped below

@@ -149,7 +149,18 @@ void kinpair(kinwork& k, emwork& w, int32_t i, int32_t j, std::string& s, double
         entrymoment(w.entries) < least)
         return;
     mlefit fit;
-    fitdyad(*k.te, i, j, fit, k.unrelated, k.unilineal);
+    int64_t unrelated = 0, unilineal = 0;
+    fitdyad(*k.te, i, j, fit, unrelated, unilineal);
+    if (refitsrelated(fit, i, j)) {
+        k.aw.related = k.ac.related = true;
+        kinentries(k, w, i, j, iis);
+        k.aw.related = k.ac.related = false;
+        fit = mlefit{};
+        unrelated = unilineal = 0;
+        fitdyad(*k.te, i, j, fit, unrelated, unilineal);
+    }
+    k.unrelated += unrelated;
+    k.unilineal += unilineal;
     ++k.fitted;
     k.most = std::max(k.most, fit.iter);
     k.notconv += !fit.conv;

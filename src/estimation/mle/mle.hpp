@@ -152,6 +152,14 @@ std::string unilinealtext();
 // added to unrelated and unilineal (mledyads.cpp).
 void fitdyad(const termentries& te, int32_t i, int32_t j, mlefit& fit, int64_t& unrelated, int64_t& unilineal);
 
+// Whether dyad (i, j), fitted to fit, is fitted again at its relatives'
+// frequencies (relativefreqs; `related` on the work that makes its
+// entries): it was found related (not called unrelated), its two members
+// share a population label (POP: on SNP data) and one of them is counted
+// in it.  The first fit's counts of the two rules are then dropped
+// (mledyads.cpp).
+bool refitsrelated(const mlefit& fit, int32_t i, int32_t j);
+
 // True when the log-likelihood of the entries te is flat along Delta2 +
 // 2 Delta8 - Delta4 - Delta6 - Delta7 (two-allele loci whose two
 // individuals share their frequencies): mlesolve then returns the point of
@@ -230,6 +238,7 @@ struct adjwork {
     bool snp = false;
     std::vector<double> ri[2], rj[2];
     std::vector<int32_t> order;
+    bool related = false;            // the dyad was found related: relativefreqs
     termentries te;                  // the dyad's entries
 };
 
@@ -299,6 +308,8 @@ struct adjclassing {
     };
     std::vector<keysums> sums;       // per key (cell pair, way)
     std::vector<int32_t> touched;    // the keys a dyad met
+    bool related = false;            // the dyad was found related: codes of relativefreqs
+    std::vector<uint8_t> qi, qj;     // those codes of its two individuals, U each
     termentries te;                  // the dyad's rows
 };
 

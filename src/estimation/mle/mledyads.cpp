@@ -2,6 +2,7 @@
 // dyad's term entries, MLE:2 from pooled classes of SNP loci), with the
 // side values of every dyad and the progress line.  Dyads are divided
 // among processes by serial number, as for the EM.
+#include "ancestry/ancestry.hpp"
 #include "estimation/common/common.hpp"
 #include "estimation/mle/mle.hpp"
 #include "run/variables.hpp"
@@ -12,6 +13,12 @@ void fitdyad(const termentries& te, int32_t i, int32_t j, mlefit& fit, int64_t& 
     mlesolve(te, fit, states);
     unrelated += unrelatedfit(te, fit, states);
     unilineal += unilinealfit(te, fit, states);
+}
+
+bool refitsrelated(const mlefit& fit, int32_t i, int32_t j)
+{
+    return vars.ownfreq && fit.call != nrelations && (selfcounted(i) || selfcounted(j)) &&
+           vars.popof[std::size_t(i)] == vars.popof[std::size_t(j)];
 }
 
 int64_t mledyads(emwork& w, int64_t dyads)
@@ -54,7 +61,19 @@ int64_t mledyads(emwork& w, int64_t dyads)
         } else walkentries(w, d, iis);
         if (nocommon(d, iis)) continue;
         mlefit fit;
-        fitdyad(te, d.i, d.j, fit, vars.mleunrelated, vars.mleunilineal);
+        int64_t unrelated = 0, unilineal = 0;
+        fitdyad(te, d.i, d.j, fit, unrelated, unilineal);
+        if (refitsrelated(fit, d.i, d.j)) {
+            aw.related = ac.related = true;
+            if (pooled) adjclassentries(ac, d.i, d.j, iis);
+            else adjustedentries(aw, d.i, d.j, d.gi, d.gj, iis);
+            aw.related = ac.related = false;
+            fit = mlefit{};
+            unrelated = unilineal = 0;
+            fitdyad(te, d.i, d.j, fit, unrelated, unilineal);
+        }
+        vars.mleunrelated += unrelated;
+        vars.mleunilineal += unilineal;
         float stored[9];
         for (int s = 1; s <= 9; ++s) stored[s - 1] = float(fit.d[s]);
         setdeltas(d.j, d.i, stored);
