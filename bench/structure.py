@@ -395,7 +395,7 @@ def part7(a, out):
     ids = peers.readfam(prefix + ".fam")
     out += [f"## 7. Peers on S, {sizename(size)} SNPs", "",
             f"Unrelated pairs with kinship >= {KINGRELATED} (called related, third degree or closer), "
-            "in % of each group, and their kinship bias (RMSE); beside them the kinex runs of part 1 made "
+            "in % of each group, and their kinship bias (RMSE); beside them the kinex runs of the first table made "
             "in this invocation on the same sample (called related: CALL not `unrelated`).", "",
             "| Program | Wall s | CPU s | " + " | ".join(GROUPNAMES[g] for g in GROUPS) + " | "
             + " | ".join(f"Bias: {GROUPNAMES[g].lower()}" for g in GROUPS) + " |",
@@ -471,7 +471,7 @@ def part8(a, out):
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     measure.designoptions(ap, "/tmp/kinex-structure", "1,2,3,4,5,6")
-    ap.add_argument("--peers", action="store_true", help="part 7 as well: PLINK 2 KING-robust and PLINK 1.9 --genome")
+    ap.add_argument("--peers", action="store_true", help="the peers' table as well: PLINK 2 KING-robust and PLINK 1.9 --genome")
     ap.add_argument("--with-mle1-large", dest="withmle1large", action="store_true",
                     help="also MLE:1 PCS:10 on S at the larger size")
     ap.add_argument("--samples", type=int, default=1,
