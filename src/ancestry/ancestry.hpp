@@ -94,10 +94,13 @@ void freqedges();
 void indivfreqs(int32_t i, double* f);
 double popallelefreq(int32_t i, int32_t a);
 
-// Whether individual i takes other frequencies in a pair found related
-// (POP: on SNP data, a member of the unrelated set, counted in its
-// label), and those frequencies: its label's without its own two gene
-// copies, so that what it shares with its relatives is not taken as
-// expected; everybody else's as indivfreqs (indivfreq.cpp).
-bool selfcounted(int32_t i);
-void relativefreqs(int32_t i, double* f);
+// A pair (i, j) found related, its two members in one label (POP: on SNP
+// data), takes other frequencies when one of them is counted in the label
+// or has a relative counted in it (relativesdiffer): individual i's
+// frequencies in it (relativefreqs) are its label's without i's own two
+// gene copies, if counted, and without those of every counted relative of
+// i or of j (j's own, when counted, stay: they balance the noise of the
+// counts), so that what the two share is not taken as expected
+// (indivfreq.cpp).
+bool relativesdiffer(int32_t i, int32_t j);
+void relativefreqs(int32_t i, int32_t j, double* f);

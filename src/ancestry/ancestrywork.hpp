@@ -62,7 +62,8 @@ void unrelatedset(int32_t n, const kinshipscreen& s, const std::vector<int8_t>& 
 // unrelset[i]: 1 when individual i is in the unrelated set (typed, no
 // relative of KING-robust kinship 0.0442 or more in the set), from the
 // screen of every pair (KIN: the pairs dealt to the processes); numunrel
-// their number (unrelset.cpp).
+// their number, and setkin: every individual's relatives in the set
+// (unrelset.cpp).
 void findunrelated();
 
 // ---- standardised genotypes (snpblock.cpp) ----

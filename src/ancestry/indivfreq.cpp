@@ -70,18 +70,50 @@ void popselfout(int32_t i, double share, double* f)
     }
 }
 
-}  // namespace
-
+// Whether individual i counts in its label's frequencies (POP: on SNP data).
 bool selfcounted(int32_t i) { return vars.pcs == 0 && !vars.popselfw.empty() && vars.unrelset[std::size_t(i)]; }
 
-void relativefreqs(int32_t i, double* f)
+// The counted members whose genes leave individual i's frequencies in its
+// related pair with j, once each, into out.
+void relativesout(int32_t i, int32_t j, std::vector<int32_t>& out)
 {
-    if (!selfcounted(i)) {
+    out.clear();
+    if (selfcounted(i)) out.push_back(i);
+    const int32_t p = vars.popof[std::size_t(i)];
+    for (const int32_t x : {i, j}) {
+        const int32_t* k = vars.setkin.data();
+        for (int32_t q = vars.setkinfirst[std::size_t(x)]; q < vars.setkinfirst[std::size_t(x) + 1]; ++q) {
+            const int32_t r = k[q];
+            if (r != i && r != j && vars.popof[std::size_t(r)] == p && std::find(out.begin(), out.end(), r) == out.end())
+                out.push_back(r);
+        }
+    }
+}
+
+}  // namespace
+
+bool relativesdiffer(int32_t i, int32_t j)
+{
+    if (vars.pcs != 0 || vars.popselfw.empty() || vars.popof[std::size_t(i)] != vars.popof[std::size_t(j)]) return false;
+    std::vector<int32_t> out;
+    relativesout(i, j, out);
+    if (!out.empty()) return true;
+    relativesout(j, i, out);
+    return !out.empty();
+}
+
+void relativefreqs(int32_t i, int32_t j, double* f)
+{
+    static thread_local std::vector<int32_t> out;
+    out.clear();
+    if (vars.pcs == 0 && !vars.popselfw.empty()) relativesout(i, j, out);
+    if (out.empty()) {
         indivfreqs(i, f);
         return;
     }
+    // each member leaves the counts as if it alone were out (to first order)
     rawfreqs(i, f, nullptr);
-    popselfout(i, 1.0, f);
+    for (const int32_t r : out) popselfout(r, 1.0, f);
     keepinside(f);
 }
 

@@ -58,6 +58,34 @@ void unrelatedset(int32_t n, const kinshipscreen& s, const std::vector<int8_t>& 
     }
 }
 
+namespace {
+
+// Every individual's relatives in the unrelated set, from the related pairs
+// of the screen, each list in the screen's order of pairs.
+void setrelatives(const kinshipscreen& s)
+{
+    const int32_t n = vars.numindiv;
+    const std::vector<int8_t>& in = vars.unrelset;
+    allocarray(vars.setkinfirst, std::size_t(n) + 2, 0, vars.memerr, ancroutine);
+    std::vector<int32_t>& first = vars.setkinfirst;
+    for (std::size_t q = 0; q + 1 < s.pairs.size(); q += 2) {
+        const int32_t i = s.pairs[q], j = s.pairs[q + 1];
+        first[std::size_t(i) + 1] += in[std::size_t(j)];
+        first[std::size_t(j) + 1] += in[std::size_t(i)];
+    }
+    first[1] = 0;
+    for (int32_t i = 1; i <= n; ++i) first[std::size_t(i) + 1] += first[std::size_t(i)];
+    allocarray(vars.setkin, std::size_t(first[std::size_t(n) + 1]), 0, vars.memerr, ancroutine);
+    std::vector<int32_t> at(first.begin(), first.end());
+    for (std::size_t q = 0; q + 1 < s.pairs.size(); q += 2) {
+        const int32_t i = s.pairs[q], j = s.pairs[q + 1];
+        if (in[std::size_t(j)]) vars.setkin[std::size_t(at[std::size_t(i)]++)] = j;
+        if (in[std::size_t(i)]) vars.setkin[std::size_t(at[std::size_t(j)]++)] = i;
+    }
+}
+
+}  // namespace
+
 void findunrelated()
 {
     const int32_t n = vars.numindiv;
@@ -71,4 +99,5 @@ void findunrelated()
     unrelatedset(n, screen, typed, vars.unrelset);
     vars.numunrel = 0;
     for (int32_t i = 1; i <= n; ++i) vars.numunrel += vars.unrelset[std::size_t(i)];
+    setrelatives(screen);
 }

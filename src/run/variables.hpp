@@ -127,6 +127,10 @@ struct variables {
     std::vector<double> pcvar;          // 1..k: share of the variance explained
     std::vector<double> pcbeta;         // U x (k + 1), betaat(c, u), c = 0..k
     std::vector<int8_t> unrelset;       // 1..N: 1 in the unrelated set (PCS:, and POP: on SNP data)
+    // the members of the set related to individual i (KING-robust kinship
+    // 0.0442 or more): setkin[setkinfirst[i] .. setkinfirst[i + 1] - 1]
+    std::vector<int32_t> setkinfirst;   // 1..N + 1
+    std::vector<int32_t> setkin;
     std::vector<double> pcshrink;       // 1..k: the scale of each component's fitted deviations (0..1)
     std::vector<double> pclever;        // 1..N: z_i^T (Z^T Z)^-1 z_i of the set in the frequency model, 0 outside
     std::vector<double> pcleverkept;    // 1..N: the same after the scaling, z_i^T D (Z^T Z)^-1 z_i

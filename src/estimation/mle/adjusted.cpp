@@ -96,11 +96,11 @@ void adjustedentries(adjwork& a, int32_t i, int32_t j, const int8_t* gi, const i
     const bool own = vars.ownfreq && a.twoallele;
     // a related dyad's frequencies are its own: row i's made again after it
     if (own && (a.related || a.rowi != i)) {
-        if (a.related) relativefreqs(i, a.fi.data());
+        if (a.related) relativefreqs(i, j, a.fi.data());
         else indivfreqs(i, a.fi.data());
         a.rowi = a.related ? 0 : i;
     }
-    if (own && a.related) relativefreqs(j, a.fj.data());
+    if (own && a.related) relativefreqs(j, i, a.fj.data());
     else if (own) indivfreqs(j, a.fj.data());
     termentries& te = a.te;
     // with errors every compared locus is an entry of every state, all in

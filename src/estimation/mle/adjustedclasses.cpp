@@ -48,16 +48,16 @@ void freqcodes(const adjclassing& c, const double* f, uint8_t* q)
     }
 }
 
-// The codes of individual i in a dyad: its row of c.codes, or those of its
-// relativefreqs in c.qi / c.qj (into) when the dyad was found related and
-// they differ.
-const uint8_t* dyadcodes(adjclassing& c, int32_t i, std::vector<uint8_t>& into)
+// The codes of individual i in its dyad with j: its row of c.codes, or
+// those of its relativefreqs in c.qi / c.qj (into) when the dyad was found
+// related.
+const uint8_t* dyadcodes(adjclassing& c, int32_t i, int32_t j, std::vector<uint8_t>& into)
 {
     const int32_t nu = vars.numloci2;
-    if (!c.related || !selfcounted(i)) return c.codes.data() + std::size_t(i - 1) * std::size_t(nu);
+    if (!c.related) return c.codes.data() + std::size_t(i - 1) * std::size_t(nu);
     static thread_local std::vector<double> f;
     if (f.size() != std::size_t(nu) + 1) allocarray(f, std::size_t(nu) + 1, 0.0, vars.memerr, routine);
-    relativefreqs(i, f.data());
+    relativefreqs(i, j, f.data());
     freqcodes(c, f.data(), into.data());
     return into.data();
 }
@@ -96,8 +96,8 @@ void adjclassentries(adjclassing& c, int32_t i, int32_t j, int32_t* iis)
     const int32_t nu = vars.numloci2;
     const uint32_t* coli = snpcolumn(i);
     const uint32_t* colj = snpcolumn(j);
-    const uint8_t* qi = dyadcodes(c, i, c.qi);
-    const uint8_t* qj = dyadcodes(c, j, c.qj);
+    const uint8_t* qi = dyadcodes(c, i, j, c.qi);
+    const uint8_t* qj = dyadcodes(c, j, i, c.qj);
     const int32_t* weight = vars.markercnt.data();
     // every locus in turn, without a branch: the loci not typed in both
     // fall on the spare key nkeys, dropped below

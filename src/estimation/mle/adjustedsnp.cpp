@@ -23,11 +23,11 @@ namespace {
 
 const char* routine = "EM_Delta";
 
-// An individual's allele-1 frequencies (relativefreqs when related) into f and the reciprocals of both
+// Individual i's allele-1 frequencies (in its related pair with j when related) into f and the reciprocals of both
 // alleles' into r[0], r[1].
-void freqsof(int32_t i, bool related, std::vector<double>& f, std::vector<double>* r)
+void freqsof(int32_t i, int32_t j, bool related, std::vector<double>& f, std::vector<double>* r)
 {
-    if (related) relativefreqs(i, f.data());
+    if (related) relativefreqs(i, j, f.data());
     else indivfreqs(i, f.data());
     SIMDCALL(freqreciprocals, f.data(), vars.numloci2, r[0].data(), r[1].data());
 }
@@ -83,10 +83,10 @@ void snpadjustedentries(adjwork& a, int32_t i, int32_t j, int32_t* iis)
     const int32_t nu = vars.numloci2;
     // a related dyad's frequencies are its own: row i's made again after it
     if (a.related || a.rowi != i) {
-        freqsof(i, a.related, a.fi, a.ri);
+        freqsof(i, j, a.related, a.fi, a.ri);
         a.rowi = a.related ? 0 : i;
     }
-    freqsof(j, a.related, a.fj, a.rj);
+    freqsof(j, i, a.related, a.fj, a.rj);
     int32_t from[10];
     SIMDCALL(wayorder, snpcolumn(i), snpcolumn(j), nu, a.mode.data(), a.order.data(), from);
     termentries& te = a.te;

@@ -154,10 +154,9 @@ void fitdyad(const termentries& te, int32_t i, int32_t j, mlefit& fit, int64_t& 
 
 // Whether dyad (i, j), fitted to fit, is fitted again at its relatives'
 // frequencies (relativefreqs; `related` on the work that makes its
-// entries): it was found related (not called unrelated), its two members
-// share a population label (POP: on SNP data) and one of them is counted
-// in it.  The first fit's counts of the two rules are then dropped
-// (mledyads.cpp).
+// entries): it was found related (not called unrelated) and those
+// frequencies differ (relativesdiffer).  The first fit's counts of the two
+// rules are then dropped (mledyads.cpp).
 bool refitsrelated(const mlefit& fit, int32_t i, int32_t j);
 
 // True when the log-likelihood of the entries te is flat along Delta2 +

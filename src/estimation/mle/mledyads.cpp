@@ -17,8 +17,7 @@ void fitdyad(const termentries& te, int32_t i, int32_t j, mlefit& fit, int64_t& 
 
 bool refitsrelated(const mlefit& fit, int32_t i, int32_t j)
 {
-    return vars.ownfreq && fit.call != nrelations && (selfcounted(i) || selfcounted(j)) &&
-           vars.popof[std::size_t(i)] == vars.popof[std::size_t(j)];
+    return vars.ownfreq && fit.call != nrelations && relativesdiffer(i, j);
 }
 
 int64_t mledyads(emwork& w, int64_t dyads)
