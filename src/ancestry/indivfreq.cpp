@@ -70,8 +70,10 @@ void popselfout(int32_t i, double share, double* f)
     }
 }
 
-// Whether individual i counts in its label's frequencies (POP: on SNP data).
-bool selfcounted(int32_t i) { return vars.pcs == 0 && !vars.popselfw.empty() && vars.unrelset[std::size_t(i)]; }
+// Whether the labels are counted over the unrelated set (POP: on SNP
+// data), and whether individual i counts in its label's frequencies.
+bool setcounts() { return vars.pcs == 0 && !vars.popselfw.empty(); }
+bool selfcounted(int32_t i) { return setcounts() && vars.unrelset[std::size_t(i)]; }
 
 // The counted members whose genes leave individual i's frequencies in its
 // related pair with j, once each, into out.
@@ -94,19 +96,18 @@ void relativesout(int32_t i, int32_t j, std::vector<int32_t>& out)
 
 bool relativesdiffer(int32_t i, int32_t j)
 {
-    if (vars.pcs != 0 || vars.popselfw.empty() || vars.popof[std::size_t(i)] != vars.popof[std::size_t(j)]) return false;
-    std::vector<int32_t> out;
+    if (!setcounts() || vars.popof[std::size_t(i)] != vars.popof[std::size_t(j)]) return false;
+    // i's list holds the relatives of both; j's differs from it by j itself
+    static thread_local std::vector<int32_t> out;
     relativesout(i, j, out);
-    if (!out.empty()) return true;
-    relativesout(j, i, out);
-    return !out.empty();
+    return !out.empty() || selfcounted(j);
 }
 
 void relativefreqs(int32_t i, int32_t j, double* f)
 {
     static thread_local std::vector<int32_t> out;
     out.clear();
-    if (vars.pcs == 0 && !vars.popselfw.empty()) relativesout(i, j, out);
+    if (setcounts()) relativesout(i, j, out);
     if (out.empty()) {
         indivfreqs(i, f);
         return;

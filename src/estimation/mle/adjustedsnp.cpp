@@ -23,8 +23,8 @@ namespace {
 
 const char* routine = "EM_Delta";
 
-// Individual i's allele-1 frequencies (in its related pair with j when related) into f and the reciprocals of both
-// alleles' into r[0], r[1].
+// Individual i's allele-1 frequencies (in its related pair with j when
+// related) into f and the reciprocals of both alleles' into r[0], r[1].
 void freqsof(int32_t i, int32_t j, bool related, std::vector<double>& f, std::vector<double>* r)
 {
     if (related) relativefreqs(i, j, f.data());
