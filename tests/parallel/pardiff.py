@@ -129,6 +129,8 @@ def main():
         # leave a pair's kinship above its KING-robust one, README)
         ("snp-kin-populations", ["--individuals", "48", "--loci", "1500", "--missing", "0.01", "--subpops", "3"],
          [1, 3], [1], 0.0, ["MLE:1", "POP:case.pop", "KIN:0.0442"]),
+        ("snp-kin-pooled-populations", ["--individuals", "48", "--loci", "1500", "--missing", "0.01", "--subpops",
+                                        "3"], [1, 3], [1], 0.0, ["MLE:2", "POP:case.pop", "KIN:0.0442"]),
         # more rounds than one gathering takes: the batches' lines interleaved
         ("snp-kin-batches", ["--individuals", "800", "--loci", "200", "--missing", "0.01"], [2, 3], [1], 0.0,
          ["MLE:2", "KIN:-1"]),

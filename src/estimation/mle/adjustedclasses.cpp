@@ -3,7 +3,9 @@
 // individuals' allele-1 frequencies, each on a grid of 64 cells of the
 // logit scale; a pooled row has the terms of the mean frequencies of its
 // loci.  Every individual's frequencies are kept once as one-byte codes
-// (256 steps of the logit scale), so a pair costs one pass over its loci.
+// (256 steps of the logit scale), so a pair costs one pass over its loci;
+// when few pairs of each individual are fitted (KIN: screened) they are
+// made for each pair instead.
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -48,23 +50,32 @@ void freqcodes(const adjclassing& c, const double* f, uint8_t* q)
     }
 }
 
-// The codes of individual i in its dyad with j: its row of c.codes, or
-// those of its relativefreqs in c.qi / c.qj (into) when the dyad was found
-// related.
-const uint8_t* dyadcodes(adjclassing& c, int32_t i, int32_t j, std::vector<uint8_t>& into)
+// The codes of individual i in its dyad with j: those of its relativefreqs
+// into rel (c.qi or c.qj) when the dyad was found related, else its row of
+// c.codes or, on demand, its own frequencies' codes in own (c.oi or c.oj,
+// made again only when own holds another individual's, of).
+const uint8_t* dyadcodes(adjclassing& c, int32_t i, int32_t j, std::vector<uint8_t>& rel,
+                         std::vector<uint8_t>& own, int32_t& of)
 {
     const int32_t nu = vars.numloci2;
-    if (!c.related) return c.codes.data() + std::size_t(i - 1) * std::size_t(nu);
+    if (!c.related && !c.ondemand) return c.codes.data() + std::size_t(i - 1) * std::size_t(nu);
+    if (!c.related && of == i) return own.data();
     static thread_local std::vector<double> f;
     if (f.size() != std::size_t(nu) + 1) allocarray(f, std::size_t(nu) + 1, 0.0, vars.memerr, routine);
-    relativefreqs(i, j, f.data());
-    freqcodes(c, f.data(), into.data());
-    return into.data();
+    if (c.related) {
+        relativefreqs(i, j, f.data());
+        freqcodes(c, f.data(), rel.data());
+        return rel.data();
+    }
+    indivfreqs(i, f.data());
+    freqcodes(c, f.data(), own.data());
+    of = i;
+    return own.data();
 }
 
 }  // namespace
 
-void adjclasssetup(adjclassing& c)
+void adjclasssetup(adjclassing& c, bool ondemand)
 {
     const int32_t n = vars.numindiv, nu = vars.numloci2;
     const std::string message = allocfailmessage("the frequency codes of the individuals");
@@ -72,15 +83,22 @@ void adjclasssetup(adjclassing& c)
     c.step = (logit(1.0 - freqedge) - c.lo) / double(ncodes - 1);
     c.freqofcode.resize(ncodes);
     for (int q = 0; q < ncodes; ++q) c.freqofcode[std::size_t(q)] = meanfreq(c, q, 1.0);
-    allocarray(c.codes, std::size_t(n) * std::size_t(nu), uint8_t(0), message, routine);
-    std::vector<double> f;
-    allocarray(f, std::size_t(nu) + 1, 0.0, message, routine);
-    for (int32_t i = 1; i <= n; ++i) {
-        indivfreqs(i, f.data());
-        freqcodes(c, f.data(), c.codes.data() + std::size_t(i - 1) * std::size_t(nu));
+    c.ondemand = ondemand;
+    if (!ondemand) {
+        allocarray(c.codes, std::size_t(n) * std::size_t(nu), uint8_t(0), message, routine);
+        std::vector<double> f;
+        allocarray(f, std::size_t(nu) + 1, 0.0, message, routine);
+        for (int32_t i = 1; i <= n; ++i) {
+            indivfreqs(i, f.data());
+            freqcodes(c, f.data(), c.codes.data() + std::size_t(i - 1) * std::size_t(nu));
+        }
     }
     allocarray(c.qi, std::size_t(nu), uint8_t(0), message, routine);
     allocarray(c.qj, std::size_t(nu), uint8_t(0), message, routine);
+    if (ondemand) {
+        allocarray(c.oi, std::size_t(nu), uint8_t(0), message, routine);
+        allocarray(c.oj, std::size_t(nu), uint8_t(0), message, routine);
+    }
     // one more key, the spare one of the loci not compared
     allocarray(c.sums, std::size_t(nkeys) + 1, adjclassing::keysums{0, 0, 0}, message, routine);
     allocarray(c.touched, std::size_t(nkeys) + 1, 0, message, routine);
@@ -96,8 +114,8 @@ void adjclassentries(adjclassing& c, int32_t i, int32_t j, int32_t* iis)
     const int32_t nu = vars.numloci2;
     const uint32_t* coli = snpcolumn(i);
     const uint32_t* colj = snpcolumn(j);
-    const uint8_t* qi = dyadcodes(c, i, j, c.qi);
-    const uint8_t* qj = dyadcodes(c, j, i, c.qj);
+    const uint8_t* qi = dyadcodes(c, i, j, c.qi, c.oi, c.oiof);
+    const uint8_t* qj = dyadcodes(c, j, i, c.qj, c.oj, c.ojof);
     const int32_t* weight = vars.markercnt.data();
     // every locus in turn, without a branch: the loci not typed in both
     // fall on the spare key nkeys, dropped below

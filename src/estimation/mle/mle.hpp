@@ -300,6 +300,9 @@ void dyaderrors();
 // MLE:2 at each individual's own frequencies (adjustedclasses.cpp).
 struct adjclassing {
     std::vector<uint8_t> codes;      // N x U: individual i's frequency code of locus u at (i-1) U + u-1
+    bool ondemand = false;           // no codes kept: each dyad's made into oi / oj
+    std::vector<uint8_t> oi, oj;     // on demand: the own codes of the dyad's two individuals, U each
+    int32_t oiof = 0, ojof = 0;      // the individual whose codes oi / oj hold (0: none yet)
     double lo = 0.0, step = 0.0;     // code c stands for logit lo + step c
     std::vector<double> freqofcode;  // the frequency of each code
     struct keysums {
@@ -312,8 +315,11 @@ struct adjclassing {
     termentries te;                  // the dyad's rows
 };
 
-// Codes of every individual's frequencies, and the work of a dyad.
-void adjclasssetup(adjclassing& c);
+// Codes of every individual's frequencies, and the work of a dyad.  On
+// demand (the screened pairs of KIN:, few for each individual) no N x U
+// table is kept: a dyad's codes are made when it is fitted, the last
+// individual of each side's kept for the next dyad.
+void adjclasssetup(adjclassing& c, bool ondemand);
 
 // The rows of dyad (i, j), i < j, into c.te and its IIS counts into iis.
 void adjclassentries(adjclassing& c, int32_t i, int32_t j, int32_t* iis);

@@ -38,7 +38,7 @@ int64_t mledyads(emwork& w, int64_t dyads)
     adjclassing ac;
     errorcache ec;
     if (pooled && !adjusted) planclasses(classes);
-    if (adjusted && pooled) adjclasssetup(ac);
+    if (adjusted && pooled) adjclasssetup(ac, false);
     if (perlocus) adjustedsetup(aw);
     if (errormerged) errorsetup(ec, w.plan);
     std::vector<double> relations;
