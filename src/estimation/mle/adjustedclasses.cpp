@@ -109,7 +109,11 @@ void adjclasssetup(adjclassing& c, bool ondemand)
     c.te.allstates = vars.generr > 0.0;
 }
 
-void adjclassentries(adjclassing& c, int32_t i, int32_t j, int32_t* iis)
+namespace {
+
+// The keys dyad (i, j) meets, into c.sums and, in the order met, c.touched:
+// returns how many.
+int32_t adjclasspass(adjclassing& c, int32_t i, int32_t j)
 {
     const int32_t nu = vars.numloci2;
     const uint32_t* coli = snpcolumn(i);
@@ -149,9 +153,14 @@ void adjclassentries(adjclassing& c, int32_t i, int32_t j, int32_t* iis)
     int32_t kept = 0;
     for (int32_t t = 0; t < touched; ++t)
         if (c.touched[std::size_t(t)] != nkeys) c.touched[std::size_t(kept++)] = c.touched[std::size_t(t)];
-    touched = kept;
     c.sums[std::size_t(nkeys)] = adjclassing::keysums{0, 0, 0};
-    // the rows, mode by mode (with errors all in mode 1's group)
+    return kept;
+}
+
+// The rows of the touched keys, mode by mode (with errors all in mode 1's
+// group), into c.te and the IIS counts into iis; the keys' sums back to 0.
+void adjclassrows(adjclassing& c, int32_t touched, int32_t* iis)
+{
     termentries& te = c.te;
     int32_t made[10] = {};
     for (int m = 0; m < 9; ++m) iis[m] = 0;
@@ -198,4 +207,11 @@ void adjclassentries(adjclassing& c, int32_t i, int32_t j, int32_t* iis)
         }
         ks = adjclassing::keysums{0, 0, 0};
     }
+}
+
+}  // namespace
+
+void adjclassentries(adjclassing& c, int32_t i, int32_t j, int32_t* iis)
+{
+    adjclassrows(c, adjclasspass(c, i, j), iis);
 }
