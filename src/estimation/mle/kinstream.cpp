@@ -60,7 +60,9 @@ void kinsetup(kinwork& k, emwork& w)
     k.perlocus = !k.pooled && k.adjusted;
     k.errormerged = !k.pooled && !k.perlocus && errors;
     if (k.pooled && !k.adjusted) planclasses(k.classes);
-    if (k.pooled && k.adjusted) adjclasssetup(k.ac, vars.kinmin > 0.0);
+    // where the threshold lets most pairs skip their entries, each
+    // individual's codes serve few pairs: made for those, not kept for all
+    if (k.pooled && k.adjusted) adjclasssetup(k.ac, vars.kinmin > kinmargin);
     if (k.perlocus) adjustedsetup(k.aw);
     if (k.errormerged) errorsetup(k.ec, w.plan);
     k.measure = errorsmeasured();
