@@ -4,7 +4,9 @@
 // from its IIS counts; blocks of kinscreenrows first individuals are dealt to
 // the processes round-robin, and only the related pairs and the divergent
 // counts are kept and then summed over the processes, so every process
-// holds the screen a run with every pair's counts would make.
+// holds the screen a run with every pair's counts would make.  Where the
+// stream's threshold lets most pairs skip their fit, the pairs it would
+// fit are kept too (kincand), so that it need not screen every pair again.
 #include <algorithm>
 
 #include "ancestry/ancestrywork.hpp"
@@ -36,6 +38,23 @@ void gatherpairs(std::vector<int32_t>& pairs)
     pairs.swap(sum);
 }
 
+// kincandfirst / kincand from the pairs (i, j) of every process.
+void candidates(const std::vector<int32_t>& pairs)
+{
+    const int32_t n = vars.numindiv;
+    allocarray(vars.kincandfirst, std::size_t(n) + 2, int64_t(0), vars.memerr, ancroutine);
+    allocarray(vars.kincand, pairs.size() / 2, 0, vars.memerr, ancroutine);
+    for (std::size_t q = 0; q + 1 < pairs.size(); q += 2) ++vars.kincandfirst[std::size_t(pairs[q]) + 1];
+    vars.kincandfirst[1] = 0;
+    for (int32_t i = 1; i <= n; ++i) vars.kincandfirst[std::size_t(i) + 1] += vars.kincandfirst[std::size_t(i)];
+    std::vector<int64_t> at(vars.kincandfirst.begin(), vars.kincandfirst.end());
+    for (std::size_t q = 0; q + 1 < pairs.size(); q += 2)
+        vars.kincand[std::size_t(at[std::size_t(pairs[q])]++)] = pairs[q + 1];
+    for (int32_t i = 1; i <= n; ++i)
+        std::sort(vars.kincand.begin() + vars.kincandfirst[std::size_t(i)],
+                  vars.kincand.begin() + vars.kincandfirst[std::size_t(i) + 1]);
+}
+
 }  // namespace
 
 void kingstream(kinshipscreen& s)
@@ -45,15 +64,30 @@ void kingstream(kinshipscreen& s)
     kingplanes(c);
     kinshipscreen mine;
     allocarray(mine.divergent, std::size_t(n) + 1, 0, vars.memerr, ancroutine);
+    const bool fits = vars.kinmin > kinmargin;
+    const double least = vars.kinmin - kinmargin;
+    std::vector<int32_t> fitted;
     const int32_t blocks = (n - 1 + kinscreenrows - 1) / kinscreenrows;
     for (int32_t b = vars.threadid; b < blocks; b += p) {
         const int32_t first = b * kinscreenrows + 1, last = std::min(n - 1, (b + 1) * kinscreenrows);
         // the second individual outermost: its planes are read once for
         // all the block's rows
         for (int32_t j = first + 1; j <= n; ++j)
-            for (int32_t i = first; i <= std::min(last, j - 1); ++i) screenpair(mine, i, j, classking(c, i, j));
+            for (int32_t i = first; i <= std::min(last, j - 1); ++i) {
+                const double phi = classking(c, i, j);
+                screenpair(mine, i, j, phi);
+                // as the stream decides: a pair below least skips its fit
+                if (fits && !(phi < least)) {
+                    fitted.push_back(i);
+                    fitted.push_back(j);
+                }
+            }
     }
     c = mleclassing();
+    if (fits) {
+        gatherpairs(fitted);
+        candidates(fitted);
+    }
 
     allocarray(s.divergent, std::size_t(n) + 1, 0, vars.memerr, ancroutine);
     parsumint(mine.divergent.data(), s.divergent.data(), s.divergent.size());

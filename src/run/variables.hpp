@@ -131,6 +131,13 @@ struct variables {
     // 0.0442 or more): setkin[setkinfirst[i] .. setkinfirst[i + 1] - 1]
     std::vector<int32_t> setkinfirst;   // 1..N + 1
     std::vector<int32_t> setkin;
+    // KIN: above kinmargin, streamed screen of the set: the pairs whose
+    // KING-robust kinship is not below kinmin - kinmargin, the only ones
+    // the stream fits; first individual i's second ones (ascending) at
+    // kincand[kincandfirst[i] .. kincandfirst[i + 1] - 1]; empty when not
+    // made
+    std::vector<int64_t> kincandfirst;  // 1..N + 1
+    std::vector<int32_t> kincand;
     std::vector<double> pcshrink;       // 1..k: the scale of each component's fitted deviations (0..1)
     std::vector<double> pclever;        // 1..N: z_i^T (Z^T Z)^-1 z_i of the set in the frequency model, 0 outside
     std::vector<double> pcleverkept;    // 1..N: the same after the scaling, z_i^T D (Z^T Z)^-1 z_i

@@ -36,6 +36,7 @@ namespace {
 // at multi-allelic loci), merged entries with errors.
 struct kinwork {
     bool pooled = false, adjusted = false, perlocus = false, errormerged = false;
+    bool candidates = false;  // only the pairs of vars.kincand are fitted
     mleclassing classes;
     mleclassing king;  // every individual's bit-planes, for the screen of the other kinds
     std::vector<double> relations;  // MLE:1: the merge slots' logarithms at the relationships
@@ -71,7 +72,8 @@ void kinsetup(kinwork& k, emwork& w)
         gtypebuffer(k.bj, "EM_Delta");
     }
     if (!k.pooled && !k.perlocus && !k.errormerged) entryrelations(w, k.relations);
-    if (vars.kinmin > 0.0 && !(k.pooled && !k.adjusted)) kingplanes(k.king);
+    k.candidates = k.adjusted && !vars.kincandfirst.empty();
+    if (vars.kinmin > 0.0 && !(k.pooled && !k.adjusted) && !k.candidates) kingplanes(k.king);
     k.te = k.pooled ? (k.adjusted ? &k.ac.te : &k.classes.rows)
                     : (k.perlocus ? &k.aw.te : k.errormerged ? &k.ec.te : &w.entries);
 }
@@ -101,7 +103,7 @@ void kinentries(kinwork& k, emwork& w, int32_t i, int32_t j, int32_t* iis)
 // with structure, screened on its class counts instead).
 const mleclassing* screenplanes(const kinwork& k)
 {
-    if (vars.kinmin <= 0.0) return nullptr;
+    if (vars.kinmin <= 0.0 || k.candidates) return nullptr;
     if (k.pooled && !k.adjusted) return vars.structure ? nullptr : &k.classes;
     return k.adjusted || !vars.structure ? &k.king : nullptr;
 }
@@ -308,6 +310,28 @@ void kinlook(kinhand* h, const kinwork& k)
     if (h != nullptr && std::chrono::steady_clock::now() - h->served > std::chrono::microseconds(200)) kinserve(*h, k);
 }
 
+// The pairs of rows first..last that the screen of the unrelated set kept
+// (kincand), in the order of kinblock's loops; the others count as
+// screened out.
+void kincandidates(kinwork& k, emwork& w, int32_t first, int32_t last, std::vector<std::string>& rows, kinhand* h)
+{
+    std::vector<std::pair<int32_t, int32_t>> pairs;  // (j, i) pooled, (i, j) else
+    for (int32_t i = first; i <= last; ++i)
+        for (int64_t q = vars.kincandfirst[std::size_t(i)]; q < vars.kincandfirst[std::size_t(i) + 1]; ++q) {
+            const int32_t j = vars.kincand[std::size_t(q)];
+            pairs.emplace_back(k.pooled ? j : i, k.pooled ? i : j);
+        }
+    if (k.pooled) std::sort(pairs.begin(), pairs.end());
+    int32_t row = 0;
+    for (const auto& [a, b] : pairs) {
+        const int32_t i = k.pooled ? b : a, j = k.pooled ? a : b;
+        if (!k.pooled && i != row) kinrow(k, w, row = i);
+        kinpair(k, w, i, j, rows[std::size_t(i - first)], vars.kinmin);
+        kinlook(h, k);
+    }
+    k.pairs += rowpairs(first, last) - int64_t(pairs.size());
+}
+
 // The lines of the rows first..last, row after row, added to text; the
 // master (h given) serves the others between its pairs.
 void kinblock(kinwork& k, emwork& w, int32_t first, int32_t last, std::string& text, kinhand* h)
@@ -315,7 +339,9 @@ void kinblock(kinwork& k, emwork& w, int32_t first, int32_t last, std::string& t
     const int32_t n = vars.numindiv;
     std::vector<std::string> rows(std::size_t(last - first + 1));
     const mleclassing* planes = screenplanes(k);
-    if (k.pooled) {
+    if (k.candidates) {
+        kincandidates(k, w, first, last, rows, h);
+    } else if (k.pooled) {
         // the KING-robust kinships of a second individual's rows at once
         std::vector<double> king(rows.size(), 0.0);
         for (int32_t j = first + 1; j <= n; ++j) {
