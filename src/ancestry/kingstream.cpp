@@ -67,14 +67,17 @@ void kingstream(kinshipscreen& s)
     const bool fits = vars.kinmin > kinmargin;
     const double least = vars.kinmin - kinmargin;
     std::vector<int32_t> fitted;
+    std::vector<double> king(std::size_t(kinscreenrows), 0.0);
     const int32_t blocks = (n - 1 + kinscreenrows - 1) / kinscreenrows;
     for (int32_t b = vars.threadid; b < blocks; b += p) {
         const int32_t first = b * kinscreenrows + 1, last = std::min(n - 1, (b + 1) * kinscreenrows);
         // the second individual outermost: its planes are read once for
-        // all the block's rows
-        for (int32_t j = first + 1; j <= n; ++j)
-            for (int32_t i = first; i <= std::min(last, j - 1); ++i) {
-                const double phi = classking(c, i, j);
+        // all the block's rows, four rows at a time
+        for (int32_t j = first + 1; j <= n; ++j) {
+            const int32_t upto = std::min(last, j - 1);
+            classkingrows(c, first, upto, j, king.data());
+            for (int32_t i = first; i <= upto; ++i) {
+                const double phi = king[std::size_t(i - first)];
                 screenpair(mine, i, j, phi);
                 // as the stream decides: a pair below least skips its fit
                 if (fits && !(phi < least)) {
@@ -82,6 +85,7 @@ void kingstream(kinshipscreen& s)
                     fitted.push_back(j);
                 }
             }
+        }
     }
     c = mleclassing();
     if (fits) {
