@@ -64,8 +64,13 @@ void kingstream(kinshipscreen& s)
     kingplanes(c);
     kinshipscreen mine;
     allocarray(mine.divergent, std::size_t(n) + 1, 0, vars.memerr, ancroutine);
+    // the pairs to fit are kept while they are few (at most four times the
+    // individuals in each process): near the margin most pairs reach it and
+    // the stream screens them again instead
     const bool fits = vars.kinmin > kinmargin;
     const double least = vars.kinmin - kinmargin;
+    const std::size_t most = 8 * std::size_t(n);
+    bool over = false;
     std::vector<int32_t> fitted;
     std::vector<double> king(std::size_t(kinscreenrows), 0.0);
     const int32_t blocks = (n - 1 + kinscreenrows - 1) / kinscreenrows;
@@ -80,15 +85,19 @@ void kingstream(kinshipscreen& s)
                 const double phi = king[std::size_t(i - first)];
                 screenpair(mine, i, j, phi);
                 // as the stream decides: a pair below least skips its fit
-                if (fits && !(phi < least)) {
+                if (fits && !over && !(phi < least)) {
                     fitted.push_back(i);
                     fitted.push_back(j);
+                    over = fitted.size() > most;
                 }
             }
         }
     }
     c = mleclassing();
-    if (fits) {
+    const int64_t overhere = over ? 1 : 0;
+    int64_t anyover = 0;
+    if (fits) parsumlong(&overhere, &anyover, 1);
+    if (fits && anyover == 0) {
         gatherpairs(fitted);
         candidates(fitted);
     }

@@ -135,7 +135,7 @@ struct variables {
     // KING-robust kinship is not below kinmin - kinmargin, the only ones
     // the stream fits; first individual i's second ones (ascending) at
     // kincand[kincandfirst[i] .. kincandfirst[i + 1] - 1]; empty when not
-    // made
+    // made (or when they were too many to keep)
     std::vector<int64_t> kincandfirst;  // 1..N + 1
     std::vector<int32_t> kincand;
     std::vector<double> pcshrink;       // 1..k: the scale of each component's fitted deviations (0..1)
