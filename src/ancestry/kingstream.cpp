@@ -67,8 +67,8 @@ void kingstream(kinshipscreen& s)
     // the pairs to fit are kept while they are few (at most four times the
     // individuals in each process): near the margin most pairs reach it and
     // the stream screens them again instead
-    const bool fits = vars.kinmin > kinmargin;
-    const double least = vars.kinmin - kinmargin;
+    const bool fits = kinscreens();
+    const double least = kinleast();
     const std::size_t most = 8 * std::size_t(n);
     bool over = false;
     std::vector<int32_t> fitted;

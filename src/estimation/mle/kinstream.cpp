@@ -63,7 +63,7 @@ void kinsetup(kinwork& k, emwork& w)
     if (k.pooled && !k.adjusted) planclasses(k.classes);
     // where the threshold lets most pairs skip their entries, each
     // individual's codes serve few pairs: made for those, not kept for all
-    if (k.pooled && k.adjusted) adjclasssetup(k.ac, vars.kinmin > kinmargin);
+    if (k.pooled && k.adjusted) adjclasssetup(k.ac, kinscreens());
     if (k.perlocus) adjustedsetup(k.aw);
     if (k.errormerged) errorsetup(k.ec, w.plan);
     k.measure = errorsmeasured();
@@ -117,7 +117,7 @@ void kinpair(kinwork& k, emwork& w, int32_t i, int32_t j, std::string& s, double
     // kinship of the class counts (structure raises the unadjusted
     // likelihood's kinship as it raises the moment's, not the KING-robust
     // one's)
-    const double least = vars.kinmin - kinmargin;
+    const double least = kinleast();
     const bool screen = vars.kinmin > 0.0;
     int32_t iis[9];
     if (k.pooled && !k.adjusted) {
@@ -206,7 +206,7 @@ int64_t rowpairs(int32_t first, int32_t last)
 }
 
 // The rows of a piece, and the rows of piece q.
-int32_t piecerows() { return vars.kinmin > kinmargin ? kinscreenrows : kinrows; }
+int32_t piecerows() { return kinscreens() ? kinscreenrows : kinrows; }
 int32_t piecefirst(int64_t q) { return int32_t(q * piecerows() + 1); }
 int32_t piecelast(int64_t q) { return int32_t(std::min<int64_t>(vars.numindiv - 1, (q + 1) * piecerows())); }
 

@@ -28,6 +28,7 @@
 #include "estimation/entries/entries.hpp"
 #include "estimation/estimation.hpp"
 #include "estimation/simd/simd.hpp"
+#include "run/variables.hpp"
 
 
 // A dyad's fit.
@@ -61,6 +62,13 @@ int64_t kindyads(emwork& w);
 constexpr int32_t kinrows = 16;
 constexpr int32_t kinscreenrows = 64;
 constexpr double kinmargin = 0.03;
+
+// The KING-robust kinship below which a streamed pair skips its fit, and
+// whether the threshold lets most pairs skip it (then the pieces are
+// larger, the frequency codes are made for the pairs fitted, and the
+// screen of the unrelated set keeps the pairs to fit).
+inline double kinleast() { return vars.kinmin - kinmargin; }
+inline bool kinscreens() { return vars.kinmin > kinmargin; }
 
 // Iterations at most per dyad; a dyad that needs more is reported as not
 // converged.
